@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/CodeTable.h"
+
+namespace korvane {
+
+inline constexpr std::uint32_t kImageSize = 2560;
+inline constexpr std::uint32_t kBlockSize = 512;
+inline constexpr int kBlockCount = 5;
+inline constexpr std::uint32_t kAreaSize = 64;
+inline constexpr std::uint32_t kMaxCodeBytes = kAreaSize - 1;
+inline constexpr std::uint32_t kBaudOffset = 2048;
+
+// Directory of the running executable with its trailing separator.
+std::string ExecutableDirectory();
+// `directory` (ending in a separator) + "Configuration.bin".
+std::string ConfigFilePathIn(const std::string& directory);
+
+// Offset of the code area of button b (1-4), slot s (1-8).
+std::uint32_t AreaOffset(int button, int slot);
+
+// Length byte value for a code text: its character count halved, rounded up.
+std::uint32_t CodeLengthFromText(std::string_view text);
+
+// Opens (or creates) the image file, sizes it to 2560 bytes with zero fill and
+// writes `bytes` at `offset`. An empty byte string or a write that would end
+// past the image writes nothing and gives false, as does a file that cannot be
+// opened.
+bool WriteImageBytes(const std::string& path, std::string_view bytes, std::uint32_t offset);
+
+// Removes the image file; a file that is absent or cannot be removed is ignored.
+void DeleteImageFile(const std::string& path);
+
+// Writes the 32 code areas and the baud byte into the image file, calling
+// `onStep` after each code area. Never writes outside an area: a code longer
+// than an area holds is cut to 63 bytes and its length byte to 63
+// (programming refuses such codes before it gets here; see FindOverlongCodes).
+void BuildImage(const CodeTable& table, int baudIndex, const std::string& path,
+                const std::function<void()>& onStep);
+
+// Bytes 512*k .. 512*k+511 of the image file, read anew; nullopt when the file
+// cannot be opened or is too short.
+std::optional<std::string> ReadImageBlock(const std::string& path, int block);
+
+struct OverlongCode {
+  int Button = 0;          // 1-4
+  int Slot = 0;            // 1-8
+  std::size_t Length = 0;  // characters
+};
+
+// Every slot whose text is longer than 126 characters, in slot order.
+std::vector<OverlongCode> FindOverlongCodes(const CodeTable& table);
+
+}  // namespace korvane

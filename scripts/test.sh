@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the dev build, then the whole suite under
+# AddressSanitizer + UndefinedBehaviorSanitizer, then the serial code under
+# ThreadSanitizer. Pass --quick to run the dev build only.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+jobs="${KORVANE_JOBS:-2}"
+presets=(dev asan tsan)
+if [ "${1:-}" = "--quick" ]; then presets=(dev); fi
+
+for preset in "${presets[@]}"; do
+  echo "== $preset: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+done
+for preset in "${presets[@]}"; do
+  echo "== $preset: test"
+  ctest --preset "$preset" -j "$jobs"
+done

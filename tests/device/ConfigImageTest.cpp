@@ -1,0 +1,185 @@
+#include "device/ConfigImage.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+namespace korvane {
+namespace {
+
+class ConfigImageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("korvane-image-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+    path_ = ConfigFilePathIn(dir_.string() + "/");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string ReadFile() const {
+    std::ifstream in(path_, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+
+  std::string Build(const CodeTable& table, int baud) {
+    DeleteImageFile(path_);
+    BuildImage(table, baud, path_, nullptr);
+    return ReadFile();
+  }
+
+  fs::path dir_;
+  std::string path_;
+};
+
+TEST_F(ConfigImageTest, EmptyTableIsAllZeroButTheBaudByte) {
+  const std::string image = Build(CodeTable{}, 1);
+  ASSERT_EQ(image.size(), kImageSize);
+  for (std::size_t i = 0; i < image.size(); ++i) {
+    ASSERT_EQ(image[i], i == kBaudOffset ? '\x01' : '\0') << "offset " << i;
+  }
+}
+
+TEST_F(ConfigImageTest, AreasSitAtTheirOffsetsWithLengthFromTheText) {
+  CodeTable table;
+  table.SetText(1, 1, "0102FF");
+  table.SetText(3, 6, "ABC");    // button 3 UpSend 2
+  table.SetText(2, 5, "12 34");  // five characters: length 3
+  table.SetText(4, 8, "7");      // last area of the image
+  const std::string image = Build(table, 4);
+
+  EXPECT_EQ(image.substr(0, 4), "\x03\x01\x02\xFF"s);
+  EXPECT_EQ(image.substr(4, 60), std::string(60, '\0'));
+  EXPECT_EQ(AreaOffset(3, 6), 1344u);
+  EXPECT_EQ(image.substr(1344, 4), "\x02\xAB\x0C\x00"s);
+  EXPECT_EQ(AreaOffset(2, 5), 768u);
+  EXPECT_EQ(image.substr(768, 4), "\x03\x12\x34\x00"s);
+  EXPECT_EQ(AreaOffset(4, 8), 1984u);
+  EXPECT_EQ(image.substr(1984, 3), "\x01\x07\x00"s);
+  EXPECT_EQ(image[kBaudOffset], '\x04');
+  EXPECT_EQ(image.substr(kBaudOffset + 1), std::string(511, '\0'));
+}
+
+TEST_F(ConfigImageTest, NoBaudSelectionWritesFourFFBytes) {
+  const std::string image = Build(CodeTable{}, -1);
+  EXPECT_EQ(image.substr(kBaudOffset, 5), "\xFF\xFF\xFF\xFF\x00"s);
+}
+
+TEST_F(ConfigImageTest, A126DigitCodeFillsItsAreaExactly) {
+  CodeTable table;
+  table.SetText(1, 2, std::string(126, 'E'));
+  table.SetText(1, 3, "01");
+  const std::string image = Build(table, 1);
+  EXPECT_EQ(image[64], '\x3F');
+  EXPECT_EQ(image.substr(65, 63), std::string(63, '\xEE'));
+  EXPECT_EQ(image.substr(128, 2), "\x01\x01"s);  // the next area is untouched
+}
+
+TEST_F(ConfigImageTest, OverlongCodesNeverSpillIntoTheNextArea) {
+  CodeTable table;
+  table.SetText(1, 1, std::string(600, 'A'));  // length 300 would not fit a byte either
+  table.SetText(1, 2, "55");
+  const std::string image = Build(table, 1);
+  ASSERT_EQ(image.size(), kImageSize);
+  EXPECT_EQ(image[0], '\x3F');
+  EXPECT_EQ(image.substr(1, 63), std::string(63, '\xAA'));
+  EXPECT_EQ(image.substr(64, 3), "\x01\x55\x00"s);
+
+  const auto overlong = FindOverlongCodes(table);
+  ASSERT_EQ(overlong.size(), 1u);
+  EXPECT_EQ(overlong[0].Button, 1);
+  EXPECT_EQ(overlong[0].Slot, 1);
+  EXPECT_EQ(overlong[0].Length, 600u);
+}
+
+TEST_F(ConfigImageTest, FindOverlongCodesReportsEverySlotOver126) {
+  CodeTable table;
+  table.SetText(2, 7, std::string(127, '1'));
+  table.SetText(4, 1, std::string(200, '1'));
+  table.SetText(3, 3, std::string(126, '1'));
+  const auto overlong = FindOverlongCodes(table);
+  ASSERT_EQ(overlong.size(), 2u);
+  EXPECT_EQ(overlong[0].Button, 2);
+  EXPECT_EQ(overlong[0].Slot, 7);
+  EXPECT_EQ(overlong[1].Button, 4);
+  EXPECT_EQ(overlong[1].Slot, 1);
+}
+
+TEST_F(ConfigImageTest, OldFileOfAnotherSizeIsReplaced) {
+  std::ofstream(path_, std::ios::binary) << std::string(5000, 'x');
+  EXPECT_EQ(Build(CodeTable{}, 0).size(), kImageSize);
+  std::ofstream(path_, std::ios::binary) << "short";
+  EXPECT_EQ(Build(CodeTable{}, 0), std::string(kImageSize, '\0'));
+}
+
+TEST_F(ConfigImageTest, BuildSignalsOneStepPerArea) {
+  int steps = 0;
+  BuildImage(CodeTable{}, 1, path_, [&] { ++steps; });
+  EXPECT_EQ(steps, 32);
+}
+
+TEST_F(ConfigImageTest, WriteImageBytesRules) {
+  EXPECT_FALSE(WriteImageBytes(path_, "", 0));
+  EXPECT_FALSE(fs::exists(path_));  // an empty write creates nothing
+  EXPECT_TRUE(WriteImageBytes(path_, "\x01\x02"s, 10));
+  EXPECT_EQ(fs::file_size(path_), kImageSize);
+  EXPECT_FALSE(WriteImageBytes(path_, "\x01\x02"s, kImageSize - 1));
+  EXPECT_FALSE(WriteImageBytes((dir_ / "missing" / "x.bin").string(), "\x01"s, 0));
+}
+
+TEST_F(ConfigImageTest, ReadBlockGivesEachBlockAnew) {
+  CodeTable table;
+  table.SetText(2, 1, "AA");
+  Build(table, 2);
+  const auto block1 = ReadImageBlock(path_, 1);
+  ASSERT_TRUE(block1.has_value());
+  EXPECT_EQ(block1->size(), kBlockSize);
+  EXPECT_EQ(block1->substr(0, 2), "\x01\xAA"s);
+  EXPECT_EQ(ReadImageBlock(path_, 4)->front(), '\x02');
+  EXPECT_FALSE(ReadImageBlock(path_, 5).has_value());
+
+  WriteImageBytes(path_, "\x01\xBB"s, 512);  // a changed file is read again
+  EXPECT_EQ(ReadImageBlock(path_, 1)->substr(0, 2), "\x01\xBB"s);
+
+  DeleteImageFile(path_);
+  EXPECT_FALSE(ReadImageBlock(path_, 0).has_value());
+  DeleteImageFile(path_);  // deleting an absent file is not an error
+}
+
+TEST_F(ConfigImageTest, UnwritableLocationLeavesNoImage) {
+  const std::string path = ConfigFilePathIn((dir_ / "no-such-dir").string() + "/");
+  BuildImage(CodeTable{}, 1, path, nullptr);
+  EXPECT_FALSE(fs::exists(path));
+  EXPECT_FALSE(ReadImageBlock(path, 0).has_value());
+}
+
+TEST_F(ConfigImageTest, ReadOnlyOldFileIsSentUnchanged) {
+  if (::geteuid() == 0) {
+    GTEST_SKIP() << "root writes read-only files";
+  }
+  std::ofstream(path_, std::ios::binary) << std::string(kImageSize, '\x5A');
+  fs::permissions(path_, fs::perms::owner_read);
+  fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+  DeleteImageFile(path_);
+  BuildImage(CodeTable{}, 1, path_, nullptr);
+  fs::permissions(dir_, fs::perms::owner_all);
+  EXPECT_EQ(ReadFile(), std::string(kImageSize, '\x5A'));
+}
+
+TEST(ConfigFilePath, ExecutableDirectoryEndsInSeparator) {
+  const std::string dir = ExecutableDirectory();
+  ASSERT_FALSE(dir.empty());
+  EXPECT_EQ(dir.back(), '/');
+  EXPECT_EQ(ConfigFilePathIn(dir), dir + "Configuration.bin");
+  EXPECT_TRUE(fs::exists(dir));
+}
+
+}  // namespace
+}  // namespace korvane
