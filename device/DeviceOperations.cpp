@@ -1,0 +1,234 @@
+#include "device/DeviceOperations.h"
+
+#include <exception>
+#include <optional>
+
+#include "device/ConfigImage.h"
+#include "model/HexCodec.h"
+
+namespace korvane {
+namespace {
+
+constexpr int kProgramProgressMax = 36;
+constexpr std::size_t kReadReplyHexLength = kReadReplyBytes * 2;
+constexpr std::size_t kReplyBaudHexPosition = 5120;
+
+// Marks the context busy for one operation and removes a progress bar that the
+// operation leaves behind on any way out.
+class OperationScope {
+ public:
+  explicit OperationScope(DeviceContext& context) : context_(context) {
+    context_.Running = true;
+    context_.AbortRequested = false;
+  }
+  ~OperationScope() {
+    DestroyProgress();
+    context_.Running = false;
+  }
+  OperationScope(const OperationScope&) = delete;
+  OperationScope& operator=(const OperationScope&) = delete;
+
+  void CreateProgress(int maximum) {
+    context_.Operator.CreateProgress(0, maximum, 1);
+    progress_ = true;
+  }
+  void DestroyProgress() {
+    if (progress_) {
+      progress_ = false;
+      context_.Operator.DestroyProgress();
+    }
+  }
+  // Waits the full time; false when the owner asked the operation to end.
+  bool Wait(std::uint32_t milliseconds) {
+    context_.Loop.WaitPumping(milliseconds);
+    return !context_.AbortRequested;
+  }
+
+ private:
+  DeviceContext& context_;
+  bool progress_ = false;
+};
+
+void Warn(DeviceContext& context, const std::string& text) {
+  context.Operator.ShowMessage(text, kCaptionWarning);
+}
+
+std::string GroupName(int slot) {
+  return IsDownSlot(slot) ? "接触发送码" : "松开发送码";
+}
+
+enum class Exchange { Answered, Unanswered, Aborted };
+
+// Sends a request up to six times until the log holds exactly `answerHex`.
+template <typename SendFn>
+Exchange Repeat(DeviceContext& context, OperationScope& scope, std::uint32_t waitMs,
+                const std::string& answerHex, SendFn send) {
+  for (int attempt = 1;; ++attempt) {
+    context.Log.Clear();
+    if (!send()) {
+      return Exchange::Aborted;
+    }
+    if (!scope.Wait(waitMs)) {
+      return Exchange::Aborted;
+    }
+    if (attempt > kAttemptLimit) {
+      return Exchange::Unanswered;
+    }
+    if (context.Log.Text() == answerHex) {
+      return Exchange::Answered;
+    }
+  }
+}
+
+ProgramResult Handshake(DeviceContext& context, OperationScope& scope) {
+  const std::string request = HexToBytes(kProgramRequestHex);
+  const Exchange outcome = Repeat(context, scope, kRequestWaitMs, kProgramAcceptedHex, [&] {
+    context.Port.SetOutput(request);
+    return true;
+  });
+  if (outcome == Exchange::Aborted) {
+    return ProgramResult::Aborted;
+  }
+  if (outcome == Exchange::Unanswered) {
+    Warn(context, kTextHandshakeFailed);
+    return ProgramResult::HandshakeFailed;
+  }
+  return ProgramResult::Success;
+}
+
+ProgramResult SendBlock(DeviceContext& context, OperationScope& scope, int block) {
+  bool unreadable = false;
+  const Exchange outcome = Repeat(context, scope, kBlockWaitMs, kBlockReceivedHex, [&] {
+    const std::optional<std::string> data = ReadImageBlock(context.ImagePath, block);
+    if (!data) {
+      unreadable = true;
+      return false;
+    }
+    context.Port.SendData(data->data(), static_cast<std::uint16_t>(data->size()));
+    return true;
+  });
+  if (unreadable) {
+    scope.DestroyProgress();
+    Warn(context, "无法读取配置文件 " + context.ImagePath + " ，写入已停止!");
+    return ProgramResult::ImageUnreadable;
+  }
+  if (outcome == Exchange::Aborted) {
+    return ProgramResult::Aborted;
+  }
+  if (outcome == Exchange::Unanswered) {
+    scope.DestroyProgress();
+    Warn(context, kTextBlockFailed);
+    return ProgramResult::BlockFailed;
+  }
+  context.Operator.StepProgress();
+  return ProgramResult::Success;
+}
+
+ProgramResult RunProgramming(DeviceContext& context, OperationScope& scope, const CodeTable& table,
+                             int baudIndex) {
+  if (!context.Port.PortOpen()) {
+    Warn(context, kTextPortClosed);
+    return ProgramResult::PortClosed;
+  }
+  if (!FindOverlongCodes(table).empty()) {
+    Warn(context, OverlongCodesText(table));
+    return ProgramResult::OverlongCode;
+  }
+  if (const ProgramResult shake = Handshake(context, scope); shake != ProgramResult::Success) {
+    return shake;
+  }
+  try {
+    DeleteImageFile(context.ImagePath);
+  } catch (const std::exception&) {
+    Warn(context, kTextFileFault);
+    return ProgramResult::FileFault;
+  }
+  scope.CreateProgress(kProgramProgressMax);
+  BuildImage(table, baudIndex, context.ImagePath, [&] { context.Operator.StepProgress(); });
+  for (int block = 0; block < kBlockCount; ++block) {
+    if (const ProgramResult sent = SendBlock(context, scope, block);
+        sent != ProgramResult::Success) {
+      return sent;
+    }
+  }
+  scope.DestroyProgress();
+  context.Operator.ShowMessage(kTextProgramSuccess, kCaptionSuccess);
+  return ProgramResult::Success;
+}
+
+ReadResult RunReadBack(DeviceContext& context, OperationScope& scope, CodeTable& table,
+                       const std::function<void(int)>& setBaudIndex) {
+  if (!context.Port.PortOpen()) {
+    Warn(context, kTextPortClosed);
+    return ReadResult::PortClosed;
+  }
+  if (!context.Operator.Confirm(kTextReadConfirm, kCaptionWarning)) {
+    return ReadResult::Cancelled;
+  }
+  context.Log.Clear();
+  context.Port.SetOutput(HexToBytes(kReadRequestHex));
+  scope.CreateProgress(kReadWaitCount);
+  for (int step = 0; step < kReadWaitCount; ++step) {
+    if (!scope.Wait(kReadWaitMs)) {
+      return ReadResult::Aborted;
+    }
+    context.Operator.StepProgress();
+  }
+  scope.DestroyProgress();
+  if (context.Log.Text().size() != kReadReplyHexLength) {
+    Warn(context, kTextReadFailed);
+    return ReadResult::BadLength;
+  }
+  const int baudIndex = ParseReadReply(context.Log.Text(), table);
+  if (setBaudIndex) {
+    setBaudIndex(baudIndex);
+  }
+  context.Operator.ShowMessage(kTextReadSuccess, kCaptionDone);
+  return ReadResult::Success;
+}
+
+}  // namespace
+
+std::string OverlongCodesText(const CodeTable& table) {
+  std::string text = "以下发送码超过126个字符，无法写入设备，请先缩短：";
+  for (const OverlongCode& code : FindOverlongCodes(table)) {
+    text += "\nIO" + std::to_string(code.Button) + " " + GroupName(code.Slot) + " 代码" +
+            std::to_string(CodeNumberInGroup(code.Slot)) + "（" + std::to_string(code.Length) +
+            "个字符）";
+  }
+  return text;
+}
+
+int ParseReadReply(const std::string& replyHex, CodeTable& table) {
+  for (int button = 1; button <= kButtonCount; ++button) {
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+      const std::size_t q = static_cast<std::size_t>(1024 * button + 128 * (slot - 1));
+      const std::int32_t length = q < replyHex.size() ? HexToInt(replyHex.substr(q, 2)) : 0;
+      const std::size_t start = std::min(q + 2, replyHex.size());
+      table.SetText(button, slot, replyHex.substr(start, 2 * static_cast<std::size_t>(length)));
+    }
+  }
+  const std::int32_t baud = kReplyBaudHexPosition < replyHex.size()
+                                ? HexToInt(replyHex.substr(kReplyBaudHexPosition, 2))
+                                : -1;
+  return baud >= 0 && baud <= 4 ? baud : -1;
+}
+
+ProgramResult ProgramDevice(DeviceContext& context, const CodeTable& table, int baudIndex) {
+  if (context.Running) {
+    return ProgramResult::Busy;
+  }
+  OperationScope scope(context);
+  return RunProgramming(context, scope, table, baudIndex);
+}
+
+ReadResult ReadBackDevice(DeviceContext& context, CodeTable& table,
+                          const std::function<void(int)>& setBaudIndex) {
+  if (context.Running) {
+    return ReadResult::Busy;
+  }
+  OperationScope scope(context);
+  return RunReadBack(context, scope, table, setBaudIndex);
+}
+
+}  // namespace korvane

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "device/DeviceSeams.h"
+#include "device/ResponseLog.h"
+#include "model/CodeTable.h"
+#include "serial/UiLoop.h"
+
+namespace korvane {
+
+// Protocol messages, as the hex text of their bytes.
+inline constexpr const char* kProgramRequestHex = "C7EBC7F3B1E0B3CC";
+inline constexpr const char* kProgramAcceptedHex = "C7EBC7F3BDD3CADC4F4B";
+inline constexpr const char* kBlockReceivedHex = "B4ABCAE4CAFDBEDDD5FDB3A3";
+inline constexpr const char* kReadRequestHex = "B6C1C8A1C7EBC7F3";
+
+inline constexpr std::uint32_t kRequestWaitMs = 500;
+inline constexpr std::uint32_t kBlockWaitMs = 1000;
+inline constexpr std::uint32_t kReadWaitMs = 1200;
+inline constexpr int kReadWaitCount = 4;
+inline constexpr int kAttemptLimit = 5;  // the sixth send ends the exchange unexamined
+inline constexpr std::size_t kReadReplyBytes = 3072;
+
+// Operator texts.
+inline constexpr const char* kCaptionWarning = "警告";
+inline constexpr const char* kCaptionSuccess = "成功";
+inline constexpr const char* kCaptionDone = "完成";
+inline constexpr const char* kTextPortClosed = "没有打开通讯串口，请检查是否占用！";
+inline constexpr const char* kTextHandshakeFailed = "设备没办法接受编程请求！请检查通讯是否正常!";
+inline constexpr const char* kTextFileFault = "配置文件操作失败!";
+inline constexpr const char* kTextBlockFailed = "配置失败!请重新配置!";
+inline constexpr const char* kTextProgramSuccess = "配置成功!";
+inline constexpr const char* kTextReadConfirm = "是否读取数据？如果确定当前的数据给被更改!";
+inline constexpr const char* kTextReadFailed = "读取数据出错！";
+inline constexpr const char* kTextReadSuccess = "读取数据成功！";
+
+enum class ProgramResult {
+  Success,
+  PortClosed,
+  OverlongCode,
+  HandshakeFailed,
+  FileFault,        // the old image file could not be handled
+  ImageUnreadable,  // a block could not be read back from the image file
+  BlockFailed,
+  Busy,     // another operation is running
+  Aborted,  // stopped on request (the window is closing)
+};
+
+enum class ReadResult { Success, PortClosed, Cancelled, BadLength, Busy, Aborted };
+
+// Everything a device operation works with. One context serves one port; it
+// keeps two operations from running at once on it.
+struct DeviceContext {
+  IDevicePort& Port;
+  TUiLoop& Loop;
+  TResponseLog& Log;
+  IOperator& Operator;
+  std::string ImagePath;
+  // Set by the owner to end a running operation at its next wait.
+  bool AbortRequested = false;
+  bool Running = false;
+};
+
+// Hands the code table and the baud index to the device: handshake, image
+// build, five acknowledged blocks. Shows its result to the operator.
+ProgramResult ProgramDevice(DeviceContext& context, const CodeTable& table, int baudIndex);
+
+// Fetches the device's codes into `table` and its baud index through
+// `setBaudIndex`, after the operator confirms. Changes nothing unless the
+// reply has the expected length.
+ReadResult ReadBackDevice(DeviceContext& context, CodeTable& table,
+                          const std::function<void(int)>& setBaudIndex);
+
+// The operator text that reports over-long codes, one line per code.
+std::string OverlongCodesText(const CodeTable& table);
+
+// Parses a 6144-character reply log into the table's 32 slots; returns the baud index.
+int ParseReadReply(const std::string& replyHex, CodeTable& table);
+
+}  // namespace korvane

@@ -1,0 +1,382 @@
+#include "device/DeviceOperations.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "device/ConfigImage.h"
+#include "model/HexCodec.h"
+#include "tests/device/ScriptedLink.h"
+
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+namespace korvane {
+namespace {
+
+using testing::RecordingOperator;
+using testing::ScriptedLink;
+
+const std::string kRequest = HexToBytes(kProgramRequestHex);
+const std::string kAccepted = HexToBytes(kProgramAcceptedHex);
+const std::string kAck = HexToBytes(kBlockReceivedHex);
+const std::string kReadRequest = HexToBytes(kReadRequestHex);
+
+// A device that accepts programming from request attempt `acceptFrom` on and
+// acknowledges block k from attempt `ackFrom[k]` on.
+struct ProgrammableDevice {
+  int acceptFrom = 1;
+  std::array<int, 5> ackFrom{1, 1, 1, 1, 1};
+  std::string trailer;  // appended to every answer
+  int requests = 0;
+  std::array<int, 5> blockAttempts{};
+  int blocksAcked = 0;
+  std::string image;
+
+  std::string operator()(const std::string& received) {
+    if (received == kRequest) {
+      ++requests;
+      return requests >= acceptFrom ? kAccepted + trailer : "";
+    }
+    if (received.size() == kBlockSize && blocksAcked < kBlockCount) {
+      const int k = blocksAcked;
+      if (++blockAttempts[k] < ackFrom[k]) {
+        return "";
+      }
+      image += received;
+      ++blocksAcked;
+      return kAck + trailer;
+    }
+    return "";
+  }
+};
+
+class DeviceOperationsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("korvane-ops-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+    context_.ImagePath = ConfigFilePathIn(dir_.string() + "/");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string ImageFile() const {
+    std::ifstream in(context_.ImagePath, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+  void UseDevice(ProgrammableDevice& device) {
+    link_.Device = [&device](const std::string& bytes) { return device(bytes); };
+  }
+  void ExpectOnlyMessage(const std::string& text, const std::string& caption) {
+    ASSERT_EQ(operator_.Messages.size(), 1u);
+    EXPECT_EQ(operator_.Messages[0].Text, text);
+    EXPECT_EQ(operator_.Messages[0].Caption, caption);
+  }
+
+  fs::path dir_;
+  TResponseLog log_;
+  ScriptedLink link_{log_};
+  RecordingOperator operator_;
+  DeviceContext context_{link_, link_, log_, operator_, {}};
+};
+
+TEST_F(DeviceOperationsTest, SuccessfulProgrammingPutsExactlyTheImageOnTheWire) {
+  ProgrammableDevice device;
+  UseDevice(device);
+  CodeTable table;
+  table.SetText(1, 1, "0102FF");
+  table.SetText(3, 6, "abc");
+
+  EXPECT_EQ(ProgramDevice(context_, table, 2), ProgramResult::Success);
+
+  const auto sent = link_.SentToDevice();
+  ASSERT_EQ(sent.size(), 6u);
+  EXPECT_EQ(sent[0], kRequest);
+  const std::string image = ImageFile();
+  ASSERT_EQ(image.size(), kImageSize);
+  for (int k = 0; k < kBlockCount; ++k) {
+    EXPECT_EQ(sent[static_cast<std::size_t>(k) + 1], image.substr(kBlockSize * k, kBlockSize));
+  }
+  EXPECT_EQ(device.image, image);
+  EXPECT_EQ(image.substr(1344, 3), "\x02\xAB\x0C"s);
+  EXPECT_EQ(image[kBaudOffset], '\x02');
+  EXPECT_EQ(link_.NowMs, 500u + 5 * 1000u);  // every wait runs its full length
+  ExpectOnlyMessage(kTextProgramSuccess, kCaptionSuccess);
+  EXPECT_EQ(operator_.Progress.front(), "create 0 36 1");
+  EXPECT_EQ(operator_.Steps(), 37);
+  EXPECT_EQ(operator_.Progress.back(), "destroy");
+  EXPECT_FALSE(context_.Running);
+}
+
+TEST_F(DeviceOperationsTest, ClosedPortSendsNothingAndLeavesTheImage) {
+  link_.Open = false;
+  std::ofstream(context_.ImagePath, std::ios::binary) << "old";
+  EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::PortClosed);
+  CodeTable table;
+  EXPECT_EQ(ReadBackDevice(context_, table, nullptr), ReadResult::PortClosed);
+  EXPECT_TRUE(link_.Wire.empty());
+  EXPECT_EQ(ImageFile(), "old");
+  ASSERT_EQ(operator_.Messages.size(), 2u);
+  for (const auto& message : operator_.Messages) {
+    EXPECT_EQ(message.Text, kTextPortClosed);
+    EXPECT_EQ(message.Caption, kCaptionWarning);
+  }
+  EXPECT_TRUE(operator_.Confirmations.empty());
+}
+
+TEST_F(DeviceOperationsTest, OverlongCodesAreRefusedBeforeAnythingIsSent) {
+  ProgrammableDevice device;
+  UseDevice(device);
+  CodeTable table;
+  table.SetText(2, 6, std::string(130, 'A'));
+  table.SetText(4, 1, std::string(127, 'B'));
+  EXPECT_EQ(ProgramDevice(context_, table, 1), ProgramResult::OverlongCode);
+  EXPECT_TRUE(link_.Wire.empty());
+  EXPECT_FALSE(fs::exists(context_.ImagePath));
+  ASSERT_EQ(operator_.Messages.size(), 1u);
+  const std::string& text = operator_.Messages[0].Text;
+  EXPECT_EQ(operator_.Messages[0].Caption, kCaptionWarning);
+  EXPECT_NE(text.find("IO2 松开发送码 代码2（130个字符）"), std::string::npos) << text;
+  EXPECT_NE(text.find("IO4 接触发送码 代码1（127个字符）"), std::string::npos) << text;
+}
+
+TEST_F(DeviceOperationsTest, HandshakeFailures) {
+  struct Case {
+    const char* name;
+    int acceptFrom;
+    std::string trailer;
+  };
+  for (const Case& c : {Case{"silent", 99, ""}, Case{"extra byte after every answer", 1, "\x0D"},
+                        Case{"answers only the sixth request", 6, ""}}) {
+    SCOPED_TRACE(c.name);
+    link_.Wire.clear();
+    operator_.Messages.clear();
+    std::ofstream(context_.ImagePath, std::ios::binary) << "old";
+    ProgrammableDevice device;
+    device.acceptFrom = c.acceptFrom;
+    device.trailer = c.trailer;
+    UseDevice(device);
+
+    EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::HandshakeFailed);
+    EXPECT_EQ(device.requests, 6);
+    EXPECT_EQ(link_.SentToDevice(), std::vector<std::string>(6, kRequest));
+    EXPECT_EQ(ImageFile(), "old");
+    ExpectOnlyMessage(kTextHandshakeFailed, kCaptionWarning);
+    EXPECT_TRUE(operator_.Progress.empty());
+  }
+}
+
+TEST_F(DeviceOperationsTest, HandshakeAcceptedOnTheFifthRequest) {
+  ProgrammableDevice device;
+  device.acceptFrom = 5;
+  UseDevice(device);
+  EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::Success);
+  EXPECT_EQ(device.requests, 5);
+}
+
+TEST_F(DeviceOperationsTest, BlockAcknowledgedOnItsSecondSendingIsSentTwice) {
+  ProgrammableDevice device;
+  device.ackFrom[2] = 2;
+  UseDevice(device);
+  EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::Success);
+  const auto sent = link_.SentToDevice();
+  ASSERT_EQ(sent.size(), 7u);
+  EXPECT_EQ(sent[3], sent[4]);
+  EXPECT_EQ(device.blockAttempts[2], 2);
+  ExpectOnlyMessage(kTextProgramSuccess, kCaptionSuccess);
+}
+
+TEST_F(DeviceOperationsTest, BlockNeverAcknowledgedFailsAfterSixSendings) {
+  ProgrammableDevice device;
+  device.ackFrom[1] = 99;
+  UseDevice(device);
+  EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 3), ProgramResult::BlockFailed);
+  EXPECT_EQ(device.blockAttempts[1], 6);
+  EXPECT_EQ(link_.SentToDevice().size(), 1u + 1u + 6u);
+  ExpectOnlyMessage(kTextBlockFailed, kCaptionWarning);
+  EXPECT_EQ(operator_.Progress.back(), "destroy");
+  EXPECT_EQ(ImageFile().size(), kImageSize);  // the complete image stays on disk
+}
+
+TEST_F(DeviceOperationsTest, ExtraByteAfterABlockAckIsNotAnAcknowledgement) {
+  ProgrammableDevice device;
+  UseDevice(device);
+  link_.Device = [&device](const std::string& bytes) {
+    std::string reply = device(bytes);
+    return bytes.size() == kBlockSize ? reply + "\n" : reply;
+  };
+  EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::BlockFailed);
+}
+
+TEST_F(DeviceOperationsTest, UnreadableImageFileStopsWithAMessage) {
+  ProgrammableDevice device;
+  UseDevice(device);
+  context_.ImagePath = (dir_ / "missing-folder" / "Configuration.bin").string();
+  EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::ImageUnreadable);
+  ASSERT_EQ(operator_.Messages.size(), 1u);
+  EXPECT_NE(operator_.Messages[0].Text.find(context_.ImagePath), std::string::npos);
+  EXPECT_EQ(operator_.Progress.back(), "destroy");
+  EXPECT_EQ(link_.SentToDevice().size(), 1u);  // the handshake only
+}
+
+// A reply of `bytes` bytes: a 512-byte lead, then `image`, cut or padded.
+std::string Reply(const std::string& image, std::size_t bytes = kReadReplyBytes) {
+  std::string reply = std::string(kBlockSize, '\x77') + image;
+  reply.resize(bytes, '\x00');
+  return reply;
+}
+
+class ReadBackTest : public DeviceOperationsTest {
+ protected:
+  void AnswerReadWith(const std::string& reply) {
+    link_.Device = [reply](const std::string& bytes) {
+      return bytes == kReadRequest ? reply : std::string();
+    };
+  }
+  ReadResult Read() {
+    return ReadBackDevice(context_, table_, [this](int index) { baud_ = index; });
+  }
+  CodeTable table_;
+  int baud_ = 1;
+};
+
+TEST_F(ReadBackTest, ParsesAreasAndBaudByte) {
+  std::string image(kImageSize, '\0');
+  image.replace(AreaOffset(1, 1), 4, "\x02\x0A\x0B\xEE"s);  // length 2
+  image.replace(AreaOffset(2, 5), 4, "\x03\x12\x34\x00"s);  // length 3 with a zero byte
+  image.replace(AreaOffset(4, 8), 3, "\x00\x55\x66"s);      // length 0, bytes ignored
+  image[kBaudOffset] = '\x02';
+  for (int b = 1; b <= 4; ++b) {
+    for (int s = 1; s <= 8; ++s) {
+      table_.SetText(b, s, "old");
+    }
+  }
+  AnswerReadWith(Reply(image));
+
+  EXPECT_EQ(Read(), ReadResult::Success);
+  EXPECT_EQ(table_.Text(1, 1), "0A0B");
+  EXPECT_EQ(table_.Text(2, 5), "123400");
+  EXPECT_EQ(table_.Text(4, 8), "");
+  EXPECT_EQ(table_.Text(3, 3), "");  // every slot replaced
+  EXPECT_EQ(baud_, 2);
+  EXPECT_EQ(link_.SentToDevice(), std::vector<std::string>{kReadRequest});
+  EXPECT_EQ(link_.NowMs, 4u * 1200u);
+  ASSERT_EQ(operator_.Confirmations.size(), 1u);
+  EXPECT_EQ(operator_.Confirmations[0], std::string(kCaptionWarning) + ": " + kTextReadConfirm);
+  ExpectOnlyMessage(kTextReadSuccess, kCaptionDone);
+  EXPECT_EQ(operator_.Progress,
+            (std::vector<std::string>{"create 0 4 1", "step", "step", "step", "step", "destroy"}));
+}
+
+TEST_F(ReadBackTest, BaudByteOutsideTheListSelectsNothing) {
+  std::string image(kImageSize, '\0');
+  image[kBaudOffset] = '\x07';
+  AnswerReadWith(Reply(image));
+  EXPECT_EQ(Read(), ReadResult::Success);
+  EXPECT_EQ(baud_, -1);
+}
+
+TEST_F(ReadBackTest, LengthByteBeyondTheAreaTakesFollowingBytes) {
+  std::string image(kImageSize, '\0');
+  image.replace(AreaOffset(1, 1), 1, "\x50"s);  // 80 bytes: runs into the next area
+  image.replace(AreaOffset(1, 2), 2, "\x01\xAB"s);
+  AnswerReadWith(Reply(image));
+  EXPECT_EQ(Read(), ReadResult::Success);
+  EXPECT_EQ(table_.Text(1, 1).size(), 160u);
+  EXPECT_EQ(table_.Text(1, 1).substr(126, 4), "01AB");
+  EXPECT_EQ(table_.Text(1, 2), "AB");
+}
+
+TEST_F(ReadBackTest, WrongReplyLengthChangesNothing) {
+  for (std::size_t bytes : {std::size_t{0}, kReadReplyBytes - 1, kReadReplyBytes + 1}) {
+    SCOPED_TRACE(bytes);
+    operator_.Messages.clear();
+    table_.SetText(1, 1, "KEEP");
+    baud_ = 3;
+    AnswerReadWith(Reply(std::string(kImageSize, '\x01'), bytes));
+    EXPECT_EQ(Read(), ReadResult::BadLength);
+    EXPECT_EQ(table_.Text(1, 1), "KEEP");
+    EXPECT_EQ(baud_, 3);
+    ExpectOnlyMessage(kTextReadFailed, kCaptionWarning);
+    EXPECT_EQ(log_.Text().size(), bytes * 2);  // the log keeps what arrived
+  }
+}
+
+TEST_F(ReadBackTest, CancelSendsNothingAndKeepsTheLog) {
+  log_.Append("\x41\x00\x42", 3);
+  operator_.ConfirmAnswer = false;
+  table_.SetText(2, 2, "KEEP");
+  EXPECT_EQ(Read(), ReadResult::Cancelled);
+  EXPECT_TRUE(link_.Wire.empty());
+  EXPECT_EQ(log_.Text(), "410042");
+  EXPECT_EQ(table_.Text(2, 2), "KEEP");
+  EXPECT_TRUE(operator_.Messages.empty());
+  EXPECT_TRUE(operator_.Progress.empty());
+}
+
+TEST_F(ReadBackTest, ProgrammedTableComesBackInUpperCase) {
+  ProgrammableDevice device;
+  CodeTable written;
+  written.SetText(1, 1, "0a0b");
+  written.SetText(2, 8, std::string(126, 'f'));
+  written.SetText(4, 4, "12 34");
+  UseDevice(device);
+  ASSERT_EQ(ProgramDevice(context_, written, 4), ProgramResult::Success);
+
+  AnswerReadWith(Reply(device.image));
+  EXPECT_EQ(Read(), ReadResult::Success);
+  EXPECT_EQ(table_.Text(1, 1), "0A0B");
+  EXPECT_EQ(table_.Text(2, 8), std::string(126, 'F'));
+  EXPECT_EQ(table_.Text(4, 4), "123400");
+  EXPECT_EQ(baud_, 4);
+}
+
+TEST_F(DeviceOperationsTest, ASecondOperationDuringAWaitIsRefused) {
+  ProgrammableDevice device;
+  UseDevice(device);
+  std::vector<ProgramResult> nested;
+  link_.DuringWait = [&] {
+    if (nested.empty()) {
+      nested.push_back(ProgramDevice(context_, CodeTable{}, 1));
+      CodeTable table;
+      EXPECT_EQ(ReadBackDevice(context_, table, nullptr), ReadResult::Busy);
+    }
+  };
+  EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::Success);
+  ASSERT_EQ(nested.size(), 1u);
+  EXPECT_EQ(nested[0], ProgramResult::Busy);
+  EXPECT_EQ(link_.SentToDevice().size(), 6u);
+}
+
+TEST_F(DeviceOperationsTest, AbortEndsAtTheNextWaitWithoutAMessage) {
+  ProgrammableDevice device;
+  UseDevice(device);
+  int waits = 0;
+  link_.DuringWait = [&] {
+    if (++waits == 3) {
+      context_.AbortRequested = true;
+    }
+  };
+  EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::Aborted);
+  EXPECT_TRUE(operator_.Messages.empty());
+  EXPECT_EQ(operator_.Progress.back(), "destroy");
+  EXPECT_EQ(link_.SentToDevice().size(), 3u);
+  EXPECT_FALSE(context_.Running);
+}
+
+TEST(ResponseLog, AppendsUpperCaseHexOfEveryByte) {
+  TResponseLog log;
+  log.Append("\x41\x00\x42", 3);
+  log.Append("\xff", 1);
+  EXPECT_EQ(log.Text(), "410042FF");
+  log.Clear();
+  EXPECT_EQ(log.Text(), "");
+}
+
+}  // namespace
+}  // namespace korvane
