@@ -1,0 +1,29 @@
+#pragma once
+
+#include <ostream>
+
+#include "tools/cli/CliOptions.h"
+
+namespace korvane::cli {
+
+// Exit codes of korvane-cli.
+enum ExitCode : int {
+  kExitSuccess = 0,
+  kExitUsage = 2,
+  kExitFile = 3,
+  kExitPort = 10,
+  kExitHandshake = 11,
+  kExitImageFile = 12,
+  kExitBlock = 13,
+  kExitOverlong = 14,
+  kExitReadLength = 15,
+  kExitVerify = 16,
+  kExitInterrupted = 17,
+};
+
+int RunPorts(std::ostream& out);
+int RunWrite(const CliOptions& options, std::ostream& out, std::ostream& err);
+int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err);
+int RunImage(const CliOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace korvane::cli
