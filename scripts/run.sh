@@ -20,12 +20,13 @@ MSG
   exit 1
 fi
 
-"$bin/tools/sim/korvane-sim" &
+# The simulator prints "NAME PATH" once its port is published.
+exec {simout}< <(exec "$bin/tools/sim/korvane-sim")
 sim=$!
-trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true' EXIT
-# The simulator prints its port once it is published; the editor lists it at start.
-for _ in $(seq 50); do
-  if "$bin/tools/cli/korvane-cli" ports | grep -q '^KSIM'; then break; fi
-  sleep 0.1
-done
+trap 'kill "$sim" 2>/dev/null || true' EXIT
+if ! read -r -t 10 port path <&"$simout"; then
+  echo "run: the virtual device did not start" >&2
+  exit 1
+fi
+echo "run: virtual device $port on $path"
 "$bin/ui/korvane-editor" "$@"
