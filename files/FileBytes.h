@@ -25,7 +25,9 @@ FileContents ReadFileBytes(const std::string& path);
 // the target, so a full disk or a failing write leaves the old file whole.
 // A symbolic link is followed and its final target replaced; an existing
 // target keeps its permission bits (and, where allowed, its owner) and must be
-// a regular file that we may write. On failure nothing changes, no temporary
+// a regular file that we may write. Being a new file, the target loses other
+// hard links to it, and a writable file in a read-only directory cannot be
+// replaced (the temporary file cannot be made there). On failure nothing changes, no temporary
 // file is left and `error` (when given) says why.
 bool ReplaceFileBytes(const std::string& path, std::string_view bytes,
                       std::string* error = nullptr);

@@ -7,6 +7,7 @@ namespace korvane {
 LoadStatus IniFile::Load() {
   auto contents = ReadFileBytes(path_);
   document_ = IniDocument::Parse(contents.bytes);
+  unreadable_ = contents.status == ReadStatus::kFailed;
   switch (contents.status) {
     case ReadStatus::kRead:
       error_.clear();
@@ -22,6 +23,9 @@ LoadStatus IniFile::Load() {
 }
 
 bool IniFile::Save() {
+  if (unreadable_) {
+    return false;  // error_ still says why the file could not be read
+  }
   error_.clear();
   return ReplaceFileBytes(path_, document_.Serialize(), &error_);
 }
@@ -36,7 +40,8 @@ std::string GetProfileString(const std::string& file, std::string_view section,
 bool WriteProfileString(const std::string& file, std::string_view section, std::string_view key,
                         std::string_view value) {
   IniFile ini(file);
-  return ini.Load() != LoadStatus::kUnreadable && ini.Set(section, key, value) && ini.Save();
+  ini.Load();
+  return ini.Set(section, key, value) && ini.Save();
 }
 
 }  // namespace korvane

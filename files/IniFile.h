@@ -21,7 +21,8 @@ class IniFile {
   explicit IniFile(std::string path) : path_(std::move(path)) {}
 
   LoadStatus Load();
-  // Writes the document over the file; false (with Error()) when that fails.
+  // Writes the document over the file; false (with Error()) when that fails,
+  // and always after a kUnreadable load, whose file must not be overwritten.
   bool Save();
 
   std::string Get(std::string_view section, std::string_view key, std::string_view fallback) const {
@@ -39,6 +40,7 @@ class IniFile {
   std::string path_;
   IniDocument document_;
   std::string error_;
+  bool unreadable_ = false;
 };
 
 // One lookup with the platform's per-call semantics: the value (at most

@@ -158,7 +158,7 @@ TEST(CodeSetFile, FailuresLeaveFileAndTableAlone) {
   EXPECT_EQ(dir.EntryCount(), 1u);
 }
 
-TEST(CodeSetFile, ReadOnlyTargetIsLeftAsItWas) {
+TEST(CodeSetFile, ReadOnlyOrUnreadableTargetIsLeftAsItWas) {
   if (::geteuid() == 0) {
     GTEST_SKIP() << "root ignores permission bits";
   }
@@ -167,6 +167,12 @@ TEST(CodeSetFile, ReadOnlyTargetIsLeftAsItWas) {
   WriteBytes(path, "[Button1]\r\nButtonDownSend1=01\r\n");
   ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
   EXPECT_FALSE(SaveCodeSet(FilledTable(), path));
+  // A file we may write but not read would lose its other contents: refused too.
+  ASSERT_EQ(::chmod(path.c_str(), 0200), 0);
+  std::string error;
+  EXPECT_FALSE(SaveCodeSet(FilledTable(), path, &error));
+  EXPECT_NE(error.find("cannot read"), std::string::npos) << error;
+  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
   EXPECT_EQ(ReadBytes(path), "[Button1]\r\nButtonDownSend1=01\r\n");
 }
 
