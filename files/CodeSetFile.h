@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+#include "model/CodeTable.h"
+
+namespace korvane {
+
+// Extension of code set files, without the dot.
+inline constexpr const char* kCodeSetExtension = "IOS";
+
+// Writes the 32 codes into sections "Button1".."Button4", keys
+// "ButtonDownSend1".."ButtonDownSend4" then "ButtonUpSend1".."ButtonUpSend4",
+// keeping every other section, key, comment and blank line of an existing
+// file. All or nothing: on failure the file is as it was and `error` (when
+// given) says why. A code holding a line break cannot be saved.
+bool SaveCodeSet(const CodeTable& table, const std::string& path, std::string* error = nullptr);
+
+// Replaces all 32 codes from the file: absent keys, sections or file give empty
+// codes; values longer than 2047 characters are cut. A file that exists but
+// cannot be read leaves the table untouched and returns false.
+bool LoadCodeSet(CodeTable& table, const std::string& path, std::string* error = nullptr);
+
+// The name with ".IOS" appended when its last path component has no dot.
+std::string WithDefaultExtension(const std::string& name);
+
+}  // namespace korvane

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace korvane {
+
+enum class ReadStatus {
+  kRead,     // the file's bytes were read
+  kMissing,  // no file by that name (nor a directory on its way)
+  kFailed,   // the file exists but cannot be read (permission, a directory, a device ...)
+};
+
+struct FileContents {
+  ReadStatus status = ReadStatus::kMissing;
+  std::string bytes;
+  std::string error;  // why, for kFailed
+};
+
+// Reads a whole regular file. Never blocks on a FIFO or a device.
+FileContents ReadFileBytes(const std::string& path);
+
+// Replaces the contents of a file as one step: the bytes go to a temporary
+// file in the target's directory, are flushed to the disk and then renamed over
+// the target, so a full disk or a failing write leaves the old file whole.
+// A symbolic link is followed and its final target replaced; an existing
+// target keeps its permission bits (and, where allowed, its owner) and must be
+// a regular file that we may write. Being a new file, the target loses other
+// hard links to it, and a writable file in a read-only directory cannot be
+// replaced (the temporary file cannot be made there). On failure nothing changes, no temporary
+// file is left and `error` (when given) says why.
+bool ReplaceFileBytes(const std::string& path, std::string_view bytes,
+                      std::string* error = nullptr);
+
+}  // namespace korvane

@@ -1,0 +1,47 @@
+#include "files/IniFile.h"
+
+#include "files/FileBytes.h"
+
+namespace korvane {
+
+LoadStatus IniFile::Load() {
+  auto contents = ReadFileBytes(path_);
+  document_ = IniDocument::Parse(contents.bytes);
+  unreadable_ = contents.status == ReadStatus::kFailed;
+  switch (contents.status) {
+    case ReadStatus::kRead:
+      error_.clear();
+      return LoadStatus::kLoaded;
+    case ReadStatus::kMissing:
+      error_.clear();
+      return LoadStatus::kMissing;
+    case ReadStatus::kFailed:
+      break;
+  }
+  error_ = std::move(contents.error);
+  return LoadStatus::kUnreadable;
+}
+
+bool IniFile::Save() {
+  if (unreadable_) {
+    return false;  // error_ still says why the file could not be read
+  }
+  error_.clear();
+  return ReplaceFileBytes(path_, document_.Serialize(), &error_);
+}
+
+std::string GetProfileString(const std::string& file, std::string_view section,
+                             std::string_view key, std::string_view fallback) {
+  IniFile ini(file);
+  ini.Load();
+  return ini.Get(section, key, fallback);
+}
+
+bool WriteProfileString(const std::string& file, std::string_view section, std::string_view key,
+                        std::string_view value) {
+  IniFile ini(file);
+  ini.Load();
+  return ini.Set(section, key, value) && ini.Save();
+}
+
+}  // namespace korvane

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+
+namespace korvane::testing {
+
+// A fresh directory, removed with everything in it at the end of the test.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "korvane-files-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) {
+      throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern;
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+  }
+
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  const std::filesystem::path& Path() const { return path_; }
+
+  std::size_t EntryCount() const {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(path_),
+                                                  std::filesystem::directory_iterator()));
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace korvane::testing
