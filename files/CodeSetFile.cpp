@@ -1,5 +1,6 @@
 #include "files/CodeSetFile.h"
 
+#include "files/IniDocument.h"
 #include "files/IniFile.h"
 
 namespace korvane {
@@ -57,6 +58,16 @@ bool LoadCodeSet(CodeTable& table, const std::string& path, std::string* error) 
   }
   table = std::move(loaded);
   return true;
+}
+
+std::string CodeSetText(const CodeTable& table) {
+  IniDocument document = IniDocument::Parse("");
+  for (int button = 1; button <= kButtonCount; ++button) {
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+      document.Set(SectionOf(button), SlotKey(slot), table.Text(button, slot));
+    }
+  }
+  return document.Serialize();
 }
 
 std::string WithDefaultExtension(const std::string& name) {

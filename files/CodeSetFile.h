@@ -21,6 +21,9 @@ bool SaveCodeSet(const CodeTable& table, const std::string& path, std::string* e
 // cannot be read leaves the table untouched and returns false.
 bool LoadCodeSet(CodeTable& table, const std::string& path, std::string* error = nullptr);
 
+// The text of a new code set file holding the table (CRLF line ends).
+std::string CodeSetText(const CodeTable& table);
+
 // The name with ".IOS" appended when its last path component has no dot.
 std::string WithDefaultExtension(const std::string& name);
 

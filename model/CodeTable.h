@@ -19,6 +19,8 @@ struct ButtonCodes {
   std::string& UpSend(int n) { return Slots.at(static_cast<std::size_t>(n + 3)); }
   const std::string& DownSend(int n) const { return Slots.at(static_cast<std::size_t>(n - 1)); }
   const std::string& UpSend(int n) const { return Slots.at(static_cast<std::size_t>(n + 3)); }
+
+  bool operator==(const ButtonCodes&) const = default;
 };
 
 // The whole working model: four buttons of eight code texts each.

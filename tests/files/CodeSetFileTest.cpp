@@ -82,6 +82,7 @@ TEST(CodeSetFile, EmptyTableWritesAllKeysInOrder) {
   }
   ASSERT_TRUE(SaveCodeSet(ones, path));
   EXPECT_EQ(ReadBytes(path), FreshFile("01"));
+  EXPECT_EQ(CodeSetText(ones), FreshFile("01"));
 }
 
 TEST(CodeSetFile, SavingKeepsEverythingElseByteForByte) {
