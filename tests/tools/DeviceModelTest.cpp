@@ -125,6 +125,20 @@ TEST_F(DeviceModelTest, StrayBytesWhileIdleAreIgnored) {
   EXPECT_EQ(Feed(std::string("\xC7\xEB\xC7", 3) + kRequest), kAccepted);
 }
 
+TEST_F(DeviceModelTest, NotesTellWhatTheDeviceMadeOfTheBytes) {
+  Make();
+  std::vector<std::string> notes;
+  device_->OnNote = [&](const DeviceNote& note) {
+    notes.push_back(std::to_string(note.Length) + " " + note.Meaning);
+  };
+  Feed("hello" + kRequest);
+  Feed(std::string(100, '\0'), 500ms);
+  device_->Tick(now_ + 300ms);
+  EXPECT_EQ(notes, (std::vector<std::string>{"5 ignored, not a request: 68656C6C6F",
+                                             "8 programming request (attempt 1): accepted",
+                                             "100 unfinished block 0 discarded"}));
+}
+
 TEST_F(DeviceModelTest, RequestSplitBySilenceIsNotARequest) {
   Make();
   EXPECT_EQ(Feed(kRequest.substr(0, 4)), "");

@@ -20,6 +20,9 @@ const std::string& ReadRequestBytes() {
   return bytes;
 }
 
+// Ignored bytes shown in the exchange log.
+constexpr std::size_t kStrayShown = 16;
+
 std::string Attempt(int attempt) {
   return " (attempt " + std::to_string(attempt) + ")";
 }
@@ -77,7 +80,9 @@ void TDeviceModel::Tick(Clock::time_point now) {
   const auto silence = now - *lastByteAt_;
   if (silence >= options_.PartialGap) {
     if (!window_.empty()) {
-      stray_ += window_.size();
+      for (const char byte : window_) {
+        AddStray(byte);
+      }
       window_.clear();
     }
     FlushStray();
@@ -111,8 +116,8 @@ std::optional<TDeviceModel::Clock::time_point> TDeviceModel::NextDeadline() cons
 void TDeviceModel::TakeIdleByte(char byte, std::vector<Transmission>& out) {
   window_ += byte;
   if (window_.size() > kRequestSize) {
+    AddStray(window_.front());
     window_.erase(0, 1);
-    ++stray_;
   }
   if (window_ == ProgrammingRequestBytes()) {
     window_.clear();
@@ -214,9 +219,18 @@ void TDeviceModel::Answer(std::string bytes, std::string meaning,
 
 void TDeviceModel::FlushStray() {
   if (stray_ > 0) {
-    Note(stray_, "ignored");
+    const bool more = stray_ > strayStart_.size();
+    Note(stray_, "ignored, not a request: " + BytesToHex(strayStart_) + (more ? "..." : ""));
     stray_ = 0;
+    strayStart_.clear();
   }
+}
+
+void TDeviceModel::AddStray(char byte) {
+  if (strayStart_.size() < kStrayShown) {
+    strayStart_ += byte;
+  }
+  ++stray_;
 }
 
 void TDeviceModel::Note(std::size_t length, std::string meaning) const {

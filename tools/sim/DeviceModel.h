@@ -103,6 +103,7 @@ class TDeviceModel {
   void BlockComplete(std::vector<Transmission>& out);
   void HoldNewImage();
   void Answer(std::string bytes, std::string meaning, std::vector<Transmission>& out) const;
+  void AddStray(char byte);
   void FlushStray();
   void Note(std::size_t length, std::string meaning) const;
 
@@ -112,8 +113,9 @@ class TDeviceModel {
   bool receiving_ = false;
   int block_ = 0;
   std::string blockData_;
-  std::string window_;  // last bytes received while idle
-  std::size_t stray_ = 0;
+  std::string window_;      // last bytes received while idle
+  std::size_t stray_ = 0;   // ignored bytes not yet logged
+  std::string strayStart_;  // the first of them
   int requestAttempts_ = 0;
   int blockAttempts_ = 0;
   std::optional<Clock::time_point> lastByteAt_;

@@ -142,7 +142,7 @@ standard output, and plays the device until interrupted (Ctrl-C or SIGTERM).
   -v, --verbose             log the exchanges on standard error
 
 Misbehaviours, for testing the tool:
-  --silent                  never answer
+  --silent                  never answer (an --echo still echoes)
   --extra-byte              send one extra byte (0x0A) after every answer
   --echo                    send every received byte straight back
   --answer-request-from N   answer a programming request only at the N-th one
@@ -151,8 +151,10 @@ Misbehaviours, for testing the tool:
                             may be given for several blocks
   --read-reply-bytes N      reply to a read with N bytes instead of 3072 (cut,
                             or padded with 0xA5)
-  --drop-after N            hang up the line after N received bytes and exit
-  --reply-delay MS          wait MS milliseconds before sending anything
+  --drop-after N            hang up the line after N received bytes, without
+                            answering them, and exit
+  --reply-delay MS          send everything, answers and echo, MS milliseconds
+                            after the bytes that caused it
   --corrupt-image           acknowledge every block but hold an image whose
                             byte 0 has its lowest bit flipped
   -h, --help                show this help

@@ -26,6 +26,8 @@ constexpr std::chrono::nanoseconds kByteTime{1'041'667};
 // Bytes moved per wake-up while pacing: about 8 ms of line time.
 constexpr std::size_t kPaceBatch = 8;
 constexpr std::size_t kUnpacedRead = 4096;
+// Output waiting for the line, at most: room for a few of the longest replies.
+constexpr std::size_t kMaxQueuedBytes = 4 << 20;
 
 // Line time of `bytes` bytes.
 std::chrono::nanoseconds LineTime(std::size_t bytes) {
@@ -135,7 +137,7 @@ bool TSimulator::ReadInput(Clock::time_point now) {
     inputArmAt_ = count == budget ? inputLineFreeAt_ + LineTime(kPaceBatch - 1) : inputLineFreeAt_;
   }
   for (auto& sent : model_.Receive(std::string_view(buffer, count), now)) {
-    output_.push_back({std::move(sent), now + options_.ReplyDelay, std::nullopt, 0});
+    Queue(std::move(sent), now + options_.ReplyDelay);
   }
   if (options_.DropAfter && received_ >= *options_.DropAfter) {
     Log("dev", 0, "hanging up after " + std::to_string(received_) + " received bytes");
@@ -143,6 +145,16 @@ bool TSimulator::ReadInput(Clock::time_point now) {
     return false;
   }
   return true;
+}
+
+// A device busy sending drops further answers rather than queueing without bound.
+void TSimulator::Queue(Transmission transmission, Clock::time_point releaseAt) {
+  if (queued_ + transmission.Bytes.size() > kMaxQueuedBytes) {
+    Log("dev", transmission.Bytes.size(), "busy sending: " + transmission.Meaning + " dropped");
+    return;
+  }
+  queued_ += transmission.Bytes.size();
+  output_.push_back({std::move(transmission), releaseAt, std::nullopt, 0});
 }
 
 // Bytes the paced line has carried by `now`; `base` becomes the line time of
@@ -184,6 +196,7 @@ void TSimulator::WriteDueOutput(Clock::time_point now) {
     if (pending.Done < pending.What.Bytes.size()) {
       return;
     }
+    queued_ -= pending.What.Bytes.size();
     output_.pop_front();
   }
 }

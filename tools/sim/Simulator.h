@@ -35,6 +35,7 @@ class TSimulator {
   };
 
   bool ReadInput(Clock::time_point now);
+  void Queue(Transmission transmission, Clock::time_point releaseAt);
   std::size_t InputBudget(Clock::time_point now, Clock::time_point& base) const;
   void WriteDueOutput(Clock::time_point now);
   std::size_t DueBytes(const Pending& pending, Clock::time_point now) const;
@@ -47,6 +48,7 @@ class TSimulator {
   TDeviceModel model_;
   std::ostream& log_;
   std::deque<Pending> output_;
+  std::size_t queued_ = 0;  // bytes in output_
   Clock::time_point outputLineFreeAt_{};
   Clock::time_point inputLineFreeAt_{};
   Clock::time_point inputArmAt_{};
