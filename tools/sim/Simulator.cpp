@@ -96,12 +96,7 @@ void TSimulator::Run(int signalFd) {
       continue;
     }
     if (fds[0].revents & POLLIN) {
-      signalfd_siginfo info{};
-      const ssize_t got = ::read(signalFd, &info, sizeof info);
-      Log("dev", 0,
-          got == sizeof info
-              ? std::string("stopping on ") + ::strsignal(static_cast<int>(info.ssi_signo))
-              : std::string("stopping"));
+      LogStopSignal(signalFd);
       return;
     }
     if (fds[1].revents & (POLLERR | POLLNVAL)) {
@@ -110,6 +105,13 @@ void TSimulator::Run(int signalFd) {
     if ((fds[1].revents & (POLLIN | POLLHUP)) && !ReadInput(Clock::now())) {
       return;
     }
+  }
+}
+
+void TSimulator::LogStopSignal(int signalFd) {
+  signalfd_siginfo info{};
+  if (::read(signalFd, &info, sizeof info) == sizeof info) {
+    Log("dev", 0, std::string("stopping on ") + ::strsignal(static_cast<int>(info.ssi_signo)));
   }
 }
 
@@ -123,11 +125,12 @@ bool TSimulator::ReadInput(Clock::time_point now) {
   }
   char buffer[kUnpacedRead];
   const ssize_t got = ::read(pty_.MasterFd(), buffer, budget);
-  if (got < 0) {
-    if (errno == EAGAIN || errno == EINTR) {
-      return true;
-    }
-    throw std::runtime_error(std::string("cannot read the line: ") + std::strerror(errno));
+  if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
+    return true;
+  }
+  if (got <= 0) {
+    throw std::runtime_error(std::string("cannot read the line: ") +
+                             (got < 0 ? std::strerror(errno) : "it was closed"));
   }
   const auto count = static_cast<std::size_t>(got);
   received_ += count;

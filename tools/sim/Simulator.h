@@ -34,6 +34,7 @@ class TSimulator {
     std::size_t Done = 0;
   };
 
+  void LogStopSignal(int signalFd);
   bool ReadInput(Clock::time_point now);
   void Queue(Transmission transmission, Clock::time_point releaseAt);
   std::size_t InputBudget(Clock::time_point now, Clock::time_point& base) const;
