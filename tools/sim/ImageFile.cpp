@@ -41,6 +41,9 @@ std::optional<std::string> LoadImageFile(const std::string& path) {
   if (!std::filesystem::exists(path, error) && !error) {
     return std::nullopt;
   }
+  if (std::filesystem::is_directory(path, error)) {
+    throw std::runtime_error(path + " is a folder, not an image file");
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     Fail("read", path, errno);
@@ -61,12 +64,12 @@ void SaveImageFile(const std::string& path, const std::string& image) {
   const std::string temporary = path + ".tmp-" + std::to_string(::getpid());
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
-    Fail("create", temporary, errno);
+    Fail("write", path, errno);
   }
   try {
-    WriteAll(fd, image, temporary);
+    WriteAll(fd, image, path);
     if (::fsync(fd) != 0) {
-      Fail("flush", temporary, errno);
+      Fail("flush", path, errno);
     }
   } catch (...) {
     ::close(fd);
@@ -76,7 +79,7 @@ void SaveImageFile(const std::string& path, const std::string& image) {
   if (::close(fd) != 0) {
     const int error = errno;
     ::unlink(temporary.c_str());
-    Fail("close", temporary, error);
+    Fail("write", path, error);
   }
   if (::rename(temporary.c_str(), path.c_str()) != 0) {
     const int error = errno;
