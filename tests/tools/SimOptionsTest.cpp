@@ -73,6 +73,7 @@ TEST(SimOptionsTest, BadArgumentsAreRefusedWithTheirName) {
                                                      {"--drop-after", "-3"},
                                                      {"--reply-delay", "1e3"},
                                                      {"--read-reply-bytes", ""},
+                                                     {"--read-reply-bytes", "8193"},
                                                      {"--echo=1"},
                                                      {"--name="}};
   for (const auto& args : bad) {

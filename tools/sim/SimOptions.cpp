@@ -12,7 +12,8 @@ namespace korvane {
 
 namespace {
 
-constexpr std::uint64_t kMaxReplyBytes = 1 << 20;
+// Small enough for a pseudo-terminal's buffer to take a whole unpaced reply.
+constexpr std::uint64_t kMaxReplyBytes = 8192;
 constexpr std::uint64_t kMaxDelayMs = 60000;
 constexpr std::uint64_t kMaxAttempt = 1000000;
 
@@ -149,8 +150,8 @@ Misbehaviours, for testing the tool:
                             since the last answered one
   --ack-block-from K:N      acknowledge block K (0-4) only from its N-th sending;
                             may be given for several blocks
-  --read-reply-bytes N      reply to a read with N bytes instead of 3072 (cut,
-                            or padded with 0xA5)
+  --read-reply-bytes N      reply to a read with N bytes (0 to 8192) instead of
+                            3072: cut, or padded with 0xA5
   --drop-after N            hang up the line after N received bytes, without
                             answering them, and exit
   --reply-delay MS          send everything, answers and echo, MS milliseconds

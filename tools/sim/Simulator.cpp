@@ -26,8 +26,8 @@ constexpr std::chrono::nanoseconds kByteTime{1'041'667};
 // Bytes moved per wake-up while pacing: about 8 ms of line time.
 constexpr std::size_t kPaceBatch = 8;
 constexpr std::size_t kUnpacedRead = 4096;
-// Output waiting for the line, at most: room for a few of the longest replies.
-constexpr std::size_t kMaxQueuedBytes = 4 << 20;
+// Output waiting for the line, at most: room for several of the longest replies.
+constexpr std::size_t kMaxQueuedBytes = 64 << 10;
 
 // Line time of `bytes` bytes.
 std::chrono::nanoseconds LineTime(std::size_t bytes) {
@@ -157,7 +157,7 @@ void TSimulator::Queue(Transmission transmission, Clock::time_point releaseAt) {
     return;
   }
   queued_ += transmission.Bytes.size();
-  output_.push_back({std::move(transmission), releaseAt, std::nullopt, 0});
+  output_.push_back({std::move(transmission), releaseAt, std::nullopt, 0, 0});
 }
 
 // Bytes the paced line has carried by `now`; `base` becomes the line time of
@@ -188,16 +188,15 @@ void TSimulator::WriteDueOutput(Clock::time_point now) {
       }
       // The line has no flow control: what the other side's buffer cannot
       // take is lost, as on a real wire.
-      const std::size_t lost =
-          due - pending.Done - static_cast<std::size_t>(std::max<ssize_t>(written, 0));
-      if (lost > 0) {
-        Log("out", lost, "lost: nobody is reading the port");
-      }
+      pending.Lost += due - pending.Done - static_cast<std::size_t>(std::max<ssize_t>(written, 0));
       pending.Done = due;
     }
     outputLineFreeAt_ = *pending.LineStart + LineTime(pending.Done);
     if (pending.Done < pending.What.Bytes.size()) {
       return;
+    }
+    if (pending.Lost > 0) {
+      Log("out", pending.Lost, "of the " + pending.What.Meaning + " lost: the port was not read");
     }
     queued_ -= pending.What.Bytes.size();
     output_.pop_front();

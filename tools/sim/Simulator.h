@@ -31,7 +31,8 @@ class TSimulator {
     Transmission What;
     Clock::time_point ReleaseAt;
     std::optional<Clock::time_point> LineStart;
-    std::size_t Done = 0;
+    std::size_t Done = 0;  // bytes whose line time has come
+    std::size_t Lost = 0;  // of those, bytes the other side had no room for
   };
 
   void LogStopSignal(int signalFd);
