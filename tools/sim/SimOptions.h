@@ -1,0 +1,31 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/sim/DeviceModel.h"
+
+namespace korvane {
+
+// Command line of korvane-sim.
+struct SimOptions {
+  DeviceOptions Device;
+  std::string Name;                        // published port name; empty: first free KSIM<n>
+  std::string ImagePath;                   // image file; empty: the image lives in memory only
+  bool Pacing = true;                      // 9600-baud line timing in both directions
+  std::optional<std::uint64_t> DropAfter;  // hang up after this many received bytes
+  std::chrono::milliseconds ReplyDelay{0};
+  bool Verbose = false;
+  bool Help = false;
+};
+
+// Parses the arguments after the program name. Throws std::invalid_argument
+// with a message that names the offending argument.
+SimOptions ParseSimOptions(const std::vector<std::string>& args);
+
+std::string SimUsage();
+
+}  // namespace korvane

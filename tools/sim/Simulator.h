@@ -1,0 +1,60 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+#include "tools/sim/DeviceModel.h"
+#include "tools/sim/PtyDevice.h"
+#include "tools/sim/SimOptions.h"
+
+namespace korvane {
+
+// Runs the device model on the master side of a pseudo-terminal: paces input
+// and output like a 9600-baud line (10 bits a byte), delays replies, hangs up
+// on request, saves new images and logs the exchanges.
+class TSimulator {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  TSimulator(const SimOptions& options, TPtyDevice& pty, std::string image, std::ostream& log);
+
+  // Plays the device until `signalFd` (a signalfd) becomes readable or the
+  // line is hung up by --drop-after. Throws std::runtime_error on I/O failure.
+  void Run(int signalFd);
+
+ private:
+  struct Pending {
+    Transmission What;
+    Clock::time_point ReleaseAt;
+    std::optional<Clock::time_point> LineStart;
+    std::size_t Done = 0;  // bytes whose line time has come
+    std::size_t Lost = 0;  // of those, bytes the other side had no room for
+  };
+
+  void LogStopSignal(int signalFd);
+  bool ReadInput(Clock::time_point now);
+  void Queue(Transmission transmission, Clock::time_point releaseAt);
+  std::size_t InputBudget(Clock::time_point now, Clock::time_point& base) const;
+  void WriteDueOutput(Clock::time_point now);
+  std::size_t DueBytes(const Pending& pending, Clock::time_point now) const;
+  std::optional<Clock::time_point> NextWake() const;
+  void SaveImage(const std::string& image);
+  void Log(const char* direction, std::size_t length, const std::string& meaning);
+
+  const SimOptions& options_;
+  TPtyDevice& pty_;
+  TDeviceModel model_;
+  std::ostream& log_;
+  std::deque<Pending> output_;
+  std::size_t queued_ = 0;  // bytes in output_
+  Clock::time_point outputLineFreeAt_{};
+  Clock::time_point inputLineFreeAt_{};
+  Clock::time_point inputArmAt_{};
+  std::uint64_t received_ = 0;
+};
+
+}  // namespace korvane
