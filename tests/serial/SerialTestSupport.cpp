@@ -11,20 +11,23 @@
 namespace korvane::test {
 
 bool TCountingLoop::Post(TargetId target, TNotice&& notice) {
-  if (!loop_.Post(target, std::move(notice))) {
-    return false;
-  }
+  const bool posted = loop_.Post(target, std::move(notice));
   {
     std::lock_guard lock(mutex_);
-    ++count_;
+    ++(posted ? count_ : refused_);
   }
   posted_.notify_all();
-  return true;
+  return posted;
 }
 
 bool TCountingLoop::WaitPosted(std::size_t count, std::chrono::milliseconds limit) {
   std::unique_lock lock(mutex_);
   return posted_.wait_for(lock, limit, [&] { return count_ >= count; });
+}
+
+bool TCountingLoop::WaitRefused(std::size_t count, std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  return posted_.wait_for(lock, limit, [&] { return refused_ >= count; });
 }
 
 bool PumpUntil(TUiLoop& loop, const std::function<bool()>& done, std::chrono::milliseconds limit) {

@@ -24,14 +24,16 @@ class TCountingLoop final : public TUiLoop {
   bool Post(TargetId target, TNotice&& notice) override;
   void WaitPumping(std::uint32_t milliseconds) override { loop_.WaitPumping(milliseconds); }
 
-  // Waits without pumping until `count` notices have been posted in all.
+  // Wait without pumping until `count` notices have been posted (or refused) in all.
   bool WaitPosted(std::size_t count, std::chrono::milliseconds limit);
+  bool WaitRefused(std::size_t count, std::chrono::milliseconds limit);
 
  private:
   TPlainLoop loop_;
   std::mutex mutex_;
   std::condition_variable posted_;
   std::size_t count_ = 0;
+  std::size_t refused_ = 0;
 };
 
 // Pumps `loop` until `done` holds or `limit` has passed; returns `done()`.
