@@ -25,14 +25,19 @@ void TPlainLoop::RemoveTarget(TargetId id) {
 }
 
 bool TPlainLoop::Post(TargetId target, TNotice&& notice) {
+  bool wasEmpty = false;
   {
     std::lock_guard lock(mutex_);
     if (queue_.size() >= capacity_) {
       return false;
     }
+    wasEmpty = queue_.empty();
     queue_.push_back({target, std::move(notice)});
   }
-  posted_.notify_one();
+  // The pump sleeps only on an empty queue, so only the first notice needs to wake it.
+  if (wasEmpty) {
+    posted_.notify_one();
+  }
   return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <limits>
 
 namespace korvane {
@@ -184,19 +185,26 @@ TIoStatus TPosixPort::FinishRead(std::uint32_t& count) {
 
 bool TPosixPort::ReadMore(bool hangup) {
   TPendingRead& read = *read_;
-  const ssize_t got = ::read(fd_, read.Buffer + read.Count, read.Length - read.Count);
-  if (got > 0) {
-    read.Count += static_cast<std::uint32_t>(got);
-    read.LastByte = Clock::now();
-    return read.Count == read.Length;
+  if (aheadBegin_ == aheadEnd_) {
+    const ssize_t got = ::read(fd_, ahead_.data(), ahead_.size());
+    if (got > 0) {
+      aheadBegin_ = 0;
+      aheadEnd_ = static_cast<std::size_t>(got);
+    } else if (got < 0 && (errno == EAGAIN || errno == EINTR) && !hangup) {
+      return false;
+    } else {
+      // End of file or an error: the device has gone (a hung-up line, an
+      // unplugged adapter, the far side of a pseudo-terminal closed).
+      read.Status = got < 0 && errno == EBADF ? TIoStatus::InvalidHandle : TIoStatus::Failed;
+      return true;
+    }
   }
-  if (got < 0 && (errno == EAGAIN || errno == EINTR) && !hangup) {
-    return false;
-  }
-  // End of file or an error: the device has gone (a hung-up line, an
-  // unplugged adapter, the far side of a pseudo-terminal closed).
-  read.Status = got < 0 && errno == EBADF ? TIoStatus::InvalidHandle : TIoStatus::Failed;
-  return true;
+  const std::size_t take = std::min<std::size_t>(aheadEnd_ - aheadBegin_, read.Length - read.Count);
+  std::memcpy(read.Buffer + read.Count, ahead_.data() + aheadBegin_, take);
+  aheadBegin_ += take;
+  read.Count += static_cast<std::uint32_t>(take);
+  read.LastByte = Clock::now();
+  return read.Count == read.Length;
 }
 
 std::optional<TPosixPort::Clock::time_point> TPosixPort::ReadDeadline() const {

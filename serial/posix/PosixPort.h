@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -68,7 +69,12 @@ class TPosixPort final : public ICommPort {
   std::atomic<std::uint32_t> readMultiplier_{0};
   std::atomic<std::uint32_t> readConstant_{0};
 
-  // Reader thread only.
+  // Reader thread only. Reads take what the driver holds in one call; the
+  // bytes beyond the pending read's length wait here for the next reads.
+  // While a read is pending this is empty.
+  std::array<char, 4096> ahead_{};
+  std::size_t aheadBegin_ = 0;
+  std::size_t aheadEnd_ = 0;
   std::optional<TPendingRead> read_;
   bool eventPending_ = false;
   std::uint32_t commMask_ = 0;
