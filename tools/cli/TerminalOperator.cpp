@@ -30,7 +30,11 @@ void TTerminalOperator::CreateProgress(int minimum, int maximum, int step) {
 }
 
 void TTerminalOperator::StepProgress() {
-  position_ = std::min(position_ + step_, maximum_);
+  const int next = std::min(position_ + step_, maximum_);
+  if (next == position_) {
+    return;  // a full bar takes no further steps
+  }
+  position_ = next;
   DrawProgress();
 }
 
