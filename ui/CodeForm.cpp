@@ -30,6 +30,10 @@ class TTypingLimitValidator : public QValidator {
                      [this](const QString& text) { previousLength_ = text.size(); });
   }
 
+  // Text put in by the dialog itself is never cut; it is accepted before the
+  // edit reports the change.
+  void AllowLength(qsizetype length) { previousLength_ = length; }
+
   State validate(QString& input, int&) const override {
     const qsizetype allowed = std::max<qsizetype>(kTypedCodeLimit, previousLength_);
     return input.size() <= allowed ? Acceptable : Invalid;
@@ -38,6 +42,14 @@ class TTypingLimitValidator : public QValidator {
  private:
   qsizetype previousLength_ = 0;
 };
+
+void SetTextUncut(QLineEdit& edit, const QString& text) {
+  if (auto* limit =
+          dynamic_cast<TTypingLimitValidator*>(const_cast<QValidator*>(edit.validator()))) {
+    limit->AllowLength(text.size());
+  }
+  edit.setText(text);
+}
 
 const char* const kLabelTexts[] = {"代码1:", "代码2:", "代码3:", "代码4:"};
 const int kRowTops[] = {24, 48, 72, 96};
@@ -117,7 +129,8 @@ void TFormCode::FormShow() {
   CentreOnScreen(*this);
   const ButtonCodes& codes = Table().Button(buttonNumber_);
   for (int slot = 1; slot <= kSlotCount; ++slot) {
-    EditOfSlot(slot)->setText(GbkToQString(codes.Slots.at(static_cast<std::size_t>(slot - 1))));
+    SetTextUncut(*EditOfSlot(slot),
+                 GbkToQString(codes.Slots.at(static_cast<std::size_t>(slot - 1))));
   }
   BWS[0]->setFocus();
 }
