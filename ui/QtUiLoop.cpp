@@ -28,19 +28,41 @@ class TNoticeEvent : public QEvent {
 
 class TNoticeReceiver : public QObject {
  public:
-  explicit TNoticeReceiver(INoticeTarget& target) : target_(target) {}
+  explicit TNoticeReceiver(INoticeTarget& target) : target_(&target) {}
+
+  bool Delivering() const { return delivering_ > 0; }
+  void Detach() { target_ = nullptr; }
 
   bool event(QEvent* event) override {
     if (event->type() != kNoticeEventType) {
       return QObject::event(event);
     }
-    target_.HandleNotice(static_cast<TNoticeEvent*>(event)->Notice());
+    if (target_ != nullptr) {
+      ++delivering_;
+      struct TLeave {
+        int& depth;
+        ~TLeave() { --depth; }
+      } leave{delivering_};
+      target_->HandleNotice(static_cast<TNoticeEvent*>(event)->Notice());
+    }
     return true;
   }
 
  private:
-  INoticeTarget& target_;
+  INoticeTarget* target_;
+  int delivering_ = 0;
 };
+
+// Drops the receiver's pending notices and deletes it; a receiver that is
+// delivering right now (its target removed itself) is deleted once it is done.
+void DisposeReceiver(std::unique_ptr<QObject> object) {
+  auto* receiver = static_cast<TNoticeReceiver*>(object.get());
+  QCoreApplication::removePostedEvents(receiver, kNoticeEventType);
+  if (receiver->Delivering()) {
+    receiver->Detach();
+    object.release()->deleteLater();
+  }
+}
 
 }  // namespace
 
@@ -70,7 +92,7 @@ void TQtUiLoop::RemoveTarget(TargetId id) {
     receiver = std::move(found->second);
     targets_.erase(found);
   }
-  // Deleting the receiver drops its pending events.
+  DisposeReceiver(std::move(receiver));
 }
 
 bool TQtUiLoop::Post(TargetId target, TNotice&& notice) {

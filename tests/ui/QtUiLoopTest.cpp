@@ -116,6 +116,26 @@ TEST(QtUiLoop, RemovedTargetLosesItsPendingNotices) {
   EXPECT_FALSE(loop.Post(removedId, MakeNotice(0, 0)));
 }
 
+TEST(QtUiLoop, TargetMayRemoveItselfWhileHandlingANotice) {
+  TQtUiLoop loop;
+  struct TSelfRemovingTarget : INoticeTarget {
+    TQtUiLoop* Loop = nullptr;
+    TUiLoop::TargetId Id = 0;
+    int Handled = 0;
+    void HandleNotice(TNotice&) override {
+      ++Handled;
+      Loop->RemoveTarget(Id);  // like closing the port from a receive handler
+    }
+  } target;
+  target.Loop = &loop;
+  target.Id = loop.AddTarget(target);
+  ASSERT_TRUE(loop.Post(target.Id, MakeNotice(0, 0)));
+  ASSERT_TRUE(loop.Post(target.Id, MakeNotice(0, 1)));
+  loop.WaitPumping(30);
+  EXPECT_EQ(target.Handled, 1);
+  EXPECT_EQ(loop.Pending(), 0u);
+}
+
 TEST(QtUiLoop, PostFailsWhenFullAndLeavesTheNoticeWithTheCaller) {
   TQtUiLoop loop(2);
   TRecordingTarget target;
