@@ -1,0 +1,252 @@
+#include "serial/Comm.h"
+
+#include <cstring>
+#include <new>
+#include <system_error>
+
+#include "serial/ReadThread.h"
+#include "serial/WriteThread.h"
+
+namespace korvane {
+
+namespace {
+constexpr std::uint32_t kDriverQueueSize = 4096;
+}
+
+TComm::TComm(TUiLoop& loop) : TComm(loop, PlatformCommBackend()) {}
+
+TComm::TComm(TUiLoop& loop, ICommBackend& backend)
+    : loop_(loop), backend_(backend), notifyTarget_(loop.AddTarget(*this)) {}
+
+TComm::~TComm() {
+  ClosePort();
+  loop_.RemoveTarget(notifyTarget_);
+}
+
+void TComm::OpenPort() {
+  portOpenError_.clear();
+  if (port_) {
+    portOpenError_ = "This serial port already opened";
+    return;
+  }
+  TOpenStatus status = TOpenStatus::CannotOpen;
+  std::unique_ptr<ICommPort> port = backend_.Open(commName_, status);
+  if (!port) {
+    portOpenError_ = status == TOpenStatus::NotComm ? "File handle is not a comm handle "
+                                                    : "Error opening serial port";
+    return;
+  }
+  if (!port->SetupQueues(kDriverQueueSize, kDriverQueueSize)) {
+    portOpenError_ = "Cannot setup comm buffer";
+    throw ECommsError(portOpenError_);
+  }
+  port_ = std::move(port);
+  port_->Purge(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+  sendIdle_ = true;
+  ApplyCommTimeouts();
+  ApplyCommState();
+
+  stopEvent_ = backend_.CreateEvent();
+  if (!stopEvent_) {
+    AbandonOpen("Unable to create event");
+    return;
+  }
+  try {
+    readThread_ = std::make_unique<TReadThread>(backend_, *port_, *stopEvent_, loop_, notifyTarget_,
+                                                inBufferSize_, inputLen_);
+  } catch (const std::exception&) {
+    AbandonOpen("Unable to create read thread");
+    return;
+  }
+  try {
+    writeThread_ = std::make_unique<TWriteThread>(backend_, *port_, *stopEvent_, loop_,
+                                                  notifyTarget_, sendIdle_);
+  } catch (const std::exception&) {
+    AbandonOpen("Unable to create write thread");
+    return;
+  }
+  try {
+    readThread_->Start();
+  } catch (const std::system_error&) {
+    AbandonOpen("Unable to create read thread");
+    return;
+  }
+  try {
+    writeThread_->Start();
+  } catch (const std::system_error&) {
+    AbandonOpen("Unable to create write thread");  // stops the reader that already runs
+  }
+}
+
+void TComm::AbandonOpen(std::string error) {
+  if (stopEvent_) {
+    StopReader();
+    StopWriter();
+  }
+  readThread_.reset();
+  writeThread_.reset();
+  stopEvent_.reset();
+  port_.reset();
+  sendIdle_ = true;
+  portOpenError_ = std::move(error);
+}
+
+void TComm::ClosePort() {
+  portOpenError_.clear();
+  if (!port_) {
+    return;
+  }
+  StopReader();
+  StopWriter();
+  stopEvent_.reset();
+  port_.reset();
+}
+
+void TComm::StopReader() {
+  if (!readThread_) {
+    return;
+  }
+  stopEvent_->Set();
+  port_->Purge(PURGE_RXABORT | PURGE_RXCLEAR);
+  readThread_->Join();
+  readThread_.reset();
+}
+
+void TComm::StopWriter() {
+  if (!writeThread_) {
+    return;
+  }
+  stopEvent_->Set();
+  port_->Purge(PURGE_TXABORT | PURGE_TXCLEAR);
+  sendIdle_ = true;
+  writeThread_->Join();
+  writeThread_.reset();
+}
+
+bool TComm::SendData(const char* buffer, std::uint16_t length) {
+  if (!writeThread_ || length == 0 || buffer == nullptr) {
+    return false;
+  }
+  std::unique_ptr<char[]> block(new (std::nothrow) char[length + 1]);
+  if (!block) {
+    return false;
+  }
+  std::memcpy(block.get(), buffer, length);
+  block[length] = 0;
+  // Busy before the request can reach the writer, so that the writer's
+  // "idle" after draining it is never overwritten.
+  const bool wasIdle = sendIdle_.exchange(false);
+  if (!writeThread_->Post(std::move(block), length)) {
+    if (wasIdle) {
+      sendIdle_ = true;
+    }
+    return false;
+  }
+  return true;
+}
+
+void TComm::SetCommPort(std::uint8_t port) {
+  if (port != 0 && port != commPort_) {
+    commPort_ = port;
+    commName_ = "COM" + std::to_string(port);
+  }
+}
+
+void TComm::SetOutput(std::string text) {
+  output_ = std::move(text);
+  SendData(output_.data(), static_cast<std::uint16_t>(output_.size() & 0xFFFF));
+}
+
+void TComm::SetInputLen(std::uint16_t length) {
+  if (length == 0) {
+    inputLen_ = inBufferSize_;
+  } else if (length <= inBufferSize_) {
+    inputLen_ = length;
+  }
+}
+
+void TComm::SetInBufferSize(std::uint16_t size) {
+  inBufferSize_ = size == 0 ? 1 : size;
+  if (inputLen_ > inBufferSize_) {
+    inputLen_ = inBufferSize_;  // a read never asks for more than the buffer holds
+  }
+}
+
+void TComm::ApplyCommState() {
+  TLineSettings settings;
+  settings.BaudRate = baudRate_;
+  std::uint32_t flags = LineFlag::Binary;
+  flags |= parityCheck_ ? LineFlag::Parity : 0;
+  flags |= outxCtsFlow_ ? LineFlag::OutxCtsFlow : 0;
+  flags |= outxDsrFlow_ ? LineFlag::OutxDsrFlow : 0;
+  flags |= dtrControl_ == TDtrControl::DtrEnable      ? LineFlag::DtrControlEnable
+           : dtrControl_ == TDtrControl::DtrHandshake ? LineFlag::DtrControlHandshake
+                                                      : 0;
+  flags |= dsrSensitivity_ ? LineFlag::DsrSensitivity : 0;
+  flags |= txContinueOnXoff_ ? LineFlag::TxContinueOnXoff : 0;
+  flags |= outxXonXoffFlow_ ? LineFlag::OutX : 0;
+  flags |= inxXonXoffFlow_ ? LineFlag::InX : 0;
+  flags |= replaceWhenParityError_ ? LineFlag::ErrorChar : 0;
+  flags |= ignoreNullChar_ ? LineFlag::Null : 0;
+  switch (rtsControl_) {
+    case TRtsControl::RtsEnable:
+      flags |= LineFlag::RtsControlEnable;
+      break;
+    case TRtsControl::RtsHandshake:
+      flags |= LineFlag::RtsControlHandshake;
+      break;
+    case TRtsControl::RtsTransmissionAvailable:
+      flags |= LineFlag::RtsControlToggle;
+      break;
+    case TRtsControl::RtsDisable:
+      break;
+  }
+  settings.Flags = flags;
+  settings.XonLim = xonLimit_;
+  settings.XoffLim = xoffLimit_;
+  settings.ByteSize = static_cast<std::uint8_t>(static_cast<int>(byteSize_) + 5);
+  settings.Parity = static_cast<std::uint8_t>(parity_);
+  settings.StopBits = static_cast<std::uint8_t>(stopBits_);
+  settings.XonChar = xonChar_;
+  settings.XoffChar = xoffChar_;
+  settings.ErrorChar = replacedChar_;
+  port_->ApplyState(settings);
+}
+
+void TComm::ApplyCommTimeouts() {
+  port_->ApplyTimeouts(timeouts_);
+}
+
+void TComm::HandleNotice(TNotice& notice) {
+  switch (notice.Msg) {
+    case MSG_RX_DATA:
+      if (OnReceiveData && notice.Block) {
+        OnReceiveData(*this, notice.Block.get(), static_cast<std::uint16_t>(notice.WParam));
+      }
+      break;
+    case MSG_RX_ERROR:
+      if (OnReceiveError) {
+        OnReceiveError(*this, notice.LParam);
+      }
+      break;
+    case MSG_HANGUP:
+      if (OnRequestHangup) {
+        OnRequestHangup(*this);
+      }
+      break;
+    case MSG_MODEM:
+      if (OnModemStateChange) {
+        OnModemStateChange(*this, notice.LParam);
+      }
+      break;
+    case MSG_TX_EMPTY:
+      if (OnSendDataEmpty) {
+        OnSendDataEmpty(*this);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace korvane

@@ -1,0 +1,121 @@
+#include "serial/PortList.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+
+#include "serial/VirtualPorts.h"
+
+namespace korvane {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kClassTty = "/sys/class/tty";
+constexpr const char* kDevicePrefix = "//./";
+
+// The 8250 driver registers a ttyS entry for every possible port; only those
+// where a UART was detected report a type other than 0 (PORT_UNKNOWN).
+bool HasUart(const fs::path& entry) {
+  std::ifstream typeFile(entry / "type");
+  int type = 0;
+  return typeFile >> type && type != 0;
+}
+
+bool IsSerialEntry(const fs::path& entry) {
+  std::error_code error;
+  if (!fs::exists(entry / "device", error)) {
+    return false;  // virtual consoles and the like have no device behind them
+  }
+  const std::string name = entry.filename().string();
+  return name.rfind("ttyS", 0) != 0 || HasUart(entry);
+}
+
+std::size_t DigitRunEnd(const std::string& text, std::size_t from) {
+  while (from < text.size() && std::isdigit(static_cast<unsigned char>(text[from]))) {
+    ++from;
+  }
+  return from;
+}
+
+// Compares two digit runs by value; leading zeros do not count.
+int CompareNumbers(std::string a, std::string b) {
+  a.erase(0, std::min(a.find_first_not_of('0'), a.size()));
+  b.erase(0, std::min(b.find_first_not_of('0'), b.size()));
+  if (a.size() != b.size()) {
+    return a.size() < b.size() ? -1 : 1;
+  }
+  return a.compare(b);
+}
+
+}  // namespace
+
+bool NaturalLess(const std::string& a, const std::string& b) {
+  std::size_t i = 0;
+  std::size_t j = 0;
+  while (i < a.size() && j < b.size()) {
+    const bool digitA = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
+    const bool digitB = std::isdigit(static_cast<unsigned char>(b[j])) != 0;
+    if (digitA && digitB) {
+      const std::size_t endA = DigitRunEnd(a, i);
+      const std::size_t endB = DigitRunEnd(b, j);
+      const int order = CompareNumbers(a.substr(i, endA - i), b.substr(j, endB - j));
+      if (order != 0) {
+        return order < 0;
+      }
+      i = endA;
+      j = endB;
+    } else if (a[i] != b[j]) {
+      return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+    } else {
+      ++i;
+      ++j;
+    }
+  }
+  if (a.size() - i != b.size() - j) {
+    return a.size() - i < b.size() - j;
+  }
+  return a < b;
+}
+
+std::vector<SerialPortEntry> ListRealSerialPorts(const std::string& classTtyRoot) {
+  std::vector<SerialPortEntry> ports;
+  std::error_code error;
+  for (fs::directory_iterator it(classTtyRoot, error), end; !error && it != end;
+       it.increment(error)) {
+    if (IsSerialEntry(it->path())) {
+      const std::string name = it->path().filename().string();
+      ports.push_back({name, "/dev/" + name});
+    }
+  }
+  std::sort(ports.begin(), ports.end(), [](const SerialPortEntry& a, const SerialPortEntry& b) {
+    return NaturalLess(a.Name, b.Name);
+  });
+  return ports;
+}
+
+std::vector<SerialPortEntry> ListSerialPorts() {
+  std::vector<SerialPortEntry> ports = ListRealSerialPorts(kClassTty);
+  for (VirtualPort& port : ListVirtualPorts()) {
+    ports.push_back({std::move(port.Name), std::move(port.Path)});
+  }
+  return ports;
+}
+
+std::string DevicePathForCommName(const std::string& commName) {
+  const std::string prefix = kDevicePrefix;
+  if (commName.compare(0, prefix.size(), prefix) != 0) {
+    return commName;
+  }
+  // Real ports live at /dev/NAME; only virtual ports need a look-up.
+  const std::string name = commName.substr(prefix.size());
+  for (const VirtualPort& port : ListVirtualPorts()) {
+    if (port.Name == name) {
+      return port.Path;
+    }
+  }
+  return "/dev/" + name;
+}
+
+}  // namespace korvane

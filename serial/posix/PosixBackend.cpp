@@ -1,0 +1,118 @@
+#include "serial/posix/PosixBackend.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+
+#include "serial/PortList.h"
+#include "serial/posix/PosixPort.h"
+
+namespace korvane {
+
+TPosixEvent::TPosixEvent() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+TPosixEvent::~TPosixEvent() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+  }
+}
+
+void TPosixEvent::Set() {
+  set_ = true;
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const ssize_t written = ::write(fd_, &one, sizeof one);
+}
+
+void TPosixEvent::Reset() {
+  set_ = false;
+  std::uint64_t count = 0;
+  [[maybe_unused]] const ssize_t got = ::read(fd_, &count, sizeof count);
+}
+
+std::unique_ptr<ICommPort> TPosixBackend::Open(const std::string& commName, TOpenStatus& status) {
+  status = TOpenStatus::CannotOpen;
+  const std::string path = DevicePathForCommName(commName);
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    return nullptr;
+  }
+  if (::isatty(fd) == 0) {
+    ::close(fd);
+    status = TOpenStatus::NotComm;
+    return nullptr;
+  }
+  // TIOCEXCL keeps other programs out but not root; the advisory lock also
+  // turns away any program that locks the port as well, root included.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  ::ioctl(fd, TIOCEXCL);
+  status = TOpenStatus::Opened;
+  return std::make_unique<TPosixPort>(fd);
+}
+
+std::unique_ptr<ICommEvent> TPosixBackend::CreateEvent() {
+  auto event = std::make_unique<TPosixEvent>();
+  if (!event->Valid()) {
+    return nullptr;
+  }
+  return event;
+}
+
+int TPosixBackend::WaitEither(ICommEvent& first, ICommEvent& second) {
+  pollfd fds[2] = {{static_cast<int>(first.NativeHandle()), POLLIN, 0},
+                   {static_cast<int>(second.NativeHandle()), POLLIN, 0}};
+  for (;;) {
+    if (::poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return -1;
+    }
+    if (fds[0].revents != 0) {
+      return (fds[0].revents & POLLIN) != 0 ? 0 : -1;
+    }
+    return (fds[1].revents & POLLIN) != 0 ? 1 : -1;
+  }
+}
+
+namespace {
+
+// Raises the calling thread a little above its peers where the system lets
+// it (a nice value below the process's needs privilege). A refusal is
+// ignored: priority helps latency but is never a reason to fail the open.
+void RaiseThreadPriority(TThreadPriority priority) {
+  const auto thread = static_cast<id_t>(::syscall(SYS_gettid));
+  errno = 0;
+  const int nice = ::getpriority(PRIO_PROCESS, thread);
+  if (errno != 0) {
+    return;
+  }
+  const int steps = priority == TThreadPriority::Highest ? 2 : 1;
+  ::setpriority(PRIO_PROCESS, thread, nice - steps);
+}
+
+}  // namespace
+
+std::thread TPosixBackend::StartThread(std::function<void()> body, TThreadPriority priority) {
+  return std::thread([body = std::move(body), priority] {
+    RaiseThreadPriority(priority);
+    body();
+  });
+}
+
+ICommBackend& PlatformCommBackend() {
+  static TPosixBackend backend;
+  return backend;
+}
+
+}  // namespace korvane

@@ -1,0 +1,376 @@
+#include "serial/posix/PosixPort.h"
+
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+
+namespace korvane {
+
+namespace {
+
+// How often the driver's counters are read while waiting for a comm event.
+constexpr std::chrono::milliseconds kCounterPeriod(100);
+// A read interval of this value (and no total timeout) returns whatever has
+// arrived once at least one byte is there.
+constexpr std::uint32_t kIntervalAtOnce = std::numeric_limits<std::uint32_t>::max();
+
+speed_t SpeedFor(std::uint32_t baudRate) {
+  switch (baudRate) {
+    case 1200:
+      return B1200;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    case 230400:
+      return B230400;
+    case 460800:
+      return B460800;
+    case 921600:
+      return B921600;
+    default:
+      return B0;
+  }
+}
+
+tcflag_t SizeFlag(std::uint8_t dataBits) {
+  switch (dataBits) {
+    case 5:
+      return CS5;
+    case 6:
+      return CS6;
+    case 7:
+      return CS7;
+    default:
+      return CS8;
+  }
+}
+
+tcflag_t ParityFlags(std::uint8_t parity) {
+  switch (static_cast<TParity>(parity)) {
+    case TParity::Odd:
+      return PARENB | PARODD;
+    case TParity::Even:
+      return PARENB;
+    case TParity::Mark:
+      return PARENB | CMSPAR | PARODD;
+    case TParity::Space:
+      return PARENB | CMSPAR;
+    default:
+      return 0;
+  }
+}
+
+void SetModemLine(int fd, int line, bool on) {
+  ::ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line);
+}
+
+bool Hangup(short revents) {
+  return (revents & (POLLHUP | POLLERR)) != 0;
+}
+
+}  // namespace
+
+TPosixPort::TPosixPort(int fd) : fd_(fd) {}
+
+TPosixPort::~TPosixPort() {
+  ::ioctl(fd_, TIOCNXCL);
+  ::close(fd_);
+}
+
+bool TPosixPort::SetupQueues(std::uint32_t, std::uint32_t) {
+  return true;  // a terminal's queues have the driver's own fixed size
+}
+
+void TPosixPort::Purge(std::uint32_t flags) {
+  // Aborting pending I/O is the stop event's work: every wait includes it.
+  const bool input = (flags & PURGE_RXCLEAR) != 0;
+  const bool output = (flags & PURGE_TXCLEAR) != 0;
+  if (input || output) {
+    ::tcflush(fd_, input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH);
+  }
+}
+
+// Carries over what termios can express; DSR flow and sensitivity, the
+// continue-on-XOFF choice, the XON/XOFF limits and NUL stripping have no
+// termios counterpart and are left to the driver's defaults.
+void TPosixPort::ApplyState(const TLineSettings& settings) {
+  termios tio{};
+  if (::tcgetattr(fd_, &tio) != 0) {
+    return;
+  }
+  ::cfmakeraw(&tio);
+  tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+  tio.c_cflag |= CLOCAL | CREAD | SizeFlag(settings.ByteSize) | ParityFlags(settings.Parity);
+  if (settings.StopBits != static_cast<std::uint8_t>(TStopBits::_1)) {
+    tio.c_cflag |= CSTOPB;  // 1.5 stop bits become 2, the nearest termios offers
+  }
+  const std::uint32_t flags = settings.Flags;
+  const std::uint32_t rts = flags & LineFlag::RtsControlMask;
+  if ((flags & LineFlag::OutxCtsFlow) != 0 || rts == LineFlag::RtsControlHandshake) {
+    tio.c_cflag |= CRTSCTS;
+  }
+  tio.c_iflag &= ~(INPCK | IGNPAR | PARMRK | IXON | IXOFF | IXANY);
+  tio.c_iflag |= (flags & LineFlag::Parity) != 0 ? INPCK : 0;
+  tio.c_iflag |= (flags & LineFlag::OutX) != 0 ? IXON : 0;
+  tio.c_iflag |= (flags & LineFlag::InX) != 0 ? IXOFF : 0;
+  tio.c_cc[VSTART] = static_cast<cc_t>(settings.XonChar);
+  tio.c_cc[VSTOP] = static_cast<cc_t>(settings.XoffChar);
+  tio.c_cc[VMIN] = 1;
+  tio.c_cc[VTIME] = 0;
+  const speed_t speed = SpeedFor(settings.BaudRate);
+  if (speed != B0) {
+    ::cfsetispeed(&tio, speed);
+    ::cfsetospeed(&tio, speed);
+  }
+  ::tcsetattr(fd_, TCSANOW, &tio);
+
+  // Handshake modes leave the line to the driver; toggle mode idles with RTS off.
+  const std::uint32_t dtr = flags & LineFlag::DtrControlMask;
+  SetModemLine(fd_, TIOCM_DTR, dtr != 0);
+  if (rts != LineFlag::RtsControlHandshake) {
+    SetModemLine(fd_, TIOCM_RTS, rts == LineFlag::RtsControlEnable);
+  }
+}
+
+void TPosixPort::ApplyTimeouts(const TCommTimeouts& timeouts) {
+  readInterval_ = timeouts.ReadIntervalTimeout;
+  readMultiplier_ = timeouts.ReadTotalTimeoutMultiplier;
+  readConstant_ = timeouts.ReadTotalTimeoutConstant;
+}
+
+bool TPosixPort::SetCommMask(std::uint32_t mask) {
+  commMask_ = mask;
+  countersKept_ = ReadCounters(counters_);
+  return true;
+}
+
+TIoStatus TPosixPort::StartRead(char* buffer, std::uint32_t length, std::uint32_t& count) {
+  const Clock::time_point now = Clock::now();
+  read_ = TPendingRead{buffer, length, 0, now, now, TIoStatus::Done};
+  if (!ReadMore(false)) {
+    return TIoStatus::Pending;
+  }
+  const TIoStatus status = FinishRead(count);
+  return status;
+}
+
+TIoStatus TPosixPort::FinishRead(std::uint32_t& count) {
+  if (!read_) {
+    return TIoStatus::Failed;
+  }
+  const TPendingRead done = *read_;
+  read_.reset();
+  count = done.Count;
+  // Bytes that came before a failure are delivered; the next read meets it again.
+  return done.Count > 0 ? TIoStatus::Done : done.Status;
+}
+
+bool TPosixPort::ReadMore(bool hangup) {
+  TPendingRead& read = *read_;
+  const ssize_t got = ::read(fd_, read.Buffer + read.Count, read.Length - read.Count);
+  if (got > 0) {
+    read.Count += static_cast<std::uint32_t>(got);
+    read.LastByte = Clock::now();
+    return read.Count == read.Length;
+  }
+  if (got < 0 && (errno == EAGAIN || errno == EINTR) && !hangup) {
+    return false;
+  }
+  // End of file or an error: the device has gone (a hung-up line, an
+  // unplugged adapter, the far side of a pseudo-terminal closed).
+  read.Status = got < 0 && errno == EBADF ? TIoStatus::InvalidHandle : TIoStatus::Failed;
+  return true;
+}
+
+std::optional<TPosixPort::Clock::time_point> TPosixPort::ReadDeadline() const {
+  std::optional<Clock::time_point> deadline;
+  const std::uint32_t multiplier = readMultiplier_;
+  const std::uint32_t constant = readConstant_;
+  if (multiplier != 0 || constant != 0) {
+    const auto total = std::chrono::milliseconds(
+        static_cast<std::uint64_t>(multiplier) * read_->Length + constant);
+    deadline = read_->Started + total;
+  }
+  const std::uint32_t interval = readInterval_;
+  if (read_->Count > 0 && interval != 0) {
+    const Clock::time_point gap = interval == kIntervalAtOnce
+                                      ? read_->LastByte
+                                      : read_->LastByte + std::chrono::milliseconds(interval);
+    deadline = deadline ? std::min(*deadline, gap) : gap;
+  }
+  return deadline;
+}
+
+int TPosixPort::PollTimeout(Clock::time_point now) const {
+  std::optional<Clock::time_point> wake;
+  if (read_) {
+    wake = ReadDeadline();
+  }
+  if (eventPending_ && countersKept_) {
+    const Clock::time_point check = now + kCounterPeriod;
+    wake = wake ? std::min(*wake, check) : check;
+  }
+  if (!wake) {
+    return -1;
+  }
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(*wake - now).count();
+  return static_cast<int>(std::clamp<long long>(left, 0, std::numeric_limits<int>::max()));
+}
+
+TReaderWake TPosixPort::WaitReader(ICommEvent& stop) {
+  for (;;) {
+    const Clock::time_point now = Clock::now();
+    if (read_) {
+      const auto deadline = ReadDeadline();
+      if (deadline && now >= *deadline) {
+        return TReaderWake::ReadDone;
+      }
+    }
+    // Without a pending read the port is left out, so a hung-up line cannot wake us.
+    pollfd fds[2] = {{static_cast<int>(stop.NativeHandle()), POLLIN, 0},
+                     {read_ ? fd_ : -1, POLLIN, 0}};
+    if (::poll(fds, 2, PollTimeout(now)) < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return TReaderWake::Failed;
+    }
+    if (fds[0].revents != 0) {
+      return TReaderWake::Stop;
+    }
+    if (eventPending_ && CheckCounters()) {
+      return TReaderWake::CommEvent;
+    }
+    if (read_ && fds[1].revents != 0) {
+      if ((fds[1].revents & POLLNVAL) != 0) {
+        read_->Status = TIoStatus::InvalidHandle;
+        return TReaderWake::ReadDone;
+      }
+      if (ReadMore(Hangup(fds[1].revents) && (fds[1].revents & POLLIN) == 0)) {
+        return TReaderWake::ReadDone;
+      }
+    }
+  }
+}
+
+bool TPosixPort::ReadCounters(TCounters& counters) const {
+  serial_icounter_struct icount{};
+  if (::ioctl(fd_, TIOCGICOUNT, &icount) != 0) {
+    return false;
+  }
+  counters =
+      TCounters{{icount.frame, icount.parity, icount.overrun, icount.buf_overrun, icount.brk},
+                icount.dcd,
+                icount.rng};
+  return true;
+}
+
+bool TPosixPort::CheckCounters() {
+  TCounters now;
+  if (!countersKept_ || !ReadCounters(now)) {
+    return false;
+  }
+  static constexpr std::uint32_t kErrorBits[5] = {CE_FRAME, CE_RXPARITY, CE_OVERRUN, CE_RXOVER,
+                                                  CE_BREAK};
+  std::uint32_t mask = 0;
+  for (int i = 0; i < 5; ++i) {
+    if (now.Errors[i] != counters_.Errors[i]) {
+      lineErrors_ |= kErrorBits[i];
+      mask |= EV_ERR;
+    }
+  }
+  mask |= now.Carrier != counters_.Carrier ? EV_RLSD : 0;
+  mask |= now.Ring != counters_.Ring ? EV_RING : 0;
+  counters_ = now;
+  mask &= commMask_;
+  if (mask == 0) {
+    return false;
+  }
+  completedMask_ = mask;
+  eventPending_ = false;
+  return true;
+}
+
+TIoStatus TPosixPort::StartEventWait(std::uint32_t& mask) {
+  eventPending_ = true;
+  if (CheckCounters()) {
+    mask = completedMask_;
+    return TIoStatus::Done;
+  }
+  return TIoStatus::Pending;
+}
+
+TIoStatus TPosixPort::FinishEventWait(std::uint32_t& mask) {
+  mask = completedMask_;
+  return TIoStatus::Done;
+}
+
+TIoStatus TPosixPort::ClearError(std::uint32_t& errors) {
+  errors = lineErrors_;
+  lineErrors_ = 0;
+  return TIoStatus::Done;
+}
+
+TIoStatus TPosixPort::StartWrite(const char* data, std::uint32_t length, std::uint32_t& count) {
+  writeData_ = data;
+  writeLength_ = length;
+  writeHangup_ = false;
+  const ssize_t written = ::write(fd_, data, length);
+  if (written > 0) {
+    count = static_cast<std::uint32_t>(written);
+    return TIoStatus::Done;
+  }
+  if (written == 0 || errno == EAGAIN || errno == EINTR) {
+    return TIoStatus::Pending;
+  }
+  return errno == EBADF ? TIoStatus::InvalidHandle : TIoStatus::Failed;
+}
+
+TWriterWake TPosixPort::WaitWrite(ICommEvent& stop) {
+  pollfd fds[2] = {{static_cast<int>(stop.NativeHandle()), POLLIN, 0}, {fd_, POLLOUT, 0}};
+  for (;;) {
+    if (::poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return TWriterWake::Failed;
+    }
+    if (fds[0].revents != 0) {
+      return TWriterWake::Stop;
+    }
+    writeHangup_ = (fds[1].revents & POLLOUT) == 0;
+    return TWriterWake::WriteDone;
+  }
+}
+
+TIoStatus TPosixPort::FinishWrite(std::uint32_t& count) {
+  count = 0;
+  const ssize_t written = ::write(fd_, writeData_, writeLength_);
+  if (written > 0) {
+    count = static_cast<std::uint32_t>(written);
+    return TIoStatus::Done;
+  }
+  if ((written == 0 || errno == EAGAIN || errno == EINTR) && !writeHangup_) {
+    return TIoStatus::Done;  // nothing taken this time; the writer starts the rest again
+  }
+  return written < 0 && errno == EBADF ? TIoStatus::InvalidHandle : TIoStatus::Failed;
+}
+
+}  // namespace korvane

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+
+#include "serial/CommBackend.h"
+
+namespace korvane {
+
+// A terminal device driven with termios and poll. Reads follow the timeouts:
+// the first byte without limit (unless a total timeout is set), then the read
+// ends at its length or when the interval passes without a further byte.
+// Line errors and carrier/ring changes come from the driver's interrupt
+// counters (TIOCGICOUNT) where it keeps them; a pseudo-terminal keeps none.
+class TPosixPort final : public ICommPort {
+ public:
+  explicit TPosixPort(int fd);  // takes ownership of fd
+  ~TPosixPort() override;
+  TPosixPort(const TPosixPort&) = delete;
+  TPosixPort& operator=(const TPosixPort&) = delete;
+
+  bool SetupQueues(std::uint32_t inputSize, std::uint32_t outputSize) override;
+  void Purge(std::uint32_t flags) override;
+  void ApplyState(const TLineSettings& settings) override;
+  void ApplyTimeouts(const TCommTimeouts& timeouts) override;
+
+  bool SetCommMask(std::uint32_t mask) override;
+  TIoStatus StartRead(char* buffer, std::uint32_t length, std::uint32_t& count) override;
+  TIoStatus FinishRead(std::uint32_t& count) override;
+  TIoStatus StartEventWait(std::uint32_t& mask) override;
+  TIoStatus FinishEventWait(std::uint32_t& mask) override;
+  TIoStatus ClearError(std::uint32_t& errors) override;
+  TReaderWake WaitReader(ICommEvent& stop) override;
+
+  TIoStatus StartWrite(const char* data, std::uint32_t length, std::uint32_t& count) override;
+  TIoStatus FinishWrite(std::uint32_t& count) override;
+  TWriterWake WaitWrite(ICommEvent& stop) override;
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  struct TPendingRead {
+    char* Buffer = nullptr;
+    std::uint32_t Length = 0;
+    std::uint32_t Count = 0;
+    Clock::time_point Started;
+    Clock::time_point LastByte;
+    TIoStatus Status = TIoStatus::Done;
+  };
+  struct TCounters {
+    int Errors[5] = {};  // frame, parity, overrun, buffer overrun, break
+    int Carrier = 0;
+    int Ring = 0;
+  };
+
+  // Reads what has arrived into the pending read; true when it has ended.
+  bool ReadMore(bool hangup);
+  std::optional<Clock::time_point> ReadDeadline() const;
+  int PollTimeout(Clock::time_point now) const;
+  bool ReadCounters(TCounters& counters) const;
+  // Turns counter changes into a completed comm-event wait; true if one completed.
+  bool CheckCounters();
+
+  const int fd_;
+  std::atomic<std::uint32_t> readInterval_{0};
+  std::atomic<std::uint32_t> readMultiplier_{0};
+  std::atomic<std::uint32_t> readConstant_{0};
+
+  // Reader thread only.
+  std::optional<TPendingRead> read_;
+  bool eventPending_ = false;
+  std::uint32_t commMask_ = 0;
+  std::uint32_t completedMask_ = 0;
+  std::uint32_t lineErrors_ = 0;
+  bool countersKept_ = false;
+  TCounters counters_;
+
+  // Writer thread only.
+  const char* writeData_ = nullptr;
+  std::uint32_t writeLength_ = 0;
+  bool writeHangup_ = false;
+};
+
+}  // namespace korvane
