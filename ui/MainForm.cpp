@@ -292,12 +292,11 @@ void TFormMain::FormCreate() {
 }
 
 void TFormMain::FillPortList() {
-  std::vector<PortListEntry> ports = listPorts_();
+  const std::vector<PortListEntry> ports = listPorts_();
   ComboBox1->clear();
   for (const PortListEntry& port : ports) {
     ComboBox1->addItem(QString::fromStdString(port.Name));
   }
-  ports_ = std::move(ports);
 }
 
 void TFormMain::showEvent(QShowEvent* event) {
@@ -327,9 +326,7 @@ void TFormMain::FormClose() {
 }
 
 void TFormMain::BitBtn1Click() {
-  const int index = ComboBox1->currentIndex();
-  const bool listed = index >= 0 && static_cast<std::size_t>(index) < ports_.size();
-  comm_->SetCommName(listed ? ports_[static_cast<std::size_t>(index)].Path : std::string());
+  comm_->SetCommName("//./" + ComboBox1->currentText().toStdString());
   if (BitBtn1->text() == kOpenCaption) {
     comm_->OpenPort();
     if (comm_->PortOpen()) {

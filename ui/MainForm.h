@@ -171,7 +171,6 @@ class TFormMain : public QWidget {
   std::unique_ptr<TFormCode> ownCodeForm_;
   CodeTable codes_;
   TResponseLog responseLog_;
-  std::vector<PortListEntry> ports_;
   int shownPortIndex_ = -1;      // last selection known to the window
   bool portSelectable_ = false;  // text of ComboBox1 not empty at the last check
   int busyDepth_ = 0;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "device/DeviceSeams.h"
+#include "serial/PortList.h"
 
 namespace korvane {
 
@@ -17,7 +18,7 @@ class ISerialPort : public IDevicePort {
  public:
   using ReceiveHandler = std::function<void(const char* buffer, std::uint16_t length)>;
 
-  // Device path of the port the next OpenPort opens.
+  // Name of the port the next OpenPort opens ("//./" + a listed name).
   virtual void SetCommName(const std::string& path) = 0;
   // Leaves the port closed when the device cannot be opened; may throw when
   // the driver's queues cannot be set up.
@@ -28,10 +29,7 @@ class ISerialPort : public IDevicePort {
   virtual void SetReceiveHandler(ReceiveHandler handler) = 0;
 };
 
-struct PortListEntry {
-  std::string Name;  // shown in the port list
-  std::string Path;  // what the serial component opens
-};
+using PortListEntry = SerialPortEntry;
 
 // The system's serial ports, in the system's order.
 using PortLister = std::function<std::vector<PortListEntry>()>;

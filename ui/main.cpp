@@ -1,30 +1,20 @@
 #include <memory>
 
-#include "serial/VirtualPorts.h"
+#include "serial/PortList.h"
 #include "ui/CodeForm.h"
+#include "ui/CommPort.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainForm.h"
-#include "ui/NoSerialPort.h"
+#include "ui/QtUiLoop.h"
 
 using namespace korvane;
 
-namespace {
-
-std::vector<PortListEntry> ListPorts() {
-  std::vector<PortListEntry> ports;
-  for (const VirtualPort& port : ListVirtualPorts()) {
-    ports.push_back({port.Name, port.Path});
-  }
-  return ports;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   TApplication application(argc, argv);
+  TQtUiLoop loop;
   TFormMainServices services;
-  services.Comm = std::make_unique<TNoSerialPort>();
-  services.ListPorts = ListPorts;
+  services.Comm = std::make_unique<TCommPort>(loop);
+  services.ListPorts = ListSerialPorts;
   TFormMain window(std::move(services));
   TFormCode codeForm;
   FormCode = &codeForm;

@@ -125,7 +125,7 @@ TEST_F(MainFormTest, StartsWithoutPortsDisabledAndSilent) {
 TEST_F(MainFormTest, OpensTheFirstPortAtStartUp) {
   TFormMain& window = Start({kCom1, kCom2});
   EXPECT_EQ(window.ComboBox1->currentIndex(), 0);
-  EXPECT_EQ(port.Calls, (std::vector<std::string>{"SetCommName /dev/ttyS0", "OpenPort"}));
+  EXPECT_EQ(port.Calls, (std::vector<std::string>{"SetCommName //./COM1", "OpenPort"}));
   EXPECT_TRUE(window.BitBtn1->isEnabled());
   ExpectState(true);
   for (int slot = 1; slot <= kSlotCount; ++slot) {
@@ -161,7 +161,7 @@ TEST_F(MainFormTest, OpenCloseButtonTogglesWithTheLed) {
   window.BitBtn1->click();
   ExpectState(false);
   EXPECT_EQ(port.Calls.back(), "ClosePort");
-  EXPECT_EQ(port.Calls[port.Calls.size() - 2], "SetCommName /dev/ttyS0");
+  EXPECT_EQ(port.Calls[port.Calls.size() - 2], "SetCommName //./COM1");
   window.BitBtn1->click();
   ExpectState(true);
   EXPECT_EQ(Count("OpenPort"), 2);
@@ -182,7 +182,7 @@ TEST_F(MainFormTest, PortAddedLaterIsListedButNotSelected) {
   window.Timer1Timer();
   EXPECT_TRUE(window.BitBtn1->isEnabled());
   window.BitBtn1->click();
-  EXPECT_EQ(port.CommName, kSim.Path);
+  EXPECT_EQ(port.CommName, "//./KSIM1");
   ExpectState(true);
 }
 
@@ -202,7 +202,7 @@ TEST_F(MainFormTest, SelectionIsRestoredByPosition) {
   ASSERT_EQ(window.ComboBox1->currentIndex(), 1);
   window.BitBtn1->click();
   ExpectState(true);
-  ASSERT_EQ(port.CommName, kCom2.Path);
+  ASSERT_EQ(port.CommName, "//./COM2");
   const int closesBefore = Count("ClosePort");
 
   ports = {kCom2, kSim};
