@@ -202,6 +202,7 @@ void TFormMain::CreatePortControls() {
   ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
   ComboBox2->setGeometry(125, 48, 121, 21);
   ComboBox2->setEditable(true);
+  ComboBox2->setInsertPolicy(QComboBox::NoInsert);
   ComboBox2->addItems({QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200"),
                        QStringLiteral("57600"), QStringLiteral("115200")});
   ComboBox2->setCurrentIndex(1);
@@ -382,7 +383,12 @@ void TFormMain::Comm1ReceiveData(const char* buffer, std::uint16_t length) {
 }
 
 int TFormMain::BaudIndex() const {
-  return ComboBox2->currentIndex();
+  // Text typed into the list counts when it names one of its entries.
+  const int index = ComboBox2->currentIndex();
+  if (index >= 0 && ComboBox2->itemText(index) == ComboBox2->currentText()) {
+    return index;
+  }
+  return ComboBox2->findText(ComboBox2->currentText());
 }
 
 void TFormMain::SetBaudIndex(int index) {

@@ -345,6 +345,22 @@ TEST_F(MainFormTest, IoButtonOpensTheEditorOnItsButtonsCodes) {
   EXPECT_EQ(window.Codes().Text(1, 5), "");
 }
 
+TEST_F(MainFormTest, BaudIndexFollowsTheListAndReadBack) {
+  TFormMain& window = Start({});
+  window.SetBaudIndex(2);
+  EXPECT_EQ(window.ComboBox2->currentText(), QStringLiteral("19200"));
+  EXPECT_EQ(window.BaudIndex(), 2);
+  window.SetBaudIndex(7);
+  EXPECT_EQ(window.BaudIndex(), -1);
+  EXPECT_TRUE(window.ComboBox2->currentText().isEmpty());
+
+  window.ComboBox2->setEditText(QStringLiteral("57600"));
+  EXPECT_EQ(window.BaudIndex(), 3);
+  window.ComboBox2->setEditText(QStringLiteral("1200"));
+  EXPECT_EQ(window.BaudIndex(), -1);
+  EXPECT_EQ(window.ComboBox2->count(), 5);
+}
+
 TEST_F(MainFormTest, LayoutAndTabOrder) {
   TFormMain& window = Start({});
   EXPECT_EQ(window.windowTitle(), QStringLiteral("KORVANE发送码编辑器"));
