@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "model/CodeTable.h"
+#include "ui/CodeForm.h"
+#include "ui/GbkText.h"
+
+namespace korvane {
+namespace {
+
+void TypeText(QWidget& widget, const QString& text) {
+  for (const QChar ch : text) {
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+    QApplication::sendEvent(&widget, &press);
+  }
+}
+
+std::vector<std::string> AllTexts(const CodeTable& table) {
+  std::vector<std::string> texts;
+  for (int button = 1; button <= kButtonCount; ++button) {
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+      texts.push_back(table.Text(button, slot));
+    }
+  }
+  return texts;
+}
+
+class CodeFormTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    for (int button = 1; button <= kButtonCount; ++button) {
+      for (int slot = 1; slot <= kSlotCount; ++slot) {
+        table.SetText(button, slot, "B" + std::to_string(button) + "S" + std::to_string(slot));
+      }
+    }
+    form.SetCodeTable(&table);
+  }
+
+  void ShowFor(int button) {
+    form.SetButtonNumber(button);
+    form.show();
+  }
+
+  CodeTable table;
+  TFormCode form;
+};
+
+TEST_F(CodeFormTest, ShowsAndStoresTheEightCodesOfItsButton) {
+  ShowFor(3);
+  for (int n = 0; n < 4; ++n) {
+    EXPECT_EQ(form.BWS[n]->text().toStdString(), "B3S" + std::to_string(n + 1));
+    EXPECT_EQ(form.BUS[n]->text().toStdString(), "B3S" + std::to_string(n + 5));
+  }
+  const CodeTable before = table;
+  form.BWS[1]->setText(QStringLiteral(" 0a zz "));
+  form.BUS[3]->clear();
+  form.Button1->click();
+
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(form.result(), QDialog::Accepted);
+  EXPECT_EQ(table.Button(3).DownSend(2), " 0a zz ");
+  EXPECT_EQ(table.Button(3).UpSend(4), "");
+  EXPECT_EQ(table.Button(3).UpSend(1), "B3S5");
+  for (int button : {1, 2, 4}) {
+    EXPECT_EQ(table.Button(button).Slots, before.Button(button).Slots) << "button " << button;
+  }
+}
+
+TEST_F(CodeFormTest, ClosingByTheTitleBarStoresNothing) {
+  ShowFor(2);
+  const CodeTable before = table;
+  form.BWS[0]->setText(QStringLiteral("FFFF"));
+  form.close();
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(form.result(), QDialog::Rejected);
+  EXPECT_EQ(AllTexts(table), AllTexts(before));
+
+  ShowFor(2);  // shown again as it was
+  EXPECT_EQ(form.BWS[0]->text(), QStringLiteral("B2S1"));
+}
+
+TEST_F(CodeFormTest, EnterAndEscapeDoNothing) {
+  ShowFor(1);
+  const CodeTable before = table;
+  form.BWS[0]->setText(QStringLiteral("12"));
+  QTest::keyClick(form.BWS[0], Qt::Key_Return);
+  QTest::keyClick(form.BWS[0], Qt::Key_Escape);
+  QTest::keyClick(&form, Qt::Key_Escape);
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_EQ(AllTexts(table), AllTexts(before));
+  form.close();
+}
+
+TEST_F(CodeFormTest, TypingAndPastingStopAt126ButLoadedTextStaysWhole) {
+  const std::string longCode(200, 'A');
+  table.SetText(1, 1, longCode);
+  table.SetText(1, 2, "");
+  ShowFor(1);
+  QLineEdit& loaded = *form.BWS[0];
+  QLineEdit& empty = *form.BWS[1];
+  EXPECT_EQ(loaded.text().size(), 200);
+
+  loaded.setFocus();
+  loaded.end(false);
+  TypeText(loaded, QStringLiteral("B"));
+  EXPECT_EQ(loaded.text().size(), 200);
+  QTest::keyClick(&loaded, Qt::Key_Backspace);
+  EXPECT_EQ(loaded.text().size(), 199);
+
+  TypeText(empty, QString(130, QLatin1Char('C')));
+  EXPECT_EQ(empty.text().size(), 126);
+  form.BWS[2]->clear();
+  form.BWS[2]->insert(QString(127, QLatin1Char('D')));  // what a paste does
+  EXPECT_TRUE(form.BWS[2]->text().isEmpty());
+  form.BWS[2]->insert(QString(126, QLatin1Char('D')));
+  EXPECT_EQ(form.BWS[2]->text().size(), 126);
+
+  form.Button1->click();
+  EXPECT_EQ(table.Text(1, 1), std::string(199, 'A'));
+  EXPECT_EQ(table.Text(1, 2), std::string(126, 'C'));
+}
+
+TEST_F(CodeFormTest, TextsCrossAsGbkBytes) {
+  table.SetText(4, 1, "\xC7\xEB\xC7\xF3");  // 请求
+  table.SetText(4, 2, "\xFF\x41");          // not GBK: must not crash
+  ShowFor(4);
+  EXPECT_EQ(form.BWS[0]->text(), QStringLiteral("请求"));
+  EXPECT_TRUE(form.BWS[1]->text().endsWith(QLatin1Char('A')));
+  form.BUS[0]->clear();
+  TypeText(*form.BUS[0], QStringLiteral("编程"));
+  form.Button1->click();
+  EXPECT_EQ(table.Text(4, 5), "\xB1\xE0\xB3\xCC");
+  EXPECT_EQ(table.Text(4, 1), "\xC7\xEB\xC7\xF3");
+  EXPECT_EQ(QStringToGbk(QStringLiteral("a€b")),
+            "a\x80"
+            "b");  // euro is GBK 0x80
+  EXPECT_EQ(QStringToGbk(QStringLiteral("a😀b")), "a?b");
+  EXPECT_EQ(GbkToQString(std::string("\x41\x00\x42", 3)).size(), 3);
+}
+
+TEST_F(CodeFormTest, LayoutCaptionsAndTabOrder) {
+  EXPECT_EQ(form.size(), QSize(345, 324));
+  EXPECT_EQ(form.GroupBox1->title(), QStringLiteral("接触发送码(只能填入16进制符串)"));
+  EXPECT_EQ(form.GroupBox2->title(), QStringLiteral("松开发送码(只能填入16进制符串)"));
+  EXPECT_EQ(form.GroupBox2->geometry(), QRect(0, 144, 345, 129));
+  EXPECT_EQ(form.Labels[6]->text(), QStringLiteral("代码3:"));
+  EXPECT_EQ(form.Labels[6]->geometry(), QRect(8, 76, 41, 13));
+  EXPECT_EQ(form.BUS[3]->geometry(), QRect(64, 96, 265, 21));
+  EXPECT_EQ(form.BUS[3]->objectName(), QStringLiteral("BUS4"));
+  EXPECT_EQ(form.Button1->text(), QStringLiteral("确定"));
+  EXPECT_EQ(form.Button1->geometry(), QRect(248, 288, 75, 25));
+
+  const std::vector<QWidget*> expected = {form.Button1, form.BWS[0], form.BWS[1],
+                                          form.BWS[2],  form.BWS[3], form.BUS[0],
+                                          form.BUS[1],  form.BUS[2], form.BUS[3]};
+  QWidget* widget = form.Button1;
+  for (std::size_t i = 1; i < expected.size(); ++i) {
+    do {
+      widget = widget->nextInFocusChain();
+    } while (!(widget->focusPolicy() & Qt::TabFocus));
+    EXPECT_EQ(widget, expected[i]) << "tab stop " << i;
+  }
+}
+
+}  // namespace
+}  // namespace korvane

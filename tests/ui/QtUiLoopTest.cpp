@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ctime>
+#include <thread>
+#include <vector>
+
+#include "ui/QtUiLoop.h"
+
+namespace korvane {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct TRecordingTarget : INoticeTarget {
+  std::vector<TNotice> Received;
+  std::vector<Clock::time_point> Times;
+  void HandleNotice(TNotice& notice) override {
+    Received.push_back(std::move(notice));
+    Times.push_back(Clock::now());
+  }
+};
+
+TNotice MakeNotice(std::uint32_t wparam, std::uint32_t lparam) {
+  TNotice notice;
+  notice.Msg = MSG_RX_DATA;
+  notice.WParam = wparam;
+  notice.LParam = lparam;
+  notice.Block = std::make_unique<char[]>(2);
+  return notice;
+}
+
+// Pumps until `count` notices arrived or five seconds passed.
+void PumpUntil(TQtUiLoop& loop, const TRecordingTarget& target, std::size_t count) {
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (target.Received.size() < count && Clock::now() < deadline) {
+    loop.WaitPumping(5);
+  }
+}
+
+TEST(QtUiLoop, KeepsEachPostingThreadsOrder) {
+  TQtUiLoop loop;
+  TRecordingTarget target;
+  const auto id = loop.AddTarget(target);
+  constexpr std::uint32_t kPerThread = 2000;
+  auto poster = [&](std::uint32_t thread) {
+    for (std::uint32_t i = 0; i < kPerThread; ++i) {
+      ASSERT_TRUE(loop.Post(id, MakeNotice(thread, i)));
+    }
+  };
+  std::thread first(poster, 1);
+  std::thread second(poster, 2);
+  PumpUntil(loop, target, 2 * kPerThread);
+  first.join();
+  second.join();
+  PumpUntil(loop, target, 2 * kPerThread);
+
+  ASSERT_EQ(target.Received.size(), 2 * kPerThread);
+  std::uint32_t next[3] = {0, 0, 0};
+  for (const TNotice& notice : target.Received) {
+    ASSERT_EQ(notice.LParam, next[notice.WParam]) << "thread " << notice.WParam;
+    ++next[notice.WParam];
+  }
+  EXPECT_EQ(loop.Pending(), 0u);
+}
+
+TEST(QtUiLoop, WaitPumpingDeliversDuringTheWaitAndEndsAtTheDeadline) {
+  TQtUiLoop loop;
+  TRecordingTarget target;
+  const auto id = loop.AddTarget(target);
+  const auto start = Clock::now();
+  const std::clock_t cpuStart = std::clock();
+  std::thread poster([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // stimulus, mid-wait
+    loop.Post(id, MakeNotice(0, 7));
+  });
+  loop.WaitPumping(300);
+  const auto elapsed = Clock::now() - start;
+  const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+  poster.join();
+
+  ASSERT_EQ(target.Received.size(), 1u);
+  EXPECT_LT(target.Times[0] - start, std::chrono::milliseconds(250));
+  EXPECT_GE(elapsed, std::chrono::milliseconds(300));
+  EXPECT_LT(elapsed, std::chrono::milliseconds(400));
+  EXPECT_LT(cpuMs, 100.0) << "the wait must sleep, not spin";
+}
+
+TEST(QtUiLoop, ZeroWaitHandlesNothing) {
+  TQtUiLoop loop;
+  TRecordingTarget target;
+  const auto id = loop.AddTarget(target);
+  ASSERT_TRUE(loop.Post(id, MakeNotice(0, 1)));
+  loop.WaitPumping(0);
+  EXPECT_TRUE(target.Received.empty());
+  PumpUntil(loop, target, 1);
+  EXPECT_EQ(target.Received.size(), 1u);
+}
+
+TEST(QtUiLoop, RemovedTargetLosesItsPendingNotices) {
+  TQtUiLoop loop;
+  TRecordingTarget kept;
+  TRecordingTarget removed;
+  const auto keptId = loop.AddTarget(kept);
+  const auto removedId = loop.AddTarget(removed);
+  for (std::uint32_t i = 0; i < 3; ++i) {
+    ASSERT_TRUE(loop.Post(removedId, MakeNotice(0, i)));
+  }
+  ASSERT_TRUE(loop.Post(keptId, MakeNotice(0, 9)));
+  loop.RemoveTarget(removedId);
+  EXPECT_EQ(loop.Pending(), 1u);  // the removed target's blocks are freed
+  PumpUntil(loop, kept, 1);
+  loop.WaitPumping(20);
+  EXPECT_TRUE(removed.Received.empty());
+  EXPECT_EQ(kept.Received.size(), 1u);
+  EXPECT_FALSE(loop.Post(removedId, MakeNotice(0, 0)));
+}
+
+TEST(QtUiLoop, TargetMayRemoveItselfWhileHandlingANotice) {
+  TQtUiLoop loop;
+  struct TSelfRemovingTarget : INoticeTarget {
+    TQtUiLoop* Loop = nullptr;
+    TUiLoop::TargetId Id = 0;
+    int Handled = 0;
+    void HandleNotice(TNotice&) override {
+      ++Handled;
+      Loop->RemoveTarget(Id);  // like closing the port from a receive handler
+    }
+  } target;
+  target.Loop = &loop;
+  target.Id = loop.AddTarget(target);
+  ASSERT_TRUE(loop.Post(target.Id, MakeNotice(0, 0)));
+  ASSERT_TRUE(loop.Post(target.Id, MakeNotice(0, 1)));
+  loop.WaitPumping(30);
+  EXPECT_EQ(target.Handled, 1);
+  EXPECT_EQ(loop.Pending(), 0u);
+}
+
+TEST(QtUiLoop, PostFailsWhenFullAndLeavesTheNoticeWithTheCaller) {
+  TQtUiLoop loop(2);
+  TRecordingTarget target;
+  const auto id = loop.AddTarget(target);
+  ASSERT_TRUE(loop.Post(id, MakeNotice(0, 0)));
+  ASSERT_TRUE(loop.Post(id, MakeNotice(0, 1)));
+  TNotice third = MakeNotice(0, 2);
+  EXPECT_FALSE(loop.Post(id, std::move(third)));
+  EXPECT_NE(third.Block, nullptr);  // NOLINT(bugprone-use-after-move): kept on failure
+  PumpUntil(loop, target, 2);
+  EXPECT_TRUE(loop.Post(id, std::move(third)));
+  PumpUntil(loop, target, 3);
+  EXPECT_EQ(target.Received.size(), 3u);
+}
+
+}  // namespace
+}  // namespace korvane

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QFont>
+#include <QPoint>
+#include <QSize>
+
+class QWidget;
+
+namespace korvane {
+
+// Top-left that centres a window of `outer` size on a screen of `screen`
+// size; each halving truncates toward zero (5 pixels too wide gives -2).
+QPoint CentredTopLeft(QSize screen, QSize outer);
+
+// Moves the top-level `window` to the centre of its screen by its outer size.
+void CentreOnScreen(QWidget& window);
+
+// The forms' font: the platform's default sans family at `pixelSize`.
+QFont FormFont(int pixelSize, bool bold = false);
+
+// Button-face background and the 11-pixel form font.
+void ApplyFormStyle(QWidget& form);
+
+}  // namespace korvane

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+
+namespace korvane {
+
+// Code page 936 (GBK) bytes of the code table to and from the texts shown.
+// Bytes that are not GBK become U+FFFD; characters GBK lacks become '?'.
+QString GbkToQString(const std::string& bytes);
+std::string QStringToGbk(const QString& text);
+
+}  // namespace korvane

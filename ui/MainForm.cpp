@@ -1,0 +1,484 @@
+#include "ui/MainForm.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPaintEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <algorithm>
+
+#include "device/ConfigImage.h"
+#include "ui/CodeForm.h"
+#include "ui/ErrorReport.h"
+#include "ui/FormStyle.h"
+#include "ui/Led.h"
+
+namespace korvane {
+
+std::string ConfigFilePath;
+TFormMain* FormMain = nullptr;
+
+namespace {
+
+const QString kOpenCaption = QStringLiteral("打开串口");
+const QString kCloseCaption = QStringLiteral("关闭串口");
+
+// The status bar's blank panel; it reports its rectangle, in status bar
+// coordinates, each time it is painted.
+class TStatusPanel : public QWidget {
+ public:
+  TStatusPanel(QWidget* parent, std::function<void(const QRect&)> onDraw)
+      : QWidget(parent), onDraw_(std::move(onDraw)) {
+    setFixedWidth(50);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    const QPoint origin = parentWidget() ? mapTo(parentWidget(), QPoint(0, 0)) : pos();
+    RunReported([&] { onDraw_(QRect(origin, size())); });
+  }
+
+ private:
+  std::function<void(const QRect&)> onDraw_;
+};
+
+// Message boxes and the progress bar of device operations, on the main window.
+class TQtOperator : public IOperator {
+ public:
+  explicit TQtOperator(TFormMain& form) : form_(form) {}
+
+  void ShowMessage(const std::string& text, const std::string& caption) override {
+    form_.MessageBoxes().Show(QString::fromStdString(text), QString::fromStdString(caption));
+  }
+  bool Confirm(const std::string& text, const std::string& caption) override {
+    return form_.MessageBoxes().Confirm(QString::fromStdString(text),
+                                        QString::fromStdString(caption));
+  }
+  void CreateProgress(int minimum, int maximum, int step) override {
+    DestroyProgress();
+    const TPanelRect& rect = form_.PanelRect;
+    auto* bar = new QProgressBar(form_.StatusBar1);
+    bar->setGeometry(rect.Left, rect.Top, rect.Right - rect.Left, rect.Bottom - rect.Top);
+    bar->setTextVisible(false);
+    bar->setRange(minimum, maximum);
+    bar->setValue(minimum);
+    bar->show();
+    step_ = step;
+    form_.ProgressBar = bar;
+  }
+  void StepProgress() override {
+    if (QProgressBar* bar = form_.ProgressBar) {
+      bar->setValue(std::min(bar->value() + step_, bar->maximum()));
+    }
+  }
+  void DestroyProgress() override {
+    delete form_.ProgressBar;
+    form_.ProgressBar = nullptr;
+  }
+
+ private:
+  TFormMain& form_;
+  int step_ = 1;
+};
+
+QPushButton* NewButton(QWidget* parent, const char* name, const QString& caption,
+                       const QRect& bounds) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(bounds);
+  button->setAutoDefault(false);
+  return button;
+}
+
+QLabel* NewLabel(QWidget* parent, const char* name, const QString& caption, const QRect& bounds) {
+  auto* label = new QLabel(caption, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setGeometry(bounds);
+  return label;
+}
+
+}  // namespace
+
+TMessageBoxes QtMessageBoxes() {
+  TMessageBoxes boxes;
+  boxes.Show = [](const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+  };
+  boxes.Confirm = [](const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
+                    QApplication::activeWindow());
+    return box.exec() == QMessageBox::Ok;
+  };
+  return boxes;
+}
+
+TFormMain::TFormMain(TFormMainServices services, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      comm_(std::move(services.Comm)),
+      listPorts_(std::move(services.ListPorts)),
+      boxes_(std::move(services.Boxes)),
+      chooseFile_(std::move(services.ChooseFile)),
+      operator_(std::make_unique<TQtOperator>(*this)) {
+  const TMessageBoxes qtBoxes = QtMessageBoxes();
+  if (!boxes_.Show) {
+    boxes_.Show = qtBoxes.Show;
+  }
+  if (!boxes_.Confirm) {
+    boxes_.Confirm = qtBoxes.Confirm;
+  }
+  if (!chooseFile_) {
+    chooseFile_ = [this](TFileDialogKind kind) { return ChooseFileWithDialog(kind); };
+  }
+  if (!listPorts_) {
+    listPorts_ = [] { return std::vector<PortListEntry>{}; };
+  }
+  FormMain = this;
+  setObjectName(QStringLiteral("FormMain"));
+  setWindowTitle(QStringLiteral("KORVANE发送码编辑器"));
+  ApplyFormStyle(*this);
+  setFixedSize(288, 408);
+  CreateControls();
+  ConnectHandlers();
+  RunReported([this] { FormCreate(); });
+  Timer1->start();
+}
+
+TFormMain::~TFormMain() {
+  Timer1->stop();
+  comm_->SetReceiveHandler({});
+  comm_->ClosePort();
+  if (FormCode == ownCodeForm_.get()) {
+    FormCode = nullptr;
+  }
+  if (FormMain == this) {
+    FormMain = nullptr;
+  }
+}
+
+IOperator& TFormMain::Operator() {
+  return *operator_;
+}
+
+void TFormMain::CreateControls() {
+  CreatePortControls();
+  CreateIoButtons();
+  CreateCommandButtons();
+  CreateStatusBar();
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setInterval(1000);
+  SetTabOrder();
+}
+
+void TFormMain::CreatePortControls() {
+  Label1 = NewLabel(this, "Label1", QStringLiteral("串口号："), {13, 19, 48, 13});
+  ComboBox1 = new QComboBox(this);
+  ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+  ComboBox1->setGeometry(64, 16, 89, 21);
+  ComboBox1->setEditable(false);
+
+  LED = new TiLedRound(this);
+  LED->setObjectName(QStringLiteral("LED"));
+  LED->setFocusPolicy(Qt::NoFocus);
+  LED->SetLoading(true);  // the stored description only moves it
+  LED->SetBounds(168, 16, 20, 20);
+  LED->SetLoading(false);
+
+  BitBtn1 = NewButton(this, "BitBtn1", kOpenCaption, {200, 12, 57, 25});
+  Label2 = NewLabel(this, "Label2", QStringLiteral("控制通讯波特率："), {13, 52, 105, 13});
+  Label2->setFixedSize(105, 13);
+  ComboBox2 = new QComboBox(this);
+  ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
+  ComboBox2->setGeometry(125, 48, 121, 21);
+  ComboBox2->setEditable(true);
+  ComboBox2->setInsertPolicy(QComboBox::NoInsert);
+  ComboBox2->addItems({QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200"),
+                       QStringLiteral("57600"), QStringLiteral("115200")});
+  ComboBox2->setCurrentIndex(1);
+}
+
+void TFormMain::CreateIoButtons() {
+  Panel1 = new QFrame(this);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  Panel1->setGeometry(0, 80, 283, 209);
+  Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  const QFont ioFont = FormFont(19, true);
+  BitBtn2 = NewButton(Panel1, "BitBtn2", QStringLiteral("IO1"), {24, 16, 116, 79});
+  BitBtn3 = NewButton(Panel1, "BitBtn3", QStringLiteral("IO2"), {144, 16, 116, 79});
+  BitBtn4 = NewButton(Panel1, "BitBtn4", QStringLiteral("IO3"), {24, 104, 116, 79});
+  BitBtn5 = NewButton(Panel1, "BitBtn5", QStringLiteral("IO4"), {144, 104, 116, 79});
+  for (QPushButton* button : {BitBtn2, BitBtn3, BitBtn4, BitBtn5}) {
+    button->setFont(ioFont);
+  }
+}
+
+void TFormMain::CreateCommandButtons() {
+  Button4 = NewButton(this, "Button4", QStringLiteral("打开"), {40, 312, 49, 25});
+  Button5 = NewButton(this, "Button5", QStringLiteral("保存"), {96, 312, 49, 25});
+  Button3 = NewButton(this, "Button3", QStringLiteral("读取"), {152, 312, 49, 25});
+  Button1 = NewButton(this, "Button1", QStringLiteral("写入"), {208, 312, 49, 25});
+  Button2 = NewButton(this, "Button2", QStringLiteral("退出"), {200, 352, 75, 25});
+}
+
+void TFormMain::CreateStatusBar() {
+  StatusBar1 = new QStatusBar(this);
+  StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+  StatusBar1->setSizeGripEnabled(false);
+  StatusBar1->setGeometry(0, 389, 288, 19);
+  auto* panel =
+      new TStatusPanel(StatusBar1, [this](const QRect& rect) { StatusBar1DrawPanel(rect); });
+  panel->setObjectName(QStringLiteral("StatusPanel"));
+  StatusBar1->addWidget(panel);
+}
+
+void TFormMain::SetTabOrder() {
+  const QWidget* order[] = {BitBtn2, BitBtn3, BitBtn4,   BitBtn5, BitBtn1, ComboBox1,
+                            Button1, Button2, ComboBox2, Button3, Button4, Button5};
+  for (std::size_t i = 1; i < std::size(order); ++i) {
+    setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
+  }
+}
+
+void TFormMain::ConnectHandlers() {
+  const auto bind = [this](QPushButton* button, void (TFormMain::*handler)()) {
+    connect(button, &QPushButton::clicked, this,
+            [this, handler] { RunReported([&] { (this->*handler)(); }); });
+  };
+  bind(BitBtn1, &TFormMain::BitBtn1Click);
+  bind(BitBtn2, &TFormMain::BitBtn2Click);
+  bind(BitBtn3, &TFormMain::BitBtn3Click);
+  bind(BitBtn4, &TFormMain::BitBtn4Click);
+  bind(BitBtn5, &TFormMain::BitBtn5Click);
+  bind(Button1, &TFormMain::Button1Click);
+  bind(Button2, &TFormMain::Button2Click);
+  bind(Button3, &TFormMain::Button3Click);
+  bind(Button4, &TFormMain::Button4Click);
+  bind(Button5, &TFormMain::Button5Click);
+  connect(ComboBox1, &QComboBox::activated, this, [this](int index) {
+    const bool changed = index != shownPortIndex_;
+    shownPortIndex_ = index;
+    if (changed) {
+      RunReported([this] { ComboBox1Change(); });
+    }
+  });
+  connect(Timer1, &QTimer::timeout, this, [this] { RunReported([this] { Timer1Timer(); }); });
+  comm_->SetReceiveHandler(
+      [this](const char* buffer, std::uint16_t length) { Comm1ReceiveData(buffer, length); });
+}
+
+void TFormMain::FormCreate() {
+  ConfigFilePath = ConfigFilePathIn(ExecutableDirectory());
+  FillPortList();
+  if (ComboBox1->count() > 0) {
+    ComboBox1->setCurrentIndex(0);
+  }
+  shownPortIndex_ = ComboBox1->currentIndex();
+  portSelectable_ = !ComboBox1->currentText().isEmpty();
+  ApplyEnabledState();
+  if (portSelectable_) {
+    RunReported([this] { BitBtn1Click(); });
+  }
+  codes_.Clear();
+}
+
+void TFormMain::FillPortList() {
+  const std::vector<PortListEntry> ports = listPorts_();
+  ComboBox1->clear();
+  for (const PortListEntry& port : ports) {
+    ComboBox1->addItem(QString::fromStdString(port.Name));
+  }
+}
+
+void TFormMain::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  RunReported([this] { FormShow(); });
+}
+
+void TFormMain::FormShow() {
+  CentreOnScreen(*this);
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+  if (Busy()) {
+    // The operation in progress still uses the port and this window: ask it
+    // to stop and close once it has returned.
+    stopRequested_ = true;
+    closeDeferred_ = true;
+    event->ignore();
+    return;
+  }
+  RunReported([this] { FormClose(); });
+  event->accept();
+}
+
+void TFormMain::FormClose() {
+  comm_->ClosePort();
+}
+
+void TFormMain::BitBtn1Click() {
+  comm_->SetCommName("//./" + ComboBox1->currentText().toStdString());
+  if (BitBtn1->text() == kOpenCaption) {
+    comm_->OpenPort();
+    if (comm_->PortOpen()) {
+      BitBtn1->setText(kCloseCaption);
+      LED->SetActive(true);
+    } else {
+      boxes_.Show(QStringLiteral("串口不存在！或已被占用！"), QStringLiteral("警告"));
+    }
+  } else if (BitBtn1->text() == kCloseCaption) {
+    comm_->ClosePort();
+    BitBtn1->setText(kOpenCaption);
+    LED->SetActive(false);
+  }
+}
+
+void TFormMain::ComboBox1Change() {
+  comm_->ClosePort();
+  LED->SetActive(false);
+  BitBtn1->setText(kOpenCaption);
+}
+
+void TFormMain::Timer1Timer() {
+  const int remembered = ComboBox1->currentIndex();
+  FillPortList();
+  ComboBox1->setCurrentIndex(remembered < ComboBox1->count() ? remembered : -1);
+  shownPortIndex_ = ComboBox1->currentIndex();
+  portSelectable_ = !ComboBox1->currentText().isEmpty();
+  ApplyEnabledState();
+}
+
+void TFormMain::StatusBar1DrawPanel(const QRect& rect) {
+  PanelRect = {rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
+}
+
+void TFormMain::OpenCodeEditor(int button) {
+  TFormCode* dialog = FormCode;
+  if (dialog == nullptr) {
+    ownCodeForm_ = std::make_unique<TFormCode>();
+    dialog = ownCodeForm_.get();
+    FormCode = dialog;
+  }
+  dialog->setWindowTitle(QStringLiteral("IO%1发送码编辑").arg(button));
+  dialog->SetButtonNumber(button);
+  dialog->exec();
+}
+
+void TFormMain::Button2Click() {
+  close();
+}
+
+void TFormMain::Comm1ReceiveData(const char* buffer, std::uint16_t length) {
+  responseLog_.Append(buffer, length);
+}
+
+int TFormMain::BaudIndex() const {
+  // Text typed into the list counts when it names one of its entries.
+  const int index = ComboBox2->currentIndex();
+  if (index >= 0 && ComboBox2->itemText(index) == ComboBox2->currentText()) {
+    return index;
+  }
+  return ComboBox2->findText(ComboBox2->currentText());
+}
+
+void TFormMain::SetBaudIndex(int index) {
+  ComboBox2->setCurrentIndex(index >= 0 && index < ComboBox2->count() ? index : -1);
+}
+
+void TFormMain::RunDeviceProgramming() {
+  if (OnDeviceProgramming) {
+    OnDeviceProgramming();
+  }
+}
+
+void TFormMain::RunDeviceReadBack() {
+  if (OnDeviceReadBack) {
+    OnDeviceReadBack();
+  }
+}
+
+void TFormMain::RunLoadCodeSet() {
+  if (OnLoadCodeSet) {
+    OnLoadCodeSet();
+  }
+}
+
+void TFormMain::RunSaveCodeSet() {
+  if (OnSaveCodeSet) {
+    OnSaveCodeSet();
+  }
+}
+
+void TFormMain::RunOperation(const std::function<void()>& operation) {
+  if (Busy()) {
+    return;
+  }
+  TBusyGuard guard(*this);
+  operation();
+}
+
+TFormMain::TBusyGuard::TBusyGuard(TFormMain& form) : form_(form) {
+  ++form_.busyDepth_;
+  form_.ApplyEnabledState();
+}
+
+TFormMain::TBusyGuard::~TBusyGuard() {
+  form_.LeaveBusy();
+}
+
+void TFormMain::LeaveBusy() {
+  if (--busyDepth_ > 0) {
+    return;
+  }
+  stopRequested_ = false;
+  ApplyEnabledState();
+  if (closeDeferred_) {
+    closeDeferred_ = false;
+    QTimer::singleShot(0, this, [this] { close(); });
+  }
+}
+
+void TFormMain::ApplyEnabledState() {
+  const bool idle = !Busy();
+  BitBtn1->setEnabled(idle && portSelectable_);
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           ComboBox1, Button1, Button3, Button4, Button5, BitBtn2, BitBtn3, BitBtn4, BitBtn5}) {
+    control->setEnabled(idle);
+  }
+}
+
+QString TFormMain::ChooseFile(TFileDialogKind kind) {
+  return chooseFile_(kind);
+}
+
+QString TFormMain::ChooseFileWithDialog(TFileDialogKind kind) {
+  const bool save = kind == TFileDialogKind::Save;
+  QString& lastName = save ? lastSaveName_ : lastOpenName_;
+  QFileDialog dialog(QApplication::activeWindow());
+  dialog.setObjectName(save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::AnyFile);  // no existence check, as for saving
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  dialog.setDefaultSuffix(QStringLiteral("IOS"));
+  dialog.setNameFilter(QStringLiteral("*.IOS"));
+  if (!lastName.isEmpty()) {
+    dialog.selectFile(lastName);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    return {};
+  }
+  lastName = dialog.selectedFiles().constFirst();
+  return lastName;
+}
+
+}  // namespace korvane

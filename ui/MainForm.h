@@ -1,0 +1,185 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/ResponseLog.h"
+#include "model/CodeTable.h"
+#include "ui/UiSeams.h"
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+
+namespace korvane {
+
+class TiLedRound;
+class TFormCode;
+
+// Directory of the executable + "Configuration.bin", set at start-up.
+extern std::string ConfigFilePath;
+
+struct TPanelRect {
+  std::int32_t Left = 0;
+  std::int32_t Top = 0;
+  std::int32_t Right = 0;
+  std::int32_t Bottom = 0;
+};
+
+// What the main window is built on. Empty message boxes or file chooser mean
+// Qt's own.
+struct TFormMainServices {
+  std::unique_ptr<ISerialPort> Comm;
+  PortLister ListPorts;
+  TMessageBoxes Boxes;
+  FileChooser ChooseFile;
+};
+
+// The tool's only top-level window: port selection and state, the four IO
+// buttons, the file and device commands, and the status bar panel that hosts
+// a transfer's progress bar.
+class TFormMain : public QWidget {
+ public:
+  explicit TFormMain(TFormMainServices services, QWidget* parent = nullptr);
+  ~TFormMain() override;
+  TFormMain(const TFormMain&) = delete;
+  TFormMain& operator=(const TFormMain&) = delete;
+
+  // Handlers, named after their control and event.
+  void FormCreate();
+  void FormShow();
+  void FormClose();
+  void BitBtn1Click();
+  void BitBtn2Click() { OpenCodeEditor(1); }
+  void BitBtn3Click() { OpenCodeEditor(2); }
+  void BitBtn4Click() { OpenCodeEditor(3); }
+  void BitBtn5Click() { OpenCodeEditor(4); }
+  void ComboBox1Change();
+  void Timer1Timer();
+  void StatusBar1DrawPanel(const QRect& rect);
+  void Button1Click() {
+    RunOperation([this] { RunDeviceProgramming(); });
+  }
+  void Button2Click();
+  void Button3Click() {
+    RunOperation([this] { RunDeviceReadBack(); });
+  }
+  void Button4Click() {
+    RunOperation([this] { RunLoadCodeSet(); });
+  }
+  void Button5Click() {
+    RunOperation([this] { RunSaveCodeSet(); });
+  }
+  void Comm1ReceiveData(const char* buffer, std::uint16_t length);
+
+  // The operations behind "写入", "读取", "打开" and "保存". Each runs with the
+  // window busy.
+  std::function<void()> OnDeviceProgramming;
+  std::function<void()> OnDeviceReadBack;
+  std::function<void()> OnLoadCodeSet;
+  std::function<void()> OnSaveCodeSet;
+
+  ISerialPort& Comm1() { return *comm_; }
+  CodeTable& Codes() { return codes_; }
+  TResponseLog& ResponseLog() { return responseLog_; }
+  // Message boxes and the progress bar over the status bar panel.
+  IOperator& Operator();
+  const TMessageBoxes& MessageBoxes() const { return boxes_; }
+  // The open or save dialog; empty when cancelled.
+  QString ChooseFile(TFileDialogKind kind);
+  int BaudIndex() const;
+  void SetBaudIndex(int index);
+
+  // While an operation runs, the commands that would start another one or
+  // change the port are disabled. A close asked for meanwhile sets
+  // StopRequested and happens when the operation has returned.
+  bool Busy() const { return busyDepth_ > 0; }
+  bool StopRequested() const { return stopRequested_; }
+  class TBusyGuard {
+   public:
+    explicit TBusyGuard(TFormMain& form);
+    ~TBusyGuard();
+    TBusyGuard(const TBusyGuard&) = delete;
+    TBusyGuard& operator=(const TBusyGuard&) = delete;
+
+   private:
+    TFormMain& form_;
+  };
+
+  QFrame* Panel1 = nullptr;
+  QPushButton* BitBtn1 = nullptr;
+  QPushButton* BitBtn2 = nullptr;
+  QPushButton* BitBtn3 = nullptr;
+  QPushButton* BitBtn4 = nullptr;
+  QPushButton* BitBtn5 = nullptr;
+  QComboBox* ComboBox1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  QPushButton* Button1 = nullptr;
+  QPushButton* Button2 = nullptr;
+  TiLedRound* LED = nullptr;
+  QLabel* Label2 = nullptr;
+  QComboBox* ComboBox2 = nullptr;
+  QPushButton* Button3 = nullptr;
+  QTimer* Timer1 = nullptr;
+  QPushButton* Button4 = nullptr;
+  QPushButton* Button5 = nullptr;
+
+  QProgressBar* ProgressBar = nullptr;
+  TPanelRect PanelRect;
+
+ protected:
+  virtual void RunDeviceProgramming();
+  virtual void RunDeviceReadBack();
+  virtual void RunLoadCodeSet();
+  virtual void RunSaveCodeSet();
+
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateControls();
+  void CreatePortControls();
+  void CreateIoButtons();
+  void CreateCommandButtons();
+  void CreateStatusBar();
+  void SetTabOrder();
+  void ConnectHandlers();
+  void FillPortList();
+  void OpenCodeEditor(int button);
+  void RunOperation(const std::function<void()>& operation);
+  void ApplyEnabledState();
+  void LeaveBusy();
+  QString ChooseFileWithDialog(TFileDialogKind kind);
+
+  std::unique_ptr<ISerialPort> comm_;
+  PortLister listPorts_;
+  TMessageBoxes boxes_;
+  FileChooser chooseFile_;
+  std::unique_ptr<IOperator> operator_;
+  std::unique_ptr<TFormCode> ownCodeForm_;
+  CodeTable codes_;
+  TResponseLog responseLog_;
+  int shownPortIndex_ = -1;      // last selection known to the window
+  bool portSelectable_ = false;  // text of ComboBox1 not empty at the last check
+  int busyDepth_ = 0;
+  bool stopRequested_ = false;
+  bool closeDeferred_ = false;
+  QString lastOpenName_;
+  QString lastSaveName_;
+};
+
+extern TFormMain* FormMain;
+
+}  // namespace korvane

@@ -1,0 +1,25 @@
+#include <memory>
+
+#include "serial/PortList.h"
+#include "ui/CodeForm.h"
+#include "ui/CommPort.h"
+#include "ui/ErrorReport.h"
+#include "ui/MainForm.h"
+#include "ui/QtUiLoop.h"
+
+using namespace korvane;
+
+int main(int argc, char** argv) {
+  TApplication application(argc, argv);
+  TQtUiLoop loop;
+  TFormMainServices services;
+  services.Comm = std::make_unique<TCommPort>(loop);
+  services.ListPorts = ListSerialPorts;
+  TFormMain window(std::move(services));
+  TFormCode codeForm;
+  FormCode = &codeForm;
+  window.show();
+  const int result = application.exec();
+  FormCode = nullptr;
+  return result;
+}
