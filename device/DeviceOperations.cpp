@@ -19,7 +19,6 @@ class OperationScope {
  public:
   explicit OperationScope(DeviceContext& context) : context_(context) {
     context_.Running = true;
-    context_.AbortRequested = false;
   }
   ~OperationScope() {
     DestroyProgress();
@@ -41,7 +40,7 @@ class OperationScope {
   // Waits the full time; false when the owner asked the operation to end.
   bool Wait(std::uint32_t milliseconds) {
     context_.Loop.WaitPumping(milliseconds);
-    return !context_.AbortRequested;
+    return !(context_.StopRequested && context_.StopRequested());
   }
 
  private:

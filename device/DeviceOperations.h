@@ -53,13 +53,17 @@ enum class ReadResult { Success, PortClosed, Cancelled, BadLength, Busy, Aborted
 // Everything a device operation works with. One context serves one port; it
 // keeps two operations from running at once on it.
 struct DeviceContext {
+  DeviceContext(IDevicePort& port, TUiLoop& loop, TResponseLog& log, IOperator& oper,
+                std::string imagePath)
+      : Port(port), Loop(loop), Log(log), Operator(oper), ImagePath(std::move(imagePath)) {}
+
   IDevicePort& Port;
   TUiLoop& Loop;
   TResponseLog& Log;
   IOperator& Operator;
   std::string ImagePath;
-  // Set by the owner to end a running operation at its next wait.
-  bool AbortRequested = false;
+  // Asked after every wait; true ends the operation there (the owner is closing).
+  std::function<bool()> StopRequested;
   bool Running = false;
 };
 

@@ -126,6 +126,7 @@ TFormMain::TFormMain(TFormMainServices services, QWidget* parent)
                           Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                           Qt::WindowCloseButtonHint),
       comm_(std::move(services.Comm)),
+      loop_(services.Loop),
       listPorts_(std::move(services.ListPorts)),
       boxes_(std::move(services.Boxes)),
       chooseFile_(std::move(services.ChooseFile)),
@@ -393,30 +394,6 @@ int TFormMain::BaudIndex() const {
 
 void TFormMain::SetBaudIndex(int index) {
   ComboBox2->setCurrentIndex(index >= 0 && index < ComboBox2->count() ? index : -1);
-}
-
-void TFormMain::RunDeviceProgramming() {
-  if (OnDeviceProgramming) {
-    OnDeviceProgramming();
-  }
-}
-
-void TFormMain::RunDeviceReadBack() {
-  if (OnDeviceReadBack) {
-    OnDeviceReadBack();
-  }
-}
-
-void TFormMain::RunLoadCodeSet() {
-  if (OnLoadCodeSet) {
-    OnLoadCodeSet();
-  }
-}
-
-void TFormMain::RunSaveCodeSet() {
-  if (OnSaveCodeSet) {
-    OnSaveCodeSet();
-  }
 }
 
 void TFormMain::RunOperation(const std::function<void()>& operation) {

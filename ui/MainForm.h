@@ -12,6 +12,7 @@
 
 #include "device/ResponseLog.h"
 #include "model/CodeTable.h"
+#include "serial/UiLoop.h"
 #include "ui/UiSeams.h"
 
 class QComboBox;
@@ -41,6 +42,8 @@ struct TPanelRect {
 // Qt's own.
 struct TFormMainServices {
   std::unique_ptr<ISerialPort> Comm;
+  // The loop that device operations wait in; required by "写入" and "读取".
+  TUiLoop* Loop = nullptr;
   PortLister ListPorts;
   TMessageBoxes Boxes;
   FileChooser ChooseFile;
@@ -83,8 +86,8 @@ class TFormMain : public QWidget {
   }
   void Comm1ReceiveData(const char* buffer, std::uint16_t length);
 
-  // The operations behind "写入", "读取", "打开" and "保存". Each runs with the
-  // window busy.
+  // Replacements for the operations behind "写入", "读取", "打开" and "保存"
+  // (tests); empty ones run the real operation. Each runs with the window busy.
   std::function<void()> OnDeviceProgramming;
   std::function<void()> OnDeviceReadBack;
   std::function<void()> OnLoadCodeSet;
@@ -164,6 +167,7 @@ class TFormMain : public QWidget {
   QString ChooseFileWithDialog(TFileDialogKind kind);
 
   std::unique_ptr<ISerialPort> comm_;
+  TUiLoop* loop_ = nullptr;
   PortLister listPorts_;
   TMessageBoxes boxes_;
   FileChooser chooseFile_;

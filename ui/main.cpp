@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   TQtUiLoop loop;
   TFormMainServices services;
   services.Comm = std::make_unique<TCommPort>(loop);
+  services.Loop = &loop;
   services.ListPorts = ListSerialPorts;
   TFormMain window(std::move(services));
   TFormCode codeForm;

@@ -357,11 +357,8 @@ TEST_F(DeviceOperationsTest, AbortEndsAtTheNextWaitWithoutAMessage) {
   ProgrammableDevice device;
   UseDevice(device);
   int waits = 0;
-  link_.DuringWait = [&] {
-    if (++waits == 3) {
-      context_.AbortRequested = true;
-    }
-  };
+  link_.DuringWait = [&] { ++waits; };
+  context_.StopRequested = [&] { return waits >= 3; };
   EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::Aborted);
   EXPECT_TRUE(operator_.Messages.empty());
   EXPECT_EQ(operator_.Progress.back(), "destroy");

@@ -1,0 +1,82 @@
+// The window's device and file commands: "写入", "读取", "打开", "保存".
+
+#include <QFile>
+
+#include "device/DeviceOperations.h"
+#include "files/CodeSetFile.h"
+#include "ui/MainForm.h"
+
+namespace korvane {
+namespace {
+
+const QString kWarning = QStringLiteral("警告");
+
+std::string LocalPath(const QString& name) {
+  return QFile::encodeName(name).toStdString();
+}
+
+}  // namespace
+
+void TFormMain::RunDeviceProgramming() {
+  if (OnDeviceProgramming) {
+    OnDeviceProgramming();
+    return;
+  }
+  DeviceContext context{*comm_, *loop_, responseLog_, Operator(), ConfigFilePath};
+  context.StopRequested = [this] { return StopRequested(); };
+  ProgramDevice(context, codes_, BaudIndex());
+}
+
+void TFormMain::RunDeviceReadBack() {
+  if (OnDeviceReadBack) {
+    OnDeviceReadBack();
+    return;
+  }
+  DeviceContext context{*comm_, *loop_, responseLog_, Operator(), ConfigFilePath};
+  context.StopRequested = [this] { return StopRequested(); };
+  ReadBackDevice(context, codes_, [this](int index) { SetBaudIndex(index); });
+}
+
+void TFormMain::RunLoadCodeSet() {
+  if (OnLoadCodeSet) {
+    OnLoadCodeSet();
+    return;
+  }
+  if (!boxes_.Confirm(QStringLiteral("您确定要打开配置文件吗？当前的配置文件如果没有保存将丢失！"),
+                      QStringLiteral("打开确认"))) {
+    return;
+  }
+  const QString name = ChooseFile(TFileDialogKind::Open);
+  if (name.isEmpty()) {
+    return;
+  }
+  // A missing file empties the table, as an empty code set; a file that exists
+  // but cannot be read leaves the table alone and says so.
+  std::string error;
+  if (!LoadCodeSet(codes_, WithDefaultExtension(LocalPath(name)), &error)) {
+    boxes_.Show(QStringLiteral("无法读取配置文件：") + QString::fromStdString(error), kWarning);
+  }
+}
+
+void TFormMain::RunSaveCodeSet() {
+  if (OnSaveCodeSet) {
+    OnSaveCodeSet();
+    return;
+  }
+  if (!boxes_.Confirm(QStringLiteral("您确定要保存配置文件吗？当前的配置文件如果没有保存将丢失！"),
+                      QStringLiteral("保存确认"))) {
+    return;
+  }
+  const QString name = ChooseFile(TFileDialogKind::Save);
+  if (name.isEmpty()) {
+    return;
+  }
+  // The file is replaced whole or not at all; a failed save is not passed off
+  // as done.
+  std::string error;
+  if (!SaveCodeSet(codes_, WithDefaultExtension(LocalPath(name)), &error)) {
+    boxes_.Show(QStringLiteral("配置文件保存失败：") + QString::fromStdString(error), kWarning);
+  }
+}
+
+}  // namespace korvane
