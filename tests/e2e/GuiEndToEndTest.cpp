@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QComboBox>
+#include <QPushButton>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "serial/PortList.h"
+#include "tests/e2e/ChildProcess.h"
+#include "ui/CommPort.h"
+#include "ui/MainForm.h"
+#include "ui/QtUiLoop.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace korvane {
+namespace {
+
+double CpuSeconds() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The editor's window with the real serial component, talking to a simulator.
+class GuiEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("korvane-gui-e2e-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+    ::setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+  }
+  void TearDown() override {
+    window_.reset();
+    sim_.reset();
+    fs::remove_all(dir_);
+  }
+
+  void StartWithSimulator(std::vector<std::string> switches = {}) {
+    switches.insert(switches.begin(), KORVANE_SIM_PATH);
+    sim_ = std::make_unique<korvane::testing::ChildProcess>(
+        switches, std::vector<std::string>{"XDG_RUNTIME_DIR=" + dir_.string()});
+    const auto line = sim_->ReadLine(5s);
+    ASSERT_TRUE(line.has_value()) << sim_->Err();
+    const std::string name = line->substr(0, line->find(' '));
+
+    TFormMainServices services;
+    services.Comm = std::make_unique<TCommPort>(loop_);
+    services.Loop = &loop_;
+    services.ListPorts = ListSerialPorts;
+    services.Boxes.Show = [this](const QString& text, const QString& caption) {
+      shown_.push_back(caption + ": " + text);
+    };
+    services.Boxes.Confirm = [](const QString&, const QString&) { return true; };
+    window_ = std::make_unique<TFormMain>(std::move(services));
+    shown_.clear();  // the machine's own first port may have been busy
+
+    // Pick the simulator's port as the operator would, then open it.
+    const int index = window_->ComboBox1->findText(QString::fromStdString(name));
+    ASSERT_GE(index, 0);
+    window_->ComboBox1->setCurrentIndex(index);
+    window_->ComboBox1Change();
+    window_->BitBtn1->click();
+    ASSERT_TRUE(window_->Comm1().PortOpen());
+  }
+
+  fs::path dir_;
+  TQtUiLoop loop_;
+  std::unique_ptr<korvane::testing::ChildProcess> sim_;
+  std::unique_ptr<TFormMain> window_;
+  std::vector<QString> shown_;
+};
+
+TEST_F(GuiEndToEnd, ProgramsTheDeviceAndReadsTheTableBack) {
+  StartWithSimulator();
+  CodeTable written;
+  written.SetText(1, 1, "0102ff");
+  written.SetText(2, 7, "C7EB");
+  written.SetText(4, 8, std::string(126, 'A'));
+  window_->Codes() = written;
+  window_->SetBaudIndex(3);
+
+  const auto start = std::chrono::steady_clock::now();
+  const double cpuBefore = CpuSeconds();
+  window_->Button1->click();
+  const double cpu = CpuSeconds() - cpuBefore;
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  ASSERT_EQ(shown_, std::vector<QString>{QStringLiteral("成功: 配置成功!")});
+  RecordProperty("programming_seconds", std::to_string(took.count()));
+  RecordProperty("programming_cpu_seconds", std::to_string(cpu));
+  EXPECT_LT(took.count(), 5.5 * 1.02);
+  EXPECT_LT(cpu, 0.5);  // the waits sleep in the event loop
+
+  window_->Codes().Clear();
+  window_->SetBaudIndex(0);
+  window_->Button3->click();
+  ASSERT_EQ(shown_.back(), QStringLiteral("完成: 读取数据成功！"));
+  written.SetText(1, 1, "0102FF");  // the device gives upper-case hex back
+  EXPECT_EQ(window_->Codes(), written);
+  EXPECT_EQ(window_->BaudIndex(), 3);
+}
+
+TEST_F(GuiEndToEnd, ASilentDeviceEndsTheHandshakeWithItsMessage) {
+  StartWithSimulator({"--silent"});
+  window_->Codes().SetText(1, 1, "01");
+  window_->Button1->click();
+  EXPECT_EQ(shown_, std::vector<QString>{
+                        QStringLiteral("警告: 设备没办法接受编程请求！请检查通讯是否正常!")});
+  EXPECT_EQ(window_->ProgressBar, nullptr);
+}
+
+}  // namespace
+}  // namespace korvane
