@@ -10,6 +10,7 @@
 
 #include "SerialTestSupport.h"
 #include "serial/Comm.h"
+#include "serial/WriteThread.h"
 
 namespace korvane::test {
 namespace {
@@ -164,6 +165,21 @@ TEST_F(CommPtyTest, CloseDuringALongWriteReturnsPromptlyAndReportsNothing) {
   EXPECT_EQ(events.Count(MSG_HANGUP), 0u);
   pty.HoldSlaveOutput(false);
   EXPECT_EQ(pty.Read(1, milliseconds(50)), "");  // discarded, not sent
+}
+
+TEST_F(CommPtyTest, FullWriterQueueRefusesFurtherRequests) {
+  OpenAndSettle();
+  HoldOutput();  // "h" is being written, the queue behind it is empty
+  for (std::size_t i = 0; i < TWriteThread::kQueueLimit; ++i) {
+    ASSERT_TRUE(comm.SendData("q", 1)) << i;
+  }
+  EXPECT_FALSE(comm.SendData("q", 1));
+  EXPECT_FALSE(comm.SendIdle());
+  pty.HoldSlaveOutput(false);
+  EXPECT_EQ(pty.Read(TWriteThread::kQueueLimit + 1, milliseconds(1000)).size(),
+            TWriteThread::kQueueLimit + 1);
+  ASSERT_TRUE(PumpUntil(loop, [&] { return comm.SendIdle(); }));
+  EXPECT_TRUE(comm.SendData("q", 1));
 }
 
 TEST_F(CommPtyTest, ChunksPostedBeforeCloseAreStillDelivered) {
