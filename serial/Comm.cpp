@@ -133,16 +133,10 @@ bool TComm::SendData(const char* buffer, std::uint16_t length) {
   }
   std::memcpy(block.get(), buffer, length);
   block[length] = 0;
-  // Busy before the request can reach the writer, so that the writer's
-  // "idle" after draining it is never overwritten.
-  const bool wasIdle = sendIdle_.exchange(false);
-  if (!writeThread_->Post(std::move(block), length)) {
-    if (wasIdle) {
-      sendIdle_ = true;
-    }
-    return false;
-  }
-  return true;
+  // The writer marks the component busy together with queueing the request,
+  // so the flag never reads idle while a request waits, nor busy after a
+  // refused post.
+  return writeThread_->Post(std::move(block), length);
 }
 
 void TComm::SetCommPort(std::uint8_t port) {

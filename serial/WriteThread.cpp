@@ -35,6 +35,7 @@ bool TWriteThread::Post(std::unique_ptr<char[]> block, std::uint16_t length) {
       return false;
     }
     queue_.push_back({std::move(block), length});
+    sendIdle_ = false;  // under the lock, so the writer cannot have seen the queue empty after it
   }
   wake_->Set();
   return true;
@@ -55,7 +56,6 @@ void TWriteThread::Execute() {
     }
   }
   port_.Purge(PURGE_TXABORT | PURGE_TXCLEAR);
-  sendIdle_ = true;
   CloseQueue();
 }
 
@@ -70,12 +70,13 @@ bool TWriteThread::NextRequest(TRequest& request, bool& announce) {
         request = std::move(queue_.front());
         queue_.pop_front();
         taken = true;
+      } else {
+        sendIdle_ = true;
       }
     }
     if (taken) {
       return !stop_.IsSet();  // a request taken after the stop is not written
     }
-    sendIdle_ = true;
     if (announce) {
       if (!loop_.Post(target_, TNotice{MSG_TX_EMPTY, 0, 0, nullptr})) {
         PostHangup();
@@ -126,6 +127,7 @@ void TWriteThread::CloseQueue() {
     std::lock_guard lock(mutex_);
     closed_ = true;
     dropped.swap(queue_);
+    sendIdle_ = true;
   }
 }
 

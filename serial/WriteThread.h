@@ -33,8 +33,9 @@ class TWriteThread {
   void Join();
 
   // Any thread. Queues `length` bytes of `block`, which then belongs to the
-  // writer. False (and the block released) when the queue is full or the
-  // writer has ended. The queue accepts requests from construction on.
+  // writer, and clears the idle flag. False (the block released, the flag
+  // untouched) when the queue is full or the writer has ended. The queue
+  // accepts requests from construction on.
   bool Post(std::unique_ptr<char[]> block, std::uint16_t length);
 
  private:
@@ -55,7 +56,7 @@ class TWriteThread {
   ICommEvent& stop_;
   TUiLoop& loop_;
   TUiLoop::TargetId target_;
-  std::atomic<bool>& sendIdle_;
+  std::atomic<bool>& sendIdle_;       // changed under mutex_ with the queue
   std::unique_ptr<ICommEvent> wake_;  // set by Post, reset by the writer
 
   std::mutex mutex_;

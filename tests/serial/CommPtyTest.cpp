@@ -10,15 +10,13 @@
 
 #include "SerialTestSupport.h"
 #include "serial/Comm.h"
+#include "serial/WriteThread.h"
 
 namespace korvane::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-constexpr char kXoff = 0x13;
-constexpr char kXon = 0x11;
 
 double ProcessCpuSeconds() {
   rusage usage{};
@@ -40,11 +38,9 @@ class CommPtyTest : public ::testing::Test {
     ASSERT_TRUE(PumpUntil(loop, [&] { return events.Count(MSG_TX_EMPTY) == 1; }));
   }
 
-  // Holds the port's output with XOFF from the far side, and checks it holds.
+  // Holds the port's output, and checks that it holds.
   void HoldOutput() {
-    comm.SetOutx_XonXoffFlow(true);
-    pty.Write(std::string(1, kXoff));
-    loop.WaitPumping(20);
+    pty.HoldSlaveOutput(true);
     ASSERT_TRUE(comm.SendData("h", 1));
     ASSERT_EQ(pty.Read(1, milliseconds(50)), "");
   }
@@ -139,7 +135,7 @@ TEST_F(CommPtyTest, RequestsAreWrittenInQueueOrderWithOneEmptyNoticePerRun) {
   ASSERT_TRUE(comm.SendData("1", 1));
   comm.SetOutput("22");
   ASSERT_TRUE(comm.SendData("333", 3));
-  pty.Write(std::string(1, kXon));
+  pty.HoldSlaveOutput(false);
   EXPECT_EQ(pty.Read(7, milliseconds(1000)), "h122333");
   ASSERT_TRUE(PumpUntil(loop, [&] { return events.Count(MSG_TX_EMPTY) == 2; }));
 
@@ -167,8 +163,23 @@ TEST_F(CommPtyTest, CloseDuringALongWriteReturnsPromptlyAndReportsNothing) {
   loop.WaitPumping(50);
   EXPECT_EQ(events.Count(MSG_TX_EMPTY), 1u);
   EXPECT_EQ(events.Count(MSG_HANGUP), 0u);
-  pty.Write(std::string(1, kXon));
+  pty.HoldSlaveOutput(false);
   EXPECT_EQ(pty.Read(1, milliseconds(50)), "");  // discarded, not sent
+}
+
+TEST_F(CommPtyTest, FullWriterQueueRefusesFurtherRequests) {
+  OpenAndSettle();
+  HoldOutput();  // "h" is being written, the queue behind it is empty
+  for (std::size_t i = 0; i < TWriteThread::kQueueLimit; ++i) {
+    ASSERT_TRUE(comm.SendData("q", 1)) << i;
+  }
+  EXPECT_FALSE(comm.SendData("q", 1));
+  EXPECT_FALSE(comm.SendIdle());
+  pty.HoldSlaveOutput(false);
+  EXPECT_EQ(pty.Read(TWriteThread::kQueueLimit + 1, milliseconds(1000)).size(),
+            TWriteThread::kQueueLimit + 1);
+  ASSERT_TRUE(PumpUntil(loop, [&] { return comm.SendIdle(); }));
+  EXPECT_TRUE(comm.SendData("q", 1));
 }
 
 TEST_F(CommPtyTest, ChunksPostedBeforeCloseAreStillDelivered) {

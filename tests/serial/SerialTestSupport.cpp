@@ -125,6 +125,12 @@ std::string TPtyPair::Read(std::size_t count, std::chrono::milliseconds limit) {
   return got;
 }
 
+void TPtyPair::HoldSlaveOutput(bool hold) {
+  if (::tcflow(keepSlave_, hold ? TCOOFF : TCOON) != 0) {
+    throw std::runtime_error("cannot hold the pseudo-terminal's output");
+  }
+}
+
 void TPtyPair::CloseMaster() {
   if (master_ >= 0) {
     ::close(master_);

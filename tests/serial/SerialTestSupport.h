@@ -72,6 +72,8 @@ class TPtyPair {
   // Reads until `count` bytes have come or `limit` passes without a byte.
   std::string Read(std::size_t count, std::chrono::milliseconds limit);
   void CloseMaster();
+  // Suspends or resumes the slave side's output, as a far end's flow control would.
+  void HoldSlaveOutput(bool hold);
 
  private:
   int master_ = -1;
