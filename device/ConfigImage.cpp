@@ -1,6 +1,7 @@
 #include "device/ConfigImage.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -136,6 +137,25 @@ std::optional<std::string> ReadImageBlock(const std::string& path, int block) {
     done += static_cast<std::size_t>(got);
   }
   return data;
+}
+
+std::unique_ptr<TImageFileLock> TImageFileLock::TryAcquire(const std::string& imagePath) {
+  const std::string lockPath = imagePath + ".lock";
+  const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    return std::unique_ptr<TImageFileLock>(new TImageFileLock(-1));
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::unique_ptr<TImageFileLock>(new TImageFileLock(fd));
+}
+
+TImageFileLock::~TImageFileLock() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+  }
 }
 
 std::vector<OverlongCode> FindOverlongCodes(const CodeTable& table) {

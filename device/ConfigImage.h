@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,6 +49,23 @@ void BuildImage(const CodeTable& table, int baudIndex, const std::string& path,
 // Bytes 512*k .. 512*k+511 of the image file, read anew; nullopt when the file
 // cannot be opened or is too short.
 std::optional<std::string> ReadImageBlock(const std::string& path, int block);
+
+// Keeps other programs from building or sending the same image file at the
+// same time: an advisory lock on "<image path>.lock", held while it lives.
+class TImageFileLock {
+ public:
+  // nullptr when another program holds the lock. When no lock file can be made
+  // (an unwritable folder), an unlocked holder is returned: the image cannot be
+  // built there either, and that failure is reported where it happens.
+  static std::unique_ptr<TImageFileLock> TryAcquire(const std::string& imagePath);
+  ~TImageFileLock();
+  TImageFileLock(const TImageFileLock&) = delete;
+  TImageFileLock& operator=(const TImageFileLock&) = delete;
+
+ private:
+  explicit TImageFileLock(int fd) : fd_(fd) {}
+  int fd_;
+};
 
 struct OverlongCode {
   int Button = 0;          // 1-4

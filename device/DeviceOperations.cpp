@@ -17,9 +17,7 @@ constexpr std::size_t kReplyBaudHexPosition = 5120;
 // operation leaves behind on any way out.
 class OperationScope {
  public:
-  explicit OperationScope(DeviceContext& context) : context_(context) {
-    context_.Running = true;
-  }
+  explicit OperationScope(DeviceContext& context) : context_(context) { context_.Running = true; }
   ~OperationScope() {
     DestroyProgress();
     context_.Running = false;
@@ -132,6 +130,12 @@ ProgramResult RunProgramming(DeviceContext& context, OperationScope& scope, cons
   if (!FindOverlongCodes(table).empty()) {
     Warn(context, OverlongCodesText(table));
     return ProgramResult::OverlongCode;
+  }
+  // Two programs building and sending one image file would each send a mix.
+  const auto imageLock = TImageFileLock::TryAcquire(context.ImagePath);
+  if (!imageLock) {
+    Warn(context, kTextImageBusy);
+    return ProgramResult::ImageBusy;
   }
   if (const ProgramResult shake = Handshake(context, scope); shake != ProgramResult::Success) {
     return shake;

@@ -32,6 +32,7 @@ inline constexpr const char* kTextHandshakeFailed = "设备没办法接受编程
 inline constexpr const char* kTextFileFault = "配置文件操作失败!";
 inline constexpr const char* kTextBlockFailed = "配置失败!请重新配置!";
 inline constexpr const char* kTextProgramSuccess = "配置成功!";
+inline constexpr const char* kTextImageBusy = "配置文件正被另一个程序使用，请等它写入完成后再试!";
 inline constexpr const char* kTextReadConfirm = "是否读取数据？如果确定当前的数据给被更改!";
 inline constexpr const char* kTextReadFailed = "读取数据出错！";
 inline constexpr const char* kTextReadSuccess = "读取数据成功！";
@@ -42,6 +43,7 @@ enum class ProgramResult {
   OverlongCode,
   HandshakeFailed,
   FileFault,        // the old image file could not be handled
+  ImageBusy,        // another program is building or sending the same image file
   ImageUnreadable,  // a block could not be read back from the image file
   BlockFailed,
   Busy,     // another operation is running

@@ -213,6 +213,20 @@ TEST_F(DeviceOperationsTest, ExtraByteAfterABlockAckIsNotAnAcknowledgement) {
   EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::BlockFailed);
 }
 
+TEST_F(DeviceOperationsTest, ImageFileInUseByAnotherProgramSendsNothing) {
+  ProgrammableDevice device;
+  UseDevice(device);
+  auto held = TImageFileLock::TryAcquire(context_.ImagePath);
+  ASSERT_NE(held, nullptr);
+  EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::ImageBusy);
+  EXPECT_TRUE(link_.Wire.empty());
+  ExpectOnlyMessage(kTextImageBusy, kCaptionWarning);
+
+  held.reset();
+  operator_.Messages.clear();
+  EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::Success);
+}
+
 TEST_F(DeviceOperationsTest, UnreadableImageFileStopsWithAMessage) {
   ProgrammableDevice device;
   UseDevice(device);

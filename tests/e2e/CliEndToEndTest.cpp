@@ -49,7 +49,11 @@ class CliEndToEnd : public ::testing::Test {
     std::string out;
     std::string err;
   };
+  // Runs korvane-cli; a write builds its image files in the test's own folder.
   Run Cli(std::vector<std::string> arguments, std::chrono::seconds limit = 30s) {
+    if (arguments.front() == "write") {
+      arguments.insert(arguments.begin() + 1, {"--image-dir", dir_.string()});
+    }
     arguments.insert(arguments.begin(), KORVANE_CLI_PATH);
     ChildProcess cli(arguments, env_);
     const auto status = cli.Wait(limit);
@@ -134,6 +138,13 @@ TEST_F(CliEndToEnd, FailuresHaveTheirOwnExitCodes) {
 
   EXPECT_EQ(Cli({"write", "--port", "x", (dir_ / "missing.IOS").string()}).exit, 3);
   EXPECT_EQ(Cli({"write", file}).exit, 2);
+
+  // Another program building the same image file: nothing is sent.
+  {
+    const auto held = TImageFileLock::TryAcquire((dir_ / "Configuration.bin").string());
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(Cli({"write", "--port", StartSim(), file}).exit, 12);
+  }
   EXPECT_EQ(Cli({"bogus"}).exit, 2);
 }
 

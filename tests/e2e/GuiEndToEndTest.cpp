@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "device/ConfigImage.h"
 #include "serial/PortList.h"
 #include "tests/e2e/ChildProcess.h"
 #include "ui/CommPort.h"
@@ -62,6 +63,7 @@ class GuiEndToEnd : public ::testing::Test {
     };
     services.Boxes.Confirm = [](const QString&, const QString&) { return true; };
     window_ = std::make_unique<TFormMain>(std::move(services));
+    ConfigFilePath = ConfigFilePathIn(dir_.string() + "/");  // not shared with parallel tests
     shown_.clear();  // the machine's own first port may have been busy
 
     // Pick the simulator's port as the operator would, then open it.

@@ -41,6 +41,7 @@ bool Allowed(Command command, const std::string& option) {
       {"--port", {Command::Write, Command::Read}},
       {"--baud-index", {Command::Write, Command::Image}},
       {"--verify", {Command::Write}},
+      {"--image-dir", {Command::Write}},
       {"-o", {Command::Read, Command::Image}},
       {"--output", {Command::Read, Command::Image}}};
   const auto it = kAllowed.find(option);
@@ -69,6 +70,8 @@ bool ParseOption(Parser& parser, CliOptions& options, const std::string& option)
   }
   if (option == "--port") {
     options.Ports.push_back(value);
+  } else if (option == "--image-dir") {
+    options.ImageDirectory = value;
   } else if (option == "--baud-index") {
     if (!ParseBaudIndex(value, options.BaudIndex)) {
       return parser.Fail("--baud-index must be 0 to 4 (4800, 9600, 19200, 57600, 115200): " +
@@ -163,6 +166,7 @@ std::string HelpText(Command command) {
              "  --baud-index N  device control baud rate: 0=4800 1=9600 (default) 2=19200\n"
              "                  3=57600 4=115200\n"
              "  --verify        read the device back afterwards and compare\n"
+             "  --image-dir DIR build the image files in DIR instead of beside the program\n"
              "Exit codes: 0 success, 2 usage, 3 code set file, 10 port, 11 handshake,\n"
              "12 image file, 13 block not acknowledged, 14 code over 126 characters,\n"
              "15 read-back length, 16 verify mismatch; with several ports, the code of the\n"

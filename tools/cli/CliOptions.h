@@ -13,6 +13,7 @@ struct CliOptions {
   std::vector<std::string> Ports;  // --port, in the order given
   std::string CodeSetFile;         // write, image: the .IOS file
   std::string Output;              // read, image: -o
+  std::string ImageDirectory;      // write: --image-dir (default: beside the executable)
   int BaudIndex = 1;               // write, image: --baud-index (0-4)
   bool Verify = false;             // write: --verify
   bool HelpRequested = false;      // --help after a command

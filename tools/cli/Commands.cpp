@@ -83,6 +83,7 @@ int ExitFor(ProgramResult result) {
     case ProgramResult::HandshakeFailed:
       return kExitHandshake;
     case ProgramResult::FileFault:
+    case ProgramResult::ImageBusy:
     case ProgramResult::ImageUnreadable:
       return kExitImageFile;
     case ProgramResult::BlockFailed:
@@ -212,7 +213,12 @@ int WriteOnePort(const CliOptions& options, const CodeTable& table, const PortTa
 }
 
 std::string ImagePathFor(const CliOptions& options, const PortTarget& target) {
-  const std::string directory = ExecutableDirectory();
+  std::string directory = options.ImageDirectory;
+  if (directory.empty()) {
+    directory = ExecutableDirectory();
+  } else if (directory.back() != '/') {
+    directory.push_back('/');
+  }
   if (options.Ports.size() == 1) {
     return ConfigFilePathIn(directory);
   }

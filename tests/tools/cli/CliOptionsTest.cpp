@@ -17,13 +17,14 @@ std::optional<CliOptions> Parse(std::vector<std::string> args, std::string* erro
 
 TEST(CliOptions, WriteTakesSeveralPortsAFileAndOptions) {
   const auto options = Parse({"write", "--port", "KSIM1", "codes.IOS", "--port", "/dev/ttyUSB0",
-                              "--baud-index", "4", "--verify"});
+                              "--baud-index", "4", "--verify", "--image-dir", "/tmp/images"});
   ASSERT_TRUE(options);
   EXPECT_EQ(options->Action, Command::Write);
   EXPECT_EQ(options->Ports, (std::vector<std::string>{"KSIM1", "/dev/ttyUSB0"}));
   EXPECT_EQ(options->CodeSetFile, "codes.IOS");
   EXPECT_EQ(options->BaudIndex, 4);
   EXPECT_TRUE(options->Verify);
+  EXPECT_EQ(options->ImageDirectory, "/tmp/images");
 }
 
 TEST(CliOptions, DefaultsFollowTheEditor) {
