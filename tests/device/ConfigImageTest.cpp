@@ -1,4 +1,5 @@
 #include "device/ConfigImage.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -15,14 +16,7 @@ namespace {
 
 class ConfigImageTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("korvane-image-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-    path_ = ConfigFilePathIn(dir_.string() + "/");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { path_ = ConfigFilePathIn(dir_.string() + "/"); }
 
   std::string ReadFile() const {
     std::ifstream in(path_, std::ios::binary);
@@ -35,7 +29,8 @@ class ConfigImageTest : public ::testing::Test {
     return ReadFile();
   }
 
-  fs::path dir_;
+  testing::TempDir temp_;
+  const fs::path& dir_ = temp_.Path();
   std::string path_;
 };
 

@@ -10,6 +10,7 @@
 #include "device/ConfigImage.h"
 #include "model/HexCodec.h"
 #include "tests/device/ScriptedLink.h"
+#include "tests/support/TempDir.h"
 
 using namespace std::string_literals;
 namespace fs = std::filesystem;
@@ -56,14 +57,7 @@ struct ProgrammableDevice {
 
 class DeviceOperationsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("korvane-ops-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-    context_.ImagePath = ConfigFilePathIn(dir_.string() + "/");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { context_.ImagePath = ConfigFilePathIn(dir_.string() + "/"); }
 
   std::string ImageFile() const {
     std::ifstream in(context_.ImagePath, std::ios::binary);
@@ -78,7 +72,8 @@ class DeviceOperationsTest : public ::testing::Test {
     EXPECT_EQ(operator_.Messages[0].Caption, caption);
   }
 
-  fs::path dir_;
+  testing::TempDir temp_;
+  const fs::path& dir_ = temp_.Path();
   TResponseLog log_;
   ScriptedLink link_{log_};
   RecordingOperator operator_;

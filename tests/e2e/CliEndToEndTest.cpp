@@ -11,6 +11,7 @@
 #include "device/ConfigImage.h"
 #include "files/CodeSetFile.h"
 #include "tests/e2e/ChildProcess.h"
+#include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -23,17 +24,7 @@ using testing::ChildProcess;
 // Simulators and the command-line tool share a private port folder.
 class CliEndToEnd : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("korvane-e2e-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-    env_ = {"XDG_RUNTIME_DIR=" + dir_.string()};
-  }
-  void TearDown() override {
-    sims_.clear();
-    fs::remove_all(dir_);
-  }
+  void TearDown() override { sims_.clear(); }
 
   // Starts a simulator and returns its port name.
   std::string StartSim(std::vector<std::string> switches = {}) {
@@ -75,8 +66,9 @@ class CliEndToEnd : public ::testing::Test {
     return table;
   }
 
-  fs::path dir_;
-  std::vector<std::string> env_;
+  testing::TempDir temp_;
+  const fs::path& dir_ = temp_.Path();
+  std::vector<std::string> env_{"XDG_RUNTIME_DIR=" + dir_.string()};
   std::vector<std::unique_ptr<ChildProcess>> sims_;
 };
 

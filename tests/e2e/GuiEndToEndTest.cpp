@@ -13,6 +13,7 @@
 #include "device/ConfigImage.h"
 #include "serial/PortList.h"
 #include "tests/e2e/ChildProcess.h"
+#include "tests/support/TempDir.h"
 #include "ui/CommPort.h"
 #include "ui/MainForm.h"
 #include "ui/QtUiLoop.h"
@@ -33,17 +34,10 @@ double CpuSeconds() {
 // The editor's window with the real serial component, talking to a simulator.
 class GuiEndToEnd : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("korvane-gui-e2e-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-    ::setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
-  }
+  void SetUp() override { ::setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1); }
   void TearDown() override {
     window_.reset();
     sim_.reset();
-    fs::remove_all(dir_);
   }
 
   void StartWithSimulator(std::vector<std::string> switches = {}) {
@@ -75,7 +69,8 @@ class GuiEndToEnd : public ::testing::Test {
     ASSERT_TRUE(window_->Comm1().PortOpen());
   }
 
-  fs::path dir_;
+  korvane::testing::TempDir temp_;
+  const fs::path& dir_ = temp_.Path();
   TQtUiLoop loop_;
   std::unique_ptr<korvane::testing::ChildProcess> sim_;
   std::unique_ptr<TFormMain> window_;

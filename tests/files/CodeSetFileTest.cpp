@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "tests/files/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace korvane {
 namespace {

@@ -8,7 +8,7 @@
 #include <csignal>
 #include <filesystem>
 
-#include "tests/files/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace korvane {
 namespace {

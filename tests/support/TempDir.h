@@ -15,7 +15,7 @@ class TempDir {
  public:
   TempDir() {
     std::string pattern =
-        (std::filesystem::temp_directory_path() / "korvane-files-XXXXXX").string();
+        (std::filesystem::temp_directory_path() / "korvane-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) {
       throw std::runtime_error("mkdtemp failed");
     }
