@@ -10,8 +10,8 @@ struct SerialPortEntry {
   std::string Path;  // the device the port opens
 };
 
-// Real serial ports in natural name order, then the virtual ports published
-// by korvane-sim.
+// The virtual ports published by korvane-sim, then the real serial ports, each
+// in natural name order.
 std::vector<SerialPortEntry> ListSerialPorts();
 
 // Real serial ports found under `classTtyRoot` (normally /sys/class/tty):

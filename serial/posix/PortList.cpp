@@ -96,9 +96,14 @@ std::vector<SerialPortEntry> ListRealSerialPorts(const std::string& classTtyRoot
 }
 
 std::vector<SerialPortEntry> ListSerialPorts() {
-  std::vector<SerialPortEntry> ports = ListRealSerialPorts(kClassTty);
+  // A running simulator was started on purpose: list it first, so that the
+  // editor opens it at start-up rather than a built-in UART.
+  std::vector<SerialPortEntry> ports;
   for (VirtualPort& port : ListVirtualPorts()) {
     ports.push_back({std::move(port.Name), std::move(port.Path)});
+  }
+  for (SerialPortEntry& port : ListRealSerialPorts(kClassTty)) {
+    ports.push_back(std::move(port));
   }
   return ports;
 }

@@ -80,8 +80,8 @@ TEST_F(PortListTest, CommNamesMapToDevicePaths) {
     EXPECT_EQ(DevicePathForCommName("//./KSIM7"), published->LinkPath());
     const std::vector<SerialPortEntry> all = ListSerialPorts();
     ASSERT_FALSE(all.empty());
-    EXPECT_EQ(all.back().Name, "KSIM7");
-    EXPECT_EQ(all.back().Path, published->LinkPath());
+    EXPECT_EQ(all.front().Name, "KSIM7");
+    EXPECT_EQ(all.front().Path, published->LinkPath());
   }
   EXPECT_EQ(DevicePathForCommName("//./KSIM7"), "/dev/KSIM7");  // withdrawn
   EXPECT_EQ(DevicePathForCommName("//./ttyUSB0"), "/dev/ttyUSB0");
