@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the dev build, then the whole suite under
 # AddressSanitizer + UndefinedBehaviorSanitizer, then the serial code under
-# ThreadSanitizer. Pass --quick to run the dev build only.
+# ThreadSanitizer; the optimised tools are built as well. Pass --quick to run
+# the dev build only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -15,6 +16,12 @@ for preset in "${presets[@]}"; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
 done
+if [ "${1:-}" != "--quick" ]; then
+  # The optimised build that the run command uses must build too.
+  echo "== release: build the tools"
+  cmake --preset release >/dev/null
+  cmake --build --preset release -j "$jobs" --target korvane-editor korvane-sim korvane-cli
+fi
 for preset in "${presets[@]}"; do
   echo "== $preset: test"
   ctest --preset "$preset" -j "$jobs"
