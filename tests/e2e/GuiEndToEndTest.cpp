@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QTimer>
 
 #include <chrono>
 #include <cstdlib>
@@ -113,6 +114,20 @@ TEST_F(GuiEndToEnd, ASilentDeviceEndsTheHandshakeWithItsMessage) {
   EXPECT_EQ(shown_, std::vector<QString>{
                         QStringLiteral("警告: 设备没办法接受编程请求！请检查通讯是否正常!")});
   EXPECT_EQ(window_->ProgressBar, nullptr);
+}
+
+TEST_F(GuiEndToEnd, ClosingTheWindowDuringProgrammingEndsItBeforeThePortCloses) {
+  StartWithSimulator();
+  window_->show();
+  QTimer::singleShot(1200, window_.get(), [this] { window_->close(); });
+  const auto start = std::chrono::steady_clock::now();
+  window_->Button1->click();  // returns once the operation has ended
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2500ms);
+  EXPECT_TRUE(shown_.empty());
+  EXPECT_EQ(window_->ProgressBar, nullptr);
+  loop_.WaitPumping(100);  // the close asked for meanwhile happens now
+  EXPECT_FALSE(window_->isVisible());
+  EXPECT_FALSE(window_->Comm1().PortOpen());
 }
 
 }  // namespace
