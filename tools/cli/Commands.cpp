@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 #include "device/CommDevicePort.h"
@@ -155,11 +156,14 @@ std::string SlotName(int button, int slot) {
   return "IO" + std::to_string(button) + " " + SlotKey(slot);
 }
 
-int Verify(PortSession& session, std::ostream& err, const std::string& prefix) {
+// Reads the device back and compares it with the image it was sent; the
+// differences go to `report`, one line each.
+int CompareWithDevice(PortSession& session, std::ostream& report, const std::string& prefix) {
   CodeTable expected;
   int expectedBaud = -1;
   if (!ExpectedReadBack(session.Context().ImagePath, expected, expectedBaud)) {
-    err << prefix << "verify: cannot read the image file " << session.Context().ImagePath << "\n";
+    report << prefix << "verify: cannot read the image file " << session.Context().ImagePath
+           << "\n";
     return kExitImageFile;
   }
   CodeTable actual;
@@ -167,7 +171,7 @@ int Verify(PortSession& session, std::ostream& err, const std::string& prefix) {
   const ReadResult read =
       ReadBackDevice(session.Context(), actual, [&](int index) { actualBaud = index; });
   if (read != ReadResult::Success) {
-    err << prefix << "verify: the device's reply could not be read\n";
+    report << prefix << "verify: the device's reply could not be read\n";
     return kExitReadLength;
   }
   int differences = 0;
@@ -175,22 +179,31 @@ int Verify(PortSession& session, std::ostream& err, const std::string& prefix) {
     for (int s = 1; s <= kSlotCount; ++s) {
       if (expected.Text(b, s) != actual.Text(b, s)) {
         ++differences;
-        err << prefix << "verify: " << SlotName(b, s) << " written " << expected.Text(b, s)
-            << ", device holds " << actual.Text(b, s) << "\n";
+        report << prefix << "verify: " << SlotName(b, s) << " written " << expected.Text(b, s)
+               << ", device holds " << actual.Text(b, s) << "\n";
       }
     }
   }
   if (expectedBaud != actualBaud) {
     ++differences;
-    err << prefix << "verify: baud rate written " << BaudText(expectedBaud) << ", device holds "
-        << BaudText(actualBaud) << "\n";
+    report << prefix << "verify: baud rate written " << BaudText(expectedBaud) << ", device holds "
+           << BaudText(actualBaud) << "\n";
   }
   if (differences > 0) {
-    err << prefix << "verify failed: " << differences << " difference(s)\n";
+    report << prefix << "verify failed: " << differences << " difference(s)\n";
     return kExitVerify;
   }
-  err << prefix << "verify: the device holds what was written\n";
+  report << prefix << "verify: the device holds what was written\n";
   return kExitSuccess;
+}
+
+int Verify(PortSession& session, std::ostream& err, const std::string& prefix,
+           std::mutex& outputLock) {
+  std::ostringstream report;
+  const int exit = CompareWithDevice(session, report, prefix);
+  std::lock_guard guard(outputLock);
+  err << report.str();
+  return exit;
 }
 
 int WriteOnePort(const CliOptions& options, const CodeTable& table, const PortTarget& target,
@@ -209,7 +222,7 @@ int WriteOnePort(const CliOptions& options, const CodeTable& table, const PortTa
   if (exit != kExitSuccess || !options.Verify) {
     return exit;
   }
-  return Verify(session, err, prefix);
+  return Verify(session, err, prefix, outputLock);
 }
 
 std::string ImagePathFor(const CliOptions& options, const PortTarget& target) {
