@@ -14,8 +14,7 @@ namespace korvane::testing {
 class TempDir {
  public:
   TempDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "korvane-test-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "korvane-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) {
       throw std::runtime_error("mkdtemp failed");
     }
