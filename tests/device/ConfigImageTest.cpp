@@ -1,5 +1,6 @@
 #include "device/ConfigImage.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Unprivileged.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -156,15 +157,17 @@ TEST_F(ConfigImageTest, UnwritableLocationLeavesNoImage) {
 }
 
 TEST_F(ConfigImageTest, ReadOnlyOldFileIsSentUnchanged) {
-  if (::geteuid() == 0) {
-    GTEST_SKIP() << "root writes read-only files";
-  }
   std::ofstream(path_, std::ios::binary) << std::string(kImageSize, '\x5A');
-  fs::permissions(path_, fs::perms::owner_read);
-  fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
-  DeleteImageFile(path_);
-  BuildImage(CodeTable{}, 1, path_, nullptr);
-  fs::permissions(dir_, fs::perms::owner_all);
+  const std::string failure = testing::RunWithoutPrivilege(dir_, [&]() -> std::string {
+    std::error_code error;
+    fs::permissions(path_, fs::perms::owner_read, error);
+    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec, error);
+    DeleteImageFile(path_);
+    BuildImage(CodeTable{}, 1, path_, nullptr);
+    fs::permissions(dir_, fs::perms::owner_all, error);
+    return error ? "cannot change permissions: " + error.message() : "";
+  });
+  EXPECT_EQ(failure, "");
   EXPECT_EQ(ReadFile(), std::string(kImageSize, '\x5A'));
 }
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "tests/support/TempDir.h"
+#include "tests/support/Unprivileged.h"
 
 namespace korvane {
 namespace {
@@ -160,20 +161,24 @@ TEST(CodeSetFile, FailuresLeaveFileAndTableAlone) {
 }
 
 TEST(CodeSetFile, ReadOnlyOrUnreadableTargetIsLeftAsItWas) {
-  if (::geteuid() == 0) {
-    GTEST_SKIP() << "root ignores permission bits";
-  }
   TempDir dir;
   const auto path = dir.File("locked.IOS");
   WriteBytes(path, "[Button1]\r\nButtonDownSend1=01\r\n");
-  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-  EXPECT_FALSE(SaveCodeSet(FilledTable(), path));
-  // A file we may write but not read would lose its other contents: refused too.
-  ASSERT_EQ(::chmod(path.c_str(), 0200), 0);
-  std::string error;
-  EXPECT_FALSE(SaveCodeSet(FilledTable(), path, &error));
-  EXPECT_NE(error.find("cannot read"), std::string::npos) << error;
-  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+  const std::string failure = testing::RunWithoutPrivilege(dir.Path(), [&]() -> std::string {
+    if (::chmod(path.c_str(), 0444) != 0 || SaveCodeSet(FilledTable(), path)) {
+      return "saved over a read-only file";
+    }
+    // A file we may write but not read would lose its other contents: refused too.
+    std::string error;
+    if (::chmod(path.c_str(), 0200) != 0 || SaveCodeSet(FilledTable(), path, &error)) {
+      return "saved over an unreadable file";
+    }
+    if (error.find("cannot read") == std::string::npos) {
+      return "the reason is not given: " + error;
+    }
+    return ::chmod(path.c_str(), 0644) == 0 ? "" : "chmod failed";
+  });
+  EXPECT_EQ(failure, "");
   EXPECT_EQ(ReadBytes(path), "[Button1]\r\nButtonDownSend1=01\r\n");
 }
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "tests/support/TempDir.h"
+#include "tests/support/Unprivileged.h"
 
 namespace korvane {
 namespace {
@@ -103,17 +104,20 @@ TEST(ReplaceFileBytes, FailedWriteLeavesTheOldFile) {
 }
 
 TEST(ReplaceFileBytes, ReadOnlyTargetOrDirectoryIsRefused) {
-  if (::geteuid() == 0) {
-    GTEST_SKIP() << "root ignores permission bits";
-  }
   TempDir dir;
   const auto target = dir.File("codes.IOS");
   WriteBytes(target, "keep");
-  ASSERT_EQ(::chmod(target.c_str(), 0444), 0);
-  EXPECT_FALSE(ReplaceFileBytes(target, "x"));
-  ASSERT_EQ(::chmod(target.c_str(), 0644), 0);
-  ASSERT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
-  EXPECT_FALSE(ReplaceFileBytes(target, "x"));
+  const std::string failure = testing::RunWithoutPrivilege(dir.Path(), [&]() -> std::string {
+    if (::chmod(target.c_str(), 0444) != 0 || ReplaceFileBytes(target, "x")) {
+      return "replaced a read-only file";
+    }
+    if (::chmod(target.c_str(), 0644) != 0 || ::chmod(dir.Path().c_str(), 0555) != 0 ||
+        ReplaceFileBytes(target, "x")) {
+      return "replaced a file in a read-only folder";
+    }
+    return "";
+  });
+  EXPECT_EQ(failure, "");
   EXPECT_EQ(ReadBytes(target), "keep");
 }
 
