@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "device/DeviceOperations.h"
 #include "device/ResponseLog.h"
 #include "model/CodeTable.h"
 #include "serial/UiLoop.h"
@@ -165,6 +166,11 @@ class TFormMain : public QWidget {
   void ApplyEnabledState();
   void LeaveBusy();
   QString ChooseFileWithDialog(TFileDialogKind kind);
+  // A device operation's context on this window's port, loop and operator.
+  DeviceContext MakeDeviceContext();
+  // Asks the question, then for a file name; empty when either is declined.
+  std::string AskForCodeSetFile(const QString& question, const QString& caption,
+                                TFileDialogKind kind);
 
   std::unique_ptr<ISerialPort> comm_;
   TUiLoop* loop_ = nullptr;

@@ -17,13 +17,27 @@ std::string LocalPath(const QString& name) {
 
 }  // namespace
 
+DeviceContext TFormMain::MakeDeviceContext() {
+  DeviceContext context{*comm_, *loop_, responseLog_, Operator(), ConfigFilePath};
+  context.StopRequested = [this] { return StopRequested(); };
+  return context;
+}
+
+std::string TFormMain::AskForCodeSetFile(const QString& question, const QString& caption,
+                                         TFileDialogKind kind) {
+  if (!boxes_.Confirm(question, caption)) {
+    return {};
+  }
+  const QString name = ChooseFile(kind);
+  return name.isEmpty() ? std::string() : WithDefaultExtension(LocalPath(name));
+}
+
 void TFormMain::RunDeviceProgramming() {
   if (OnDeviceProgramming) {
     OnDeviceProgramming();
     return;
   }
-  DeviceContext context{*comm_, *loop_, responseLog_, Operator(), ConfigFilePath};
-  context.StopRequested = [this] { return StopRequested(); };
+  DeviceContext context = MakeDeviceContext();
   ProgramDevice(context, codes_, BaudIndex());
 }
 
@@ -32,8 +46,7 @@ void TFormMain::RunDeviceReadBack() {
     OnDeviceReadBack();
     return;
   }
-  DeviceContext context{*comm_, *loop_, responseLog_, Operator(), ConfigFilePath};
-  context.StopRequested = [this] { return StopRequested(); };
+  DeviceContext context = MakeDeviceContext();
   ReadBackDevice(context, codes_, [this](int index) { SetBaudIndex(index); });
 }
 
@@ -42,18 +55,16 @@ void TFormMain::RunLoadCodeSet() {
     OnLoadCodeSet();
     return;
   }
-  if (!boxes_.Confirm(QStringLiteral("您确定要打开配置文件吗？当前的配置文件如果没有保存将丢失！"),
-                      QStringLiteral("打开确认"))) {
-    return;
-  }
-  const QString name = ChooseFile(TFileDialogKind::Open);
-  if (name.isEmpty()) {
+  const std::string path = AskForCodeSetFile(
+      QStringLiteral("您确定要打开配置文件吗？当前的配置文件如果没有保存将丢失！"),
+      QStringLiteral("打开确认"), TFileDialogKind::Open);
+  if (path.empty()) {
     return;
   }
   // A missing file empties the table, as an empty code set; a file that exists
   // but cannot be read leaves the table alone and says so.
   std::string error;
-  if (!LoadCodeSet(codes_, WithDefaultExtension(LocalPath(name)), &error)) {
+  if (!LoadCodeSet(codes_, path, &error)) {
     boxes_.Show(QStringLiteral("无法读取配置文件：") + QString::fromStdString(error), kWarning);
   }
 }
@@ -63,18 +74,16 @@ void TFormMain::RunSaveCodeSet() {
     OnSaveCodeSet();
     return;
   }
-  if (!boxes_.Confirm(QStringLiteral("您确定要保存配置文件吗？当前的配置文件如果没有保存将丢失！"),
-                      QStringLiteral("保存确认"))) {
-    return;
-  }
-  const QString name = ChooseFile(TFileDialogKind::Save);
-  if (name.isEmpty()) {
+  const std::string path = AskForCodeSetFile(
+      QStringLiteral("您确定要保存配置文件吗？当前的配置文件如果没有保存将丢失！"),
+      QStringLiteral("保存确认"), TFileDialogKind::Save);
+  if (path.empty()) {
     return;
   }
   // The file is replaced whole or not at all; a failed save is not passed off
   // as done.
   std::string error;
-  if (!SaveCodeSet(codes_, WithDefaultExtension(LocalPath(name)), &error)) {
+  if (!SaveCodeSet(codes_, path, &error)) {
     boxes_.Show(QStringLiteral("配置文件保存失败：") + QString::fromStdString(error), kWarning);
   }
 }

@@ -3,8 +3,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -13,6 +11,7 @@
 #include "device/ConfigImage.h"
 #include "device/DeviceOperations.h"
 #include "files/CodeSetFile.h"
+#include "files/FileBytes.h"
 #include "model/HexCodec.h"
 #include "serial/Comm.h"
 #include "serial/PlainLoop.h"
@@ -46,15 +45,6 @@ std::string SafeFileName(const std::string& text) {
     name.push_back(std::isalnum(static_cast<unsigned char>(c)) ? c : '_');
   }
   return name;
-}
-
-bool ReadWholeFile(const std::string& path, std::string& contents) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return false;
-  }
-  contents.assign(std::istreambuf_iterator<char>(in), {});
-  return true;
 }
 
 // Loads a code set file that must exist (the editor's open dialog would accept
@@ -144,11 +134,11 @@ class PortSession {
 
 // The table and baud index the device reports when it holds `imagePath`.
 bool ExpectedReadBack(const std::string& imagePath, CodeTable& table, int& baud) {
-  std::string image;
-  if (!ReadWholeFile(imagePath, image) || image.size() != kImageSize) {
+  const FileContents image = ReadFileBytes(imagePath);
+  if (image.status != ReadStatus::kRead || image.bytes.size() != kImageSize) {
     return false;
   }
-  baud = ParseReadReply(BytesToHex(std::string(kBlockSize, '\0') + image), table);
+  baud = ParseReadReply(BytesToHex(std::string(kBlockSize, '\0') + image.bytes), table);
   return true;
 }
 

@@ -13,7 +13,6 @@ TTerminalOperator::TTerminalOperator(std::string prefix, std::ostream& out, std:
 
 void TTerminalOperator::ShowMessage(const std::string& text, const std::string& /*caption*/) {
   std::lock_guard guard(lock_);
-  lastMessage_ = text;
   out_ << prefix_ << text << std::endl;
 }
 

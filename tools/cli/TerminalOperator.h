@@ -23,8 +23,6 @@ class TTerminalOperator : public IOperator {
   void StepProgress() override;
   void DestroyProgress() override;
 
-  const std::string& LastMessage() const { return lastMessage_; }
-
  private:
   void DrawProgress();
 
@@ -37,7 +35,6 @@ class TTerminalOperator : public IOperator {
   int maximum_ = 0;
   int step_ = 1;
   int position_ = 0;
-  std::string lastMessage_;
 };
 
 }  // namespace korvane::cli
