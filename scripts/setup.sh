@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the editor need.
+# Installs the Debian packages the build, the tests and the editor need,
+# including the Windows cross compiler and Wine that run the Windows tests.
 # Idempotent: packages already present are left alone and apt is not touched.
 set -euo pipefail
 
@@ -10,6 +11,7 @@ packages=(
   qt6-serialport-dev
   fonts-wqy-microhei
   xvfb xauth
+  g++-mingw-w64-x86-64-posix wine wine64
 )
 
 missing=()
