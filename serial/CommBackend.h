@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -7,6 +8,7 @@
 #include <thread>
 
 #include "serial/CommTypes.h"
+#include "serial/WriteQueue.h"
 
 namespace korvane {
 
@@ -15,7 +17,9 @@ namespace korvane {
 // an operation either completes at once or stays pending until a wait reports
 // its completion, and every wait also ends when the stop event is set.
 
-enum class TIoStatus { Done, Pending, InvalidHandle, Failed };
+// Restart: the operation ended without a result and is simply started again (a
+// comm-event wait that a change of the watched events completed with no event).
+enum class TIoStatus { Done, Pending, InvalidHandle, Failed, Restart };
 
 // What ended a reader's wait; checked in this order when several are ready.
 enum class TReaderWake { Stop, CommEvent, ReadDone, Failed };
@@ -73,6 +77,9 @@ class ICommBackend {
   virtual int WaitEither(ICommEvent& first, ICommEvent& second) = 0;
   // Runs `body` on a new thread; throws std::system_error when none can be created.
   virtual std::thread StartThread(std::function<void()> body, TThreadPriority priority) = 0;
+  // The writer's request queue; `idle` is the component's idle flag. By
+  // default a deque woken through this backend's events.
+  virtual std::unique_ptr<IWriteQueue> CreateWriteQueue(std::atomic<bool>& idle);
 };
 
 // The backend of the platform the program runs on.

@@ -127,6 +127,9 @@ bool TReadThread::ArmEventWait() {
 bool TReadThread::HandleCommEvent(bool collect) {
   if (collect) {
     const TIoStatus status = port_.FinishEventWait(eventMask_);
+    if (status == TIoStatus::Restart) {
+      return true;  // nothing happened; the caller starts the next wait
+    }
     if (status != TIoStatus::Done) {
       ReportFailure(status);
       return false;

@@ -11,8 +11,7 @@ TWriteThread::TWriteThread(ICommBackend& backend, ICommPort& port, ICommEvent& s
       stop_(stop),
       loop_(loop),
       target_(target),
-      sendIdle_(sendIdle),
-      wake_(backend.CreateEvent()) {}
+      queue_(backend.CreateWriteQueue(sendIdle)) {}
 
 TWriteThread::~TWriteThread() {
   Join();
@@ -29,24 +28,16 @@ void TWriteThread::Join() {
 }
 
 bool TWriteThread::Post(std::unique_ptr<char[]> block, std::uint16_t length) {
-  {
-    std::lock_guard lock(mutex_);
-    if (closed_ || !wake_ || queue_.size() >= kQueueLimit) {
-      return false;
-    }
-    queue_.push_back({std::move(block), length});
-    sendIdle_ = false;  // under the lock, so the writer cannot have seen the queue empty after it
-  }
-  wake_->Set();
-  return true;
+  TWriteRequest request{std::move(block), length};
+  return queue_->Post(request);
 }
 
 void TWriteThread::Execute() {
-  if (!wake_) {
+  if (!queue_->Attach()) {
     PostHangup();
   } else {
     bool announce = true;
-    TRequest request;
+    TWriteRequest request;
     while (NextRequest(request, announce)) {
       if (!WriteBlock(request.Block.get(), request.Length)) {
         break;
@@ -56,25 +47,12 @@ void TWriteThread::Execute() {
     }
   }
   port_.Purge(PURGE_TXABORT | PURGE_TXCLEAR);
-  CloseQueue();
+  queue_->Close();
 }
 
-bool TWriteThread::NextRequest(TRequest& request, bool& announce) {
+bool TWriteThread::NextRequest(TWriteRequest& request, bool& announce) {
   for (;;) {
-    // Reset before looking, so that a request posted meanwhile sets it again.
-    wake_->Reset();
-    bool taken = false;
-    {
-      std::lock_guard lock(mutex_);
-      if (!queue_.empty()) {
-        request = std::move(queue_.front());
-        queue_.pop_front();
-        taken = true;
-      } else {
-        sendIdle_ = true;
-      }
-    }
-    if (taken) {
+    if (queue_->Take(request)) {
       return !stop_.IsSet();  // a request taken after the stop is not written
     }
     if (announce) {
@@ -84,7 +62,7 @@ bool TWriteThread::NextRequest(TRequest& request, bool& announce) {
       }
       announce = false;
     }
-    const int woken = backend_.WaitEither(stop_, *wake_);
+    const int woken = queue_->Wait(stop_);
     if (woken != 1) {
       if (woken != 0) {
         PostHangup();
@@ -119,16 +97,6 @@ bool TWriteThread::WriteBlock(const char* data, std::uint32_t count) {
 
 void TWriteThread::PostHangup() {
   loop_.Post(target_, TNotice{MSG_HANGUP, 0, 0, nullptr});
-}
-
-void TWriteThread::CloseQueue() {
-  std::deque<TRequest> dropped;
-  {
-    std::lock_guard lock(mutex_);
-    closed_ = true;
-    dropped.swap(queue_);
-    sendIdle_ = true;
-  }
 }
 
 }  // namespace korvane

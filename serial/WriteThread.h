@@ -1,11 +1,8 @@
 #pragma once
 
 #include <atomic>
-#include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "serial/CommBackend.h"
@@ -13,14 +10,12 @@
 
 namespace korvane {
 
-// Sends for an open port. Requests wait in a first-in, first-out queue that
-// any thread can post to without blocking; the writer takes them one at a
-// time, writes each completely, keeps the component's idle flag up to date and
-// announces a drained queue with MSG_TX_EMPTY. Failures post MSG_HANGUP.
+// Sends for an open port. Requests wait in the backend's first-in, first-out
+// queue, which any thread can post to without blocking; the writer takes them
+// one at a time, writes each completely, keeps the component's idle flag up to
+// date and announces a drained queue with MSG_TX_EMPTY. Failures post MSG_HANGUP.
 class TWriteThread {
  public:
-  static constexpr std::size_t kQueueLimit = 4096;  // requests
-
   TWriteThread(ICommBackend& backend, ICommPort& port, ICommEvent& stop, TUiLoop& loop,
                TUiLoop::TargetId target, std::atomic<bool>& sendIdle);
   ~TWriteThread();
@@ -39,30 +34,18 @@ class TWriteThread {
   bool Post(std::unique_ptr<char[]> block, std::uint16_t length);
 
  private:
-  struct TRequest {
-    std::unique_ptr<char[]> Block;
-    std::uint16_t Length = 0;
-  };
-
   void Execute();
   // Takes the next request, or waits for one; false when the writer must end.
-  bool NextRequest(TRequest& request, bool& announce);
+  bool NextRequest(TWriteRequest& request, bool& announce);
   bool WriteBlock(const char* data, std::uint32_t count);
   void PostHangup();
-  void CloseQueue();
 
   ICommBackend& backend_;
   ICommPort& port_;
   ICommEvent& stop_;
   TUiLoop& loop_;
   TUiLoop::TargetId target_;
-  std::atomic<bool>& sendIdle_;       // changed under mutex_ with the queue
-  std::unique_ptr<ICommEvent> wake_;  // set by Post, reset by the writer
-
-  std::mutex mutex_;
-  std::deque<TRequest> queue_;
-  bool closed_ = false;
-
+  std::unique_ptr<IWriteQueue> queue_;  // keeps the component's idle flag
   std::thread thread_;
 };
 

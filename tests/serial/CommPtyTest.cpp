@@ -170,14 +170,14 @@ TEST_F(CommPtyTest, CloseDuringALongWriteReturnsPromptlyAndReportsNothing) {
 TEST_F(CommPtyTest, FullWriterQueueRefusesFurtherRequests) {
   OpenAndSettle();
   HoldOutput();  // "h" is being written, the queue behind it is empty
-  for (std::size_t i = 0; i < TWriteThread::kQueueLimit; ++i) {
+  for (std::size_t i = 0; i < TEventWriteQueue::kLimit; ++i) {
     ASSERT_TRUE(comm.SendData("q", 1)) << i;
   }
   EXPECT_FALSE(comm.SendData("q", 1));
   EXPECT_FALSE(comm.SendIdle());
   pty.HoldSlaveOutput(false);
-  EXPECT_EQ(pty.Read(TWriteThread::kQueueLimit + 1, milliseconds(1000)).size(),
-            TWriteThread::kQueueLimit + 1);
+  EXPECT_EQ(pty.Read(TEventWriteQueue::kLimit + 1, milliseconds(1000)).size(),
+            TEventWriteQueue::kLimit + 1);
   ASSERT_TRUE(PumpUntil(loop, [&] { return comm.SendIdle(); }));
   EXPECT_TRUE(comm.SendData("q", 1));
 }
