@@ -63,8 +63,8 @@ class TImageFileLock {
   TImageFileLock& operator=(const TImageFileLock&) = delete;
 
  private:
-  explicit TImageFileLock(int fd) : fd_(fd) {}
-  int fd_;
+  explicit TImageFileLock(std::intptr_t handle) : handle_(handle) {}
+  std::intptr_t handle_;  // the lock file's descriptor or handle; -1 when unlocked
 };
 
 struct OverlongCode {

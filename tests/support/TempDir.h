@@ -1,10 +1,13 @@
 #pragma once
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -14,11 +17,24 @@ namespace korvane::testing {
 class TempDir {
  public:
   TempDir() {
+#ifdef _WIN32
+    std::mt19937_64 generator{std::random_device{}()};
+    for (int attempt = 0; path_.empty(); ++attempt) {
+      const auto candidate = std::filesystem::temp_directory_path() /
+                             ("korvane-test-" + std::to_string(generator() % 1000000000));
+      if (std::filesystem::create_directory(candidate)) {
+        path_ = candidate;
+      } else if (attempt > 100) {
+        throw std::runtime_error("no temporary directory could be made");
+      }
+    }
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "korvane-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) {
       throw std::runtime_error("mkdtemp failed");
     }
     path_ = pattern;
+#endif
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
@@ -29,8 +45,12 @@ class TempDir {
     std::filesystem::remove_all(path_, ec);
   }
 
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& Path() const { return path_; }
+  std::string File(const std::string& name) const {
+    return (path_ / name).string();
+  }
+  const std::filesystem::path& Path() const {
+    return path_;
+  }
 
   std::size_t EntryCount() const {
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(path_),

@@ -1,7 +1,5 @@
 #include "tools/cli/Commands.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <mutex>
 #include <sstream>
@@ -14,7 +12,7 @@
 #include "files/FileBytes.h"
 #include "model/HexCodec.h"
 #include "serial/Comm.h"
-#include "serial/PlainLoop.h"
+#include "serial/PlatformLoop.h"
 #include "serial/PortList.h"
 #include "tools/cli/PortDiagnosis.h"
 #include "tools/cli/TerminalOperator.h"
@@ -24,6 +22,12 @@ namespace {
 
 constexpr const char* kBaudRates[] = {"4800", "9600", "19200", "57600", "115200"};
 
+#ifdef _WIN32
+constexpr const char* kPathSeparators = "/\\";
+#else
+constexpr const char* kPathSeparators = "/";
+#endif
+
 // What a --port argument names: a listed port, or a device path.
 struct PortTarget {
   std::string Label;     // as the operator wrote it
@@ -32,7 +36,7 @@ struct PortTarget {
 };
 
 PortTarget ResolvePort(const std::string& argument) {
-  if (argument.find('/') != std::string::npos) {
+  if (argument.find_first_of(kPathSeparators) != std::string::npos) {
     return {argument, argument, argument};
   }
   const std::string commName = "//./" + argument;
@@ -125,7 +129,7 @@ class PortSession {
 
  private:
   PortTarget target_;
-  TPlainLoop loop_;
+  TPlatformLoop loop_;
   TComm comm_{loop_};
   TCommDevicePort port_;
   TResponseLog log_;
@@ -201,7 +205,7 @@ int WriteOnePort(const CliOptions& options, const CodeTable& table, const PortTa
                  std::mutex& outputLock) {
   const bool several = options.Ports.size() > 1;
   const std::string prefix = several ? target.Label + ": " : "";
-  TTerminalOperator oper(prefix, out, err, !several && ::isatty(STDERR_FILENO) == 1, outputLock);
+  TTerminalOperator oper(prefix, out, err, !several && StandardErrorIsTerminal(), outputLock);
   PortSession session(target, imagePath, oper);
   if (const std::string problem = session.Open(); !problem.empty()) {
     std::lock_guard guard(outputLock);
@@ -275,7 +279,7 @@ int RunWrite(const CliOptions& options, std::ostream& out, std::ostream& err) {
 int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err) {
   std::mutex outputLock;
   const PortTarget target = ResolvePort(options.Ports.front());
-  TTerminalOperator oper("", out, err, ::isatty(STDERR_FILENO) == 1, outputLock);
+  TTerminalOperator oper("", out, err, StandardErrorIsTerminal(), outputLock);
   PortSession session(target, ConfigFilePathIn(ExecutableDirectory()), oper);
   if (const std::string problem = session.Open(); !problem.empty()) {
     err << "korvane-cli: " << problem << "\n";

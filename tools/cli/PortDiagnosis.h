@@ -9,4 +9,10 @@ namespace korvane::cli {
 // use by another program. Empty when no cause is found.
 std::string DiagnosePortProblem(const std::string& path);
 
+// True when standard error is a terminal (progress is drawn only there).
+bool StandardErrorIsTerminal();
+
+// Makes the console show the tool's UTF-8 texts (Windows); nothing elsewhere.
+void PrepareConsole();
+
 }  // namespace korvane::cli

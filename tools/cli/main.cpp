@@ -4,10 +4,12 @@
 
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/Commands.h"
+#include "tools/cli/PortDiagnosis.h"
 
 using namespace korvane::cli;
 
 int main(int argc, char** argv) {
+  PrepareConsole();
   const std::vector<std::string> arguments(argv, argv + argc);
   std::string error;
   const auto options = ParseCommandLine(arguments, error);

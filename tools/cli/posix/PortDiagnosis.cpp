@@ -51,4 +51,10 @@ std::string DiagnosePortProblem(const std::string& path) {
   return {};
 }
 
+bool StandardErrorIsTerminal() {
+  return ::isatty(STDERR_FILENO) == 1;
+}
+
+void PrepareConsole() {}
+
 }  // namespace korvane::cli

@@ -1,0 +1,118 @@
+#include "serial/win32/MessageLoop.h"
+
+#include <chrono>
+
+#include "serial/win32/WinApi.h"
+
+namespace korvane {
+namespace {
+
+constexpr char kWindowClass[] = "KorvaneNotifyWindow";
+
+bool IsNotice(UINT message) {
+  return message >= MSG_RX_DATA && message <= MSG_TX_EMPTY;
+}
+
+// Releases the chunk a data notice carries, for notices that are never delivered.
+void DropNotice(const MSG& message) {
+  if (message.message == MSG_RX_DATA) {
+    delete[] reinterpret_cast<char*>(message.lParam);
+  }
+}
+
+LRESULT CALLBACK NotifyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!IsNotice(message)) {
+    return ::DefWindowProcA(window, message, wParam, lParam);
+  }
+  TNotice notice{message, static_cast<std::uint32_t>(wParam), 0, nullptr};
+  if (message == MSG_RX_DATA) {
+    notice.Block.reset(reinterpret_cast<char*>(lParam));  // released after the handler
+  } else {
+    notice.LParam = static_cast<std::uint32_t>(lParam);
+  }
+  auto* target = reinterpret_cast<INoticeTarget*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (target != nullptr) {
+    target->HandleNotice(notice);
+  }
+  return 0;
+}
+
+void RegisterWindowClass() {
+  static const bool registered = [] {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = NotifyWindowProc;
+    windowClass.hInstance = ::GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kWindowClass;
+    return ::RegisterClassA(&windowClass) != 0;
+  }();
+  (void)registered;  // a failure shows as windows that cannot be created
+}
+
+HWND WindowOf(TUiLoop::TargetId id) {
+  return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(id));
+}
+
+}  // namespace
+
+TMessageLoop::TMessageLoop() {
+  RegisterWindowClass();
+}
+
+TMessageLoop::~TMessageLoop() = default;
+
+TUiLoop::TargetId TMessageLoop::AddTarget(INoticeTarget& target) {
+  HWND window = ::CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  ::GetModuleHandleA(nullptr), nullptr);
+  if (window == nullptr) {
+    return 0;
+  }
+  ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&target));
+  return static_cast<TargetId>(reinterpret_cast<std::uintptr_t>(window));
+}
+
+void TMessageLoop::RemoveTarget(TargetId id) {
+  if (id == 0) {
+    return;
+  }
+  HWND window = WindowOf(id);
+  ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+  MSG message;
+  while (::PeekMessageA(&message, window, MSG_RX_DATA, MSG_TX_EMPTY, PM_REMOVE)) {
+    DropNotice(message);
+  }
+  ::DestroyWindow(window);
+}
+
+bool TMessageLoop::Post(TargetId target, TNotice&& notice) {
+  if (target == 0) {
+    return false;  // a null window would post to the calling thread instead
+  }
+  const LPARAM lParam = notice.Msg == MSG_RX_DATA ? reinterpret_cast<LPARAM>(notice.Block.get())
+                                                  : static_cast<LPARAM>(notice.LParam);
+  if (!::PostMessageA(WindowOf(target), notice.Msg, notice.WParam, lParam)) {
+    return false;
+  }
+  if (notice.Msg == MSG_RX_DATA) {
+    notice.Block.release();  // the message owns it now
+  }
+  return true;
+}
+
+void TMessageLoop::WaitPumping(std::uint32_t milliseconds) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+  for (;;) {
+    MSG message;
+    while (Clock::now() < deadline && ::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&message);
+      ::DispatchMessageA(&message);
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) {
+      return;
+    }
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left.count()), QS_ALLINPUT);
+  }
+}
+
+}  // namespace korvane

@@ -1,0 +1,332 @@
+#include <algorithm>
+#include <cctype>
+
+#include "serial/win32/Win32Backend.h"
+#include "serial/win32/WinApi.h"
+
+namespace korvane {
+namespace {
+
+TIoStatus StatusOfError(DWORD error) {
+  switch (error) {
+    case ERROR_IO_PENDING:
+      return TIoStatus::Pending;
+    case ERROR_INVALID_HANDLE:
+    case ERROR_OPERATION_ABORTED:  // cancelled by a purge on the way to closing
+      return TIoStatus::InvalidHandle;
+    default:
+      return TIoStatus::Failed;
+  }
+}
+
+// An overlapped record with its own manual-reset event, created signalled.
+class TOverlapped {
+ public:
+  TOverlapped() { record_.hEvent = ::CreateEventA(nullptr, TRUE, TRUE, nullptr); }
+  ~TOverlapped() {
+    if (record_.hEvent != nullptr) {
+      ::CloseHandle(record_.hEvent);
+    }
+  }
+  TOverlapped(const TOverlapped&) = delete;
+  TOverlapped& operator=(const TOverlapped&) = delete;
+
+  bool Valid() const { return record_.hEvent != nullptr; }
+  HANDLE Event() const { return record_.hEvent; }
+  // Every operation starts at offset 0, which a port ignores.
+  OVERLAPPED* Fresh() {
+    const HANDLE event = record_.hEvent;
+    record_ = OVERLAPPED{};
+    record_.hEvent = event;
+    return &record_;
+  }
+  OVERLAPPED* Get() { return &record_; }
+
+ private:
+  OVERLAPPED record_{};
+};
+
+// The name the port is known by, whatever prefix the caller gave: "//./COM3",
+// "\\.\COM3" and "com3" are all COM3.
+std::string PortKey(std::string name) {
+  for (const char* prefix : {"//./", "\\\\.\\"}) {
+    const std::string p(prefix);
+    if (name.compare(0, p.size(), p) == 0) {
+      name.erase(0, p.size());
+      break;
+    }
+  }
+  std::transform(name.begin(), name.end(), name.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return name;
+}
+
+class TWin32Port final : public ICommPort {
+ public:
+  TWin32Port(HANDLE handle, HANDLE claim) : handle_(handle), claim_(claim) {}
+  ~TWin32Port() override;
+  TWin32Port(const TWin32Port&) = delete;
+  TWin32Port& operator=(const TWin32Port&) = delete;
+
+  bool SetupQueues(std::uint32_t inputSize, std::uint32_t outputSize) override {
+    return ::SetupComm(handle_, inputSize, outputSize) != 0;
+  }
+  void Purge(std::uint32_t flags) override;
+  void ApplyState(const TLineSettings& settings) override;
+  void ApplyTimeouts(const TCommTimeouts& timeouts) override;
+
+  bool SetCommMask(std::uint32_t mask) override;
+  TIoStatus StartRead(char* buffer, std::uint32_t length, std::uint32_t& count) override;
+  TIoStatus FinishRead(std::uint32_t& count) override;
+  TIoStatus StartEventWait(std::uint32_t& mask) override;
+  TIoStatus FinishEventWait(std::uint32_t& mask) override;
+  TIoStatus ClearError(std::uint32_t& errors) override;
+  TReaderWake WaitReader(ICommEvent& stop) override;
+
+  TIoStatus StartWrite(const char* data, std::uint32_t length, std::uint32_t& count) override;
+  TIoStatus FinishWrite(std::uint32_t& count) override;
+  TWriterWake WaitWrite(ICommEvent& stop) override;
+
+ private:
+  // A read that ends on a timeout without a byte is an empty read, not a failure.
+  static TIoStatus ReadStatusOfError(DWORD error) {
+    return error == ERROR_TIMEOUT ? TIoStatus::Done : StatusOfError(error);
+  }
+  void Settle(TOverlapped& record, bool& pending);
+
+  HANDLE handle_;
+  HANDLE claim_;  // named mutex that marks the port as ours, or null
+  TOverlapped read_;
+  TOverlapped eventWait_;
+  TOverlapped write_;
+  DWORD eventMask_ = 0;
+  // Counts changes of the watched events, so that a wait they complete empty is restarted.
+  std::atomic<std::uint32_t> maskChanges_{0};
+  std::uint32_t maskChangesAtWait_ = 0;
+  bool readPending_ = false;   // reader thread only, and the destructor after it
+  bool eventPending_ = false;  // reader thread only
+  bool writePending_ = false;  // writer thread only
+};
+
+TWin32Port::~TWin32Port() {
+  // The records must outlive every operation the system still runs on them.
+  ::CancelIoEx(handle_, nullptr);
+  Settle(read_, readPending_);
+  Settle(eventWait_, eventPending_);
+  Settle(write_, writePending_);
+  ::CloseHandle(handle_);
+  if (claim_ != nullptr) {
+    ::CloseHandle(claim_);
+  }
+}
+
+void TWin32Port::Settle(TOverlapped& record, bool& pending) {
+  if (pending) {
+    DWORD ignored = 0;
+    ::GetOverlappedResult(handle_, record.Get(), &ignored, TRUE);
+    pending = false;
+  }
+}
+
+void TWin32Port::Purge(std::uint32_t flags) {
+  // Some drivers (and Wine) leave a pending read alone on a purge; cancel it first.
+  if ((flags & PURGE_RXABORT) != 0) {
+    ::CancelIoEx(handle_, read_.Get());
+  }
+  if ((flags & PURGE_TXABORT) != 0) {
+    ::CancelIoEx(handle_, write_.Get());
+  }
+  ::PurgeComm(handle_, flags);
+}
+
+void TWin32Port::ApplyState(const TLineSettings& settings) {
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  ::GetCommState(handle_, &dcb);
+  dcb.BaudRate = settings.BaudRate;
+  const std::uint32_t f = settings.Flags;
+  dcb.fBinary = (f & LineFlag::Binary) != 0;
+  dcb.fParity = (f & LineFlag::Parity) != 0;
+  dcb.fOutxCtsFlow = (f & LineFlag::OutxCtsFlow) != 0;
+  dcb.fOutxDsrFlow = (f & LineFlag::OutxDsrFlow) != 0;
+  dcb.fDtrControl = (f & LineFlag::DtrControlMask) >> 4;
+  dcb.fDsrSensitivity = (f & LineFlag::DsrSensitivity) != 0;
+  dcb.fTXContinueOnXoff = (f & LineFlag::TxContinueOnXoff) != 0;
+  dcb.fOutX = (f & LineFlag::OutX) != 0;
+  dcb.fInX = (f & LineFlag::InX) != 0;
+  dcb.fErrorChar = (f & LineFlag::ErrorChar) != 0;
+  dcb.fNull = (f & LineFlag::Null) != 0;
+  dcb.fRtsControl = (f & LineFlag::RtsControlMask) >> 12;
+  dcb.fAbortOnError = 0;
+  dcb.fDummy2 = 0;
+  dcb.XonLim = settings.XonLim;
+  dcb.XoffLim = settings.XoffLim;
+  dcb.ByteSize = settings.ByteSize;
+  dcb.Parity = settings.Parity;
+  dcb.StopBits = settings.StopBits;
+  dcb.XonChar = settings.XonChar;
+  dcb.XoffChar = settings.XoffChar;
+  dcb.ErrorChar = settings.ErrorChar;
+  ::SetCommState(handle_, &dcb);  // a refusal leaves the driver's settings
+}
+
+void TWin32Port::ApplyTimeouts(const TCommTimeouts& timeouts) {
+  COMMTIMEOUTS record{};
+  ::GetCommTimeouts(handle_, &record);
+  record.ReadIntervalTimeout = timeouts.ReadIntervalTimeout;
+  record.ReadTotalTimeoutMultiplier = timeouts.ReadTotalTimeoutMultiplier;
+  record.ReadTotalTimeoutConstant = timeouts.ReadTotalTimeoutConstant;
+  record.WriteTotalTimeoutMultiplier = timeouts.WriteTotalTimeoutMultiplier;
+  record.WriteTotalTimeoutConstant = timeouts.WriteTotalTimeoutConstant;
+  ::SetCommTimeouts(handle_, &record);
+}
+
+bool TWin32Port::SetCommMask(std::uint32_t mask) {
+  if (!read_.Valid() || !eventWait_.Valid()) {
+    return false;
+  }
+  ++maskChanges_;
+  return ::SetCommMask(handle_, mask) != 0;
+}
+
+TIoStatus TWin32Port::StartRead(char* buffer, std::uint32_t length, std::uint32_t& count) {
+  DWORD got = 0;
+  if (::ReadFile(handle_, buffer, length, &got, read_.Fresh())) {
+    count = got;
+    return TIoStatus::Done;
+  }
+  const TIoStatus status = ReadStatusOfError(::GetLastError());
+  readPending_ = status == TIoStatus::Pending;
+  count = 0;
+  return status;
+}
+
+TIoStatus TWin32Port::FinishRead(std::uint32_t& count) {
+  readPending_ = false;
+  DWORD got = 0;
+  const BOOL done = ::GetOverlappedResult(handle_, read_.Get(), &got, FALSE);
+  count = got;
+  return done ? TIoStatus::Done : ReadStatusOfError(::GetLastError());
+}
+
+TIoStatus TWin32Port::StartEventWait(std::uint32_t& mask) {
+  eventMask_ = 0;
+  maskChangesAtWait_ = maskChanges_;
+  if (::WaitCommEvent(handle_, &eventMask_, eventWait_.Fresh())) {
+    mask = eventMask_;
+    return TIoStatus::Done;
+  }
+  const TIoStatus status = StatusOfError(::GetLastError());
+  eventPending_ = status == TIoStatus::Pending;
+  return status;
+}
+
+TIoStatus TWin32Port::FinishEventWait(std::uint32_t& mask) {
+  eventPending_ = false;
+  DWORD ignored = 0;
+  if (!::GetOverlappedResult(handle_, eventWait_.Get(), &ignored, FALSE)) {
+    return StatusOfError(::GetLastError());
+  }
+  mask = eventMask_;
+  if (mask == 0 && maskChanges_ != maskChangesAtWait_) {
+    return TIoStatus::Restart;  // the change of the watched events ended it, not an event
+  }
+  return TIoStatus::Done;
+}
+
+TIoStatus TWin32Port::ClearError(std::uint32_t& errors) {
+  DWORD word = 0;
+  if (!::ClearCommError(handle_, &word, nullptr)) {
+    return StatusOfError(::GetLastError());
+  }
+  errors = word;
+  return TIoStatus::Done;
+}
+
+TReaderWake TWin32Port::WaitReader(ICommEvent& stop) {
+  const HANDLE handles[3] = {reinterpret_cast<HANDLE>(stop.NativeHandle()), eventWait_.Event(),
+                             read_.Event()};
+  switch (::WaitForMultipleObjects(3, handles, FALSE, INFINITE)) {
+    case WAIT_OBJECT_0:
+      return TReaderWake::Stop;
+    case WAIT_OBJECT_0 + 1:
+      return TReaderWake::CommEvent;
+    case WAIT_OBJECT_0 + 2:
+      return TReaderWake::ReadDone;
+    default:
+      return TReaderWake::Failed;
+  }
+}
+
+TIoStatus TWin32Port::StartWrite(const char* data, std::uint32_t length, std::uint32_t& count) {
+  if (!write_.Valid()) {
+    return TIoStatus::Failed;
+  }
+  DWORD put = 0;
+  if (::WriteFile(handle_, data, length, &put, write_.Fresh())) {
+    count = put;
+    return TIoStatus::Done;
+  }
+  const TIoStatus status = StatusOfError(::GetLastError());
+  writePending_ = status == TIoStatus::Pending;
+  count = 0;
+  return status;
+}
+
+TIoStatus TWin32Port::FinishWrite(std::uint32_t& count) {
+  writePending_ = false;
+  DWORD put = 0;
+  const BOOL done = ::GetOverlappedResult(handle_, write_.Get(), &put, TRUE);
+  count = put;
+  return done ? TIoStatus::Done : StatusOfError(::GetLastError());
+}
+
+TWriterWake TWin32Port::WaitWrite(ICommEvent& stop) {
+  const HANDLE handles[2] = {reinterpret_cast<HANDLE>(stop.NativeHandle()), write_.Event()};
+  switch (::WaitForMultipleObjects(2, handles, FALSE, INFINITE)) {
+    case WAIT_OBJECT_0:
+      return TWriterWake::Stop;
+    case WAIT_OBJECT_0 + 1:
+      return TWriterWake::WriteDone;
+    default:
+      return TWriterWake::Failed;
+  }
+}
+
+// Some drivers (and Wine) let a second program open a port that is already
+// open. A named mutex per port keeps our own programs from sharing one.
+HANDLE ClaimPort(const std::string& commName) {
+  const std::string name = "Local\\korvane-port-" + PortKey(commName);
+  HANDLE claim = ::CreateMutexA(nullptr, FALSE, name.c_str());
+  if (claim != nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+    ::CloseHandle(claim);
+    return INVALID_HANDLE_VALUE;
+  }
+  return claim;  // null: no claim could be made, and the open goes on without it
+}
+
+}  // namespace
+
+std::unique_ptr<ICommPort> OpenWin32Port(const std::string& commName, TOpenStatus& status) {
+  status = TOpenStatus::CannotOpen;
+  HANDLE handle =
+      ::CreateFileA(commName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return nullptr;
+  }
+  if (::GetFileType(handle) != FILE_TYPE_CHAR) {
+    ::CloseHandle(handle);
+    status = TOpenStatus::NotComm;
+    return nullptr;
+  }
+  HANDLE claim = ClaimPort(commName);
+  if (claim == INVALID_HANDLE_VALUE) {
+    ::CloseHandle(handle);
+    return nullptr;
+  }
+  status = TOpenStatus::Opened;
+  return std::make_unique<TWin32Port>(handle, claim);
+}
+
+}  // namespace korvane

@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "device/ConfigImage.h"
+#include "files/FileBytes.h"
+#include "tests/support/TempDir.h"
+
+namespace korvane {
+namespace {
+
+TEST(FileAccessWin32, ReplacingAFileIsWholeAndLeavesNoTemporaryFile) {
+  testing::TempDir dir;
+  const std::string path = dir.File("codes.IOS");
+  EXPECT_EQ(ReadFileBytes(path).status, ReadStatus::kMissing);
+
+  ASSERT_TRUE(ReplaceFileBytes(path, std::string("first\r\n\0x", 9)));
+  ASSERT_TRUE(ReplaceFileBytes(path, "second"));
+  const FileContents contents = ReadFileBytes(path);
+  EXPECT_EQ(contents.status, ReadStatus::kRead);
+  EXPECT_EQ(contents.bytes, "second");
+  EXPECT_EQ(dir.EntryCount(), 1u);
+
+  std::string error;
+  EXPECT_FALSE(ReplaceFileBytes(dir.File("no-such-dir\\x.IOS"), "x", &error));
+  EXPECT_NE(error.find("no-such-dir"), std::string::npos) << error;
+  EXPECT_EQ(ReadFileBytes(dir.Path().string()).status, ReadStatus::kFailed);
+}
+
+TEST(FileAccessWin32, TheImageFileIsSizedWrittenInPlaceAndReadByBlock) {
+  testing::TempDir dir;
+  const std::string path = ConfigFilePathIn(dir.Path().string() + "\\");
+  ASSERT_TRUE(WriteImageBytes(path, "\x05\x01\x02", 512));
+  ASSERT_TRUE(WriteImageBytes(path, "\x7F", kImageSize - 1));
+  EXPECT_FALSE(WriteImageBytes(path, "xx", kImageSize - 1));
+  const std::string bytes = ReadFileBytes(path).bytes;
+  ASSERT_EQ(bytes.size(), kImageSize);
+  EXPECT_EQ(bytes.substr(512, 3), "\x05\x01\x02");
+
+  const auto block1 = ReadImageBlock(path, 1);
+  ASSERT_TRUE(block1);
+  EXPECT_EQ(block1->substr(0, 3), "\x05\x01\x02");
+  EXPECT_EQ(ReadImageBlock(path, 4)->back(), '\x7F');
+  EXPECT_FALSE(ReadImageBlock(dir.File("missing.bin"), 0));
+}
+
+TEST(FileAccessWin32, OnlyOneProgramAtATimeHoldsTheImageLock) {
+  testing::TempDir dir;
+  const std::string image = dir.File("Configuration.bin");
+  auto first = TImageFileLock::TryAcquire(image);
+  ASSERT_TRUE(first);
+  EXPECT_FALSE(TImageFileLock::TryAcquire(image));
+  first.reset();
+  EXPECT_TRUE(TImageFileLock::TryAcquire(image));
+  EXPECT_NE(ExecutableDirectory().find_last_of("\\/"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvane

@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "serial/CommTypes.h"
+#include "serial/win32/MessageLoop.h"
+
+namespace korvane {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Recorder : INoticeTarget {
+  void HandleNotice(TNotice& notice) override {
+    std::string text;
+    if (notice.Block) {
+      text.assign(notice.Block.get(), notice.WParam);
+    }
+    seen.push_back({notice.Msg, notice.LParam, text});
+  }
+  struct Seen {
+    std::uint32_t Msg;
+    std::uint32_t LParam;
+    std::string Bytes;
+  };
+  std::vector<Seen> seen;
+};
+
+TNotice DataNotice(const std::string& bytes) {
+  TNotice notice{MSG_RX_DATA, static_cast<std::uint32_t>(bytes.size()), 0,
+                 std::make_unique<char[]>(bytes.size() + 1)};
+  std::memcpy(notice.Block.get(), bytes.data(), bytes.size());
+  return notice;
+}
+
+TEST(MessageLoop, NoticesFromAnotherThreadArriveInOrderWithTheirData) {
+  TMessageLoop loop;
+  Recorder recorder;
+  const auto target = loop.AddTarget(recorder);
+  ASSERT_NE(target, 0u);
+  std::thread worker([&] {
+    for (int i = 0; i < 100; ++i) {
+      ASSERT_TRUE(loop.Post(target, DataNotice(std::string("a\0b", 3) + std::to_string(i))));
+    }
+    ASSERT_TRUE(loop.Post(target, TNotice{MSG_MODEM, 0, MODEM_RLSD | MODEM_RING, nullptr}));
+  });
+  worker.join();
+  EXPECT_TRUE(recorder.seen.empty()) << "notices are delivered only while the loop is pumped";
+  loop.WaitPumping(50);
+  ASSERT_EQ(recorder.seen.size(), 101u);
+  for (int i = 0; i < 100; ++i) {
+    EXPECT_EQ(recorder.seen[i].Msg, MSG_RX_DATA);
+    EXPECT_EQ(recorder.seen[i].Bytes, std::string("a\0b", 3) + std::to_string(i));
+  }
+  EXPECT_EQ(recorder.seen[100].Msg, MSG_MODEM);
+  EXPECT_EQ(recorder.seen[100].LParam, 12u);
+  loop.RemoveTarget(target);
+}
+
+TEST(MessageLoop, WaitPumpingReturnsAtItsDeadlineAndHandlesWhatArrivesMeanwhile) {
+  TMessageLoop loop;
+  Recorder recorder;
+  const auto target = loop.AddTarget(recorder);
+  auto start = Clock::now();
+  loop.WaitPumping(0);
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(20));
+
+  std::thread late([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the test's own timing
+    loop.Post(target, TNotice{MSG_TX_EMPTY, 0, 0, nullptr});
+  });
+  start = Clock::now();
+  loop.WaitPumping(300);
+  const auto took = Clock::now() - start;
+  late.join();
+  EXPECT_GE(took, std::chrono::milliseconds(300));
+  EXPECT_LT(took, std::chrono::milliseconds(400));
+  ASSERT_EQ(recorder.seen.size(), 1u);
+  EXPECT_EQ(recorder.seen[0].Msg, MSG_TX_EMPTY);
+  loop.RemoveTarget(target);
+}
+
+TEST(MessageLoop, ARemovedTargetGetsNothingMoreAndRefusesPosts) {
+  TMessageLoop loop;
+  Recorder recorder;
+  const auto target = loop.AddTarget(recorder);
+  ASSERT_TRUE(loop.Post(target, DataNotice("queued")));
+  loop.RemoveTarget(target);
+  loop.WaitPumping(30);
+  EXPECT_TRUE(recorder.seen.empty());
+
+  TNotice refused = DataNotice("late");
+  EXPECT_FALSE(loop.Post(target, std::move(refused)));
+  ASSERT_TRUE(refused.Block) << "a refused notice stays with its sender";
+  EXPECT_FALSE(loop.Post(0, TNotice{MSG_HANGUP, 0, 0, nullptr}));
+}
+
+}  // namespace
+}  // namespace korvane

@@ -1,0 +1,38 @@
+#include "tools/cli/PortDiagnosis.h"
+
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+
+namespace korvane::cli {
+
+std::string DiagnosePortProblem(const std::string& path) {
+  HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    const bool isDevice = ::GetFileType(handle) == FILE_TYPE_CHAR;
+    ::CloseHandle(handle);
+    return isDevice ? "" : path + ": not a serial device";
+  }
+  switch (::GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return path + ": no such serial port";
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+      return path + ": in use by another program";
+    default:
+      return path + ": cannot be opened (error " + std::to_string(::GetLastError()) + ")";
+  }
+}
+
+bool StandardErrorIsTerminal() {
+  return ::_isatty(::_fileno(stderr)) != 0;
+}
+
+void PrepareConsole() {
+  ::SetConsoleOutputCP(CP_UTF8);
+}
+
+}  // namespace korvane::cli
