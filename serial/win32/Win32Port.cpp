@@ -109,7 +109,10 @@ class TWin32Port final : public ICommPort {
 };
 
 TWin32Port::~TWin32Port() {
-  // The records must outlive every operation the system still runs on them.
+  // The records must outlive every operation the system still runs on them. A
+  // pending comm-event wait ignores a cancel on some systems (Wine among them)
+  // but always ends when the watched events change.
+  ::SetCommMask(handle_, 0);
   ::CancelIoEx(handle_, nullptr);
   Settle(read_, readPending_);
   Settle(eventWait_, eventPending_);
@@ -223,15 +226,17 @@ TIoStatus TWin32Port::StartEventWait(std::uint32_t& mask) {
 
 TIoStatus TWin32Port::FinishEventWait(std::uint32_t& mask) {
   eventPending_ = false;
+  // A change of the watched events ends a pending wait, with no event or as
+  // aborted depending on the system; either way the wait is simply restarted.
+  const bool maskChanged = maskChanges_ != maskChangesAtWait_;
   DWORD ignored = 0;
   if (!::GetOverlappedResult(handle_, eventWait_.Get(), &ignored, FALSE)) {
-    return StatusOfError(::GetLastError());
+    const DWORD error = ::GetLastError();
+    return maskChanged && error == ERROR_OPERATION_ABORTED ? TIoStatus::Restart
+                                                           : StatusOfError(error);
   }
   mask = eventMask_;
-  if (mask == 0 && maskChanges_ != maskChangesAtWait_) {
-    return TIoStatus::Restart;  // the change of the watched events ended it, not an event
-  }
-  return TIoStatus::Done;
+  return mask == 0 && maskChanged ? TIoStatus::Restart : TIoStatus::Done;
 }
 
 TIoStatus TWin32Port::ClearError(std::uint32_t& errors) {

@@ -200,7 +200,7 @@ TEST_F(CommWin32, CarrierAndRingInOneEventGiveTwelve) {
   ASSERT_TRUE(testing::SetModemState(0, 0, 0)) << "KORVANE_MODEM_STATE_WIN is not writable";
   Open("KORVANE_ECHO_PORT");
   loop_.WaitPumping(200);  // the reader's comm-event wait is pending
-  ASSERT_TRUE(testing::SetModemState(kTiocmCarrier, 1, 1));
+  ASSERT_TRUE(testing::SetModemState(kTiocmCarrier, 1, 1));  // carrier on, one ring
   ASSERT_TRUE(PumpUntil([&] { return !modem_.empty(); }));
   loop_.WaitPumping(200);
   EXPECT_EQ(modem_, std::vector<std::uint32_t>{MODEM_RLSD | MODEM_RING});
