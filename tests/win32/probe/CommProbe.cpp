@@ -7,6 +7,20 @@
 // KORVANE_STALL_PORT, as scripts/wine-test.sh sets them. Exit status 0 when the
 // echo works and a carrier change with a ring completes one wait with both.
 // Build: x86_64-w64-mingw32-g++-posix -std=c++20 -static -o comm_probe.exe CommProbe.cpp
+//
+// Seen with Debian's Wine 8.0 on a pseudo-terminal:
+// - without the modem shim SetCommMask(EV_RLSD|EV_ERR|EV_RING) succeeds but
+//   WaitCommEvent, GetCommModemStatus and EscapeCommFunction fail (error 50);
+// - Wine polls about every 2 ms: EV_RLSD on a change of TIOCM_CD, EV_RING on a
+//   change of TIOCM_RI (never from the counters), EV_ERR on a frame, overrun or
+//   parity count; ClearCommError then still reports no error bits;
+// - interval 100 with no totals: an idle read stays pending; with a total it
+//   ends with ERROR_TIMEOUT and 0 bytes;
+// - PurgeComm leaves a pending read pending, CancelIoEx ends it (995);
+// - SetCommMask ends a pending WaitCommEvent, mask 0 but error 995; CancelIoEx
+//   does not, and the next WaitCommEvent fails (87) until SetCommMask;
+// - a second CreateFile of an open port succeeds;
+// - CloseHandle ends a pending write with ERROR_HANDLES_CLOSED (676).
 
 #include <windows.h>
 
