@@ -18,6 +18,7 @@ namespace {
 TEST(SimOptionsTest, DefaultsPlayAWellBehavedPacedDevice) {
   const SimOptions options = ParseSimOptions({});
   EXPECT_TRUE(options.Pacing);
+  EXPECT_FALSE(options.Stall);
   EXPECT_FALSE(options.Verbose);
   EXPECT_TRUE(options.Name.empty());
   EXPECT_TRUE(options.ImagePath.empty());
@@ -49,12 +50,13 @@ TEST(SimOptionsTest, EverySwitchIsParsed) {
                                               "--reply-delay",
                                               "250",
                                               "--corrupt-image",
+                                              "--stall",
                                               "-v"});
   EXPECT_EQ(options.Name, "BENCH");
   EXPECT_EQ(options.ImagePath, "/tmp/a.bin");
   EXPECT_FALSE(options.Pacing);
   EXPECT_TRUE(options.Device.Silent && options.Device.ExtraByte && options.Device.Echo &&
-              options.Device.CorruptImage && options.Verbose);
+              options.Device.CorruptImage && options.Stall && options.Verbose);
   EXPECT_EQ(options.Device.AnswerRequestFrom, 6);
   EXPECT_EQ(options.Device.AckBlockFrom, (std::array<int, 5>{1, 1, 3, 1, 2}));
   EXPECT_EQ(options.Device.ReadReplyBytes, 3071u);

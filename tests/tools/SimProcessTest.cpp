@@ -9,8 +9,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -180,6 +182,20 @@ class PortClient {
   void Send(const std::string& bytes) const {
     ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   }
+  // Writes `chunk` without blocking until the line takes no more or `limit`
+  // bytes went out; returns the bytes taken.
+  std::size_t SendUntilFull(const std::string& chunk, std::size_t limit) const {
+    const int flags = ::fcntl(fd_, F_GETFL);
+    ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+    std::size_t taken = 0;
+    ssize_t written = 0;
+    while (taken < limit && (written = ::write(fd_, chunk.data(), chunk.size())) > 0) {
+      taken += static_cast<std::size_t>(written);
+    }
+    EXPECT_TRUE(taken >= limit || errno == EAGAIN) << std::strerror(errno);
+    ::fcntl(fd_, F_SETFL, flags);
+    return taken;
+  }
   std::string Receive(std::size_t count, std::chrono::milliseconds timeout = 3s) const {
     return ReadFor(fd_, count, timeout);
   }
@@ -347,6 +363,21 @@ TEST_F(SimProcessTest, ReplyDelayHoldsTheAnswerBack) {
   const auto took = Clock::now() - start;
   EXPECT_GE(took, 300ms);
   EXPECT_LT(took, 2s);
+}
+
+// A stalled line takes a pseudo-terminal's buffer of writes and then no more;
+// the request among them is never answered, and the simulator still stops.
+TEST_F(SimProcessTest, StallNeverReadsSoWritesBackUp) {
+  auto sim = Start({"--no-pacing", "--stall"});
+  PortClient port(PortPath(*sim));
+  port.Send(kRequest);
+  const std::size_t taken = port.SendUntilFull(std::string(4096, '\x55'), 1 << 20);
+  EXPECT_GT(taken, 0u);
+  EXPECT_LT(taken, 1u << 20) << "the line never filled up";
+  EXPECT_EQ(port.Receive(1, 300ms), "");
+  sim->Signal(SIGTERM);
+  EXPECT_EQ(sim->WaitExit(5s), 0);
+  RecordProperty("stalled_line_bytes", std::to_string(taken));
 }
 
 // The only paced test: a read reply takes the line time of 3072 bytes at

@@ -77,6 +77,8 @@ bool ApplyFlag(const std::string& option, SimOptions& options) {
     options.Device.ExtraByte = true;
   } else if (option == "--echo") {
     options.Device.Echo = true;
+  } else if (option == "--stall") {
+    options.Stall = true;
   } else if (option == "--corrupt-image") {
     options.Device.CorruptImage = true;
   } else if (option == "-v" || option == "--verbose") {
@@ -156,6 +158,8 @@ Misbehaviours, for testing the tool:
                             answering them, and exit
   --reply-delay MS          send everything, answers and echo, MS milliseconds
                             after the bytes that caused it
+  --stall                   never read what the tool sends, so the tool's writes
+                            stall once the line's buffer is full
   --corrupt-image           acknowledge every block but hold an image whose
                             byte 0 has its lowest bit flipped
   -h, --help                show this help

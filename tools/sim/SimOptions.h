@@ -16,6 +16,7 @@ struct SimOptions {
   std::string Name;                        // published port name; empty: first free KSIM<n>
   std::string ImagePath;                   // image file; empty: the image lives in memory only
   bool Pacing = true;                      // 9600-baud line timing in both directions
+  bool Stall = false;                      // never read the line, so the tool's writes back up
   std::optional<std::uint64_t> DropAfter;  // hang up after this many received bytes
   std::chrono::milliseconds ReplyDelay{0};
   bool Verbose = false;

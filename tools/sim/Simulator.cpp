@@ -86,8 +86,10 @@ void TSimulator::Run(int signalFd) {
     model_.Tick(now);
     WriteDueOutput(now);
     const bool wantInput = !options_.Pacing || now >= inputArmAt_;
-    pollfd fds[2] = {{signalFd, POLLIN, 0},
-                     {pty_.MasterFd(), static_cast<short>(wantInput ? POLLIN : 0), 0}};
+    // A stalled line is left unwatched, so nothing the tool sends is ever read.
+    pollfd fds[2] = {
+        {signalFd, POLLIN, 0},
+        {options_.Stall ? -1 : pty_.MasterFd(), static_cast<short>(wantInput ? POLLIN : 0), 0}};
     const int ready = ::poll(fds, 2, PollTimeout(NextWake(), now));
     if (ready < 0 && errno != EINTR) {
       throw std::runtime_error(std::string("cannot wait for the line: ") + std::strerror(errno));

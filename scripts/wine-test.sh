@@ -1,0 +1,258 @@
+#!/usr/bin/env bash
+# Windows test job: builds the Windows (mingw-w64) preset and runs its test
+# program and its korvane-cli under Wine, against korvane-sim devices on
+# pseudo-terminals mapped to COM5 (echo), COM6 (stalled) and COM7 (device).
+# The modem lines of those ports come from a state file through the modem shim
+# (LD_PRELOAD), since a pseudo-terminal has none.
+#
+# Variables (all optional):
+#   KORVANE_WIN32_TESTS_EXE  Windows test program
+#                            (default build/mingw/tests/win32/korvane_win32_tests.exe)
+#   KORVANE_WIN_CLI_EXE      Windows korvane-cli (default build/mingw/tools/cli/korvane-cli.exe)
+#   WINE                     Wine loader (default wine)
+#   KORVANE_JOBS             build jobs (default 2)
+# While the mingw preset does not exist, nothing is cross-built and a missing
+# Windows program is reported as skipped; once it exists, a missing one fails.
+set -eEuo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+jobs="${KORVANE_JOBS:-2}"
+wine="${WINE:-wine}"
+tests_exe="${KORVANE_WIN32_TESTS_EXE:-build/mingw/tests/win32/korvane_win32_tests.exe}"
+cli_exe="${KORVANE_WIN_CLI_EXE:-build/mingw/tools/cli/korvane-cli.exe}"
+sim="$root/build/dev/tools/sim/korvane-sim"
+linux_cli="$root/build/dev/tools/cli/korvane-cli"
+shim="$root/build/dev/tests/win32/shim/libkorvane_modem_shim.so"
+
+export WINEPREFIX="$root/build/mingw/wineprefix"
+export WINEDEBUG=-all
+# No Mono or Gecko install prompts; no display is needed or wanted.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/korvane-wine.XXXXXX")"
+# The simulators publish their ports in a folder of this run alone.
+export XDG_RUNTIME_DIR="$work"
+sim_pids=()
+failures=()
+skipped=()
+started=$EPOCHREALTIME
+
+# Seconds since the time stamp $1 (an EPOCHREALTIME).
+seconds_since() {
+  awk -v from="$1" -v to="$EPOCHREALTIME" 'BEGIN { printf "%.1f", to - from }'
+}
+
+cleanup() {
+  for pid in "${sim_pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
+  for pid in "${sim_pids[@]}"; do
+    wait "$pid" 2>/dev/null || true
+  done
+  if [ -d "$WINEPREFIX" ]; then
+    wineserver -k 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+trap 'echo "wine-test: FAIL (command failed: $BASH_COMMAND) after $(seconds_since "$started") s"' ERR
+
+step_start=$started
+begin() {
+  echo "== $1"
+  step_start=$EPOCHREALTIME
+}
+took() {
+  echo "   $1: $(seconds_since "$step_start") s"
+}
+die() {
+  echo "wine-test: FAIL ($1) after $(seconds_since "$started") s"
+  exit 1
+}
+fail() {
+  echo "FAILED: $1" >&2
+  failures+=("$1")
+}
+
+has_mingw_preset() {
+  grep -q '"name": *"mingw"' CMakePresets.json
+}
+
+build() {
+  begin "build: native simulator, CLI and modem shim (dev)"
+  cmake --preset dev >/dev/null
+  cmake --build --preset dev -j "$jobs" --target korvane-sim korvane-cli korvane_modem_shim
+  took "native build"
+  if has_mingw_preset; then
+    begin "build: Windows programs (mingw)"
+    cmake --preset mingw >/dev/null
+    cmake --build --preset mingw -j "$jobs"
+    took "mingw build"
+  else
+    echo "   no mingw preset yet: using $tests_exe and $cli_exe as they are"
+  fi
+}
+
+# The Windows program at $1 exists; a missing one is skipped only before the
+# mingw preset exists.
+have_program() {
+  if [ -f "$1" ]; then
+    return 0
+  fi
+  if has_mingw_preset; then
+    fail "$1 was not built"
+  else
+    echo "   SKIPPED: $1 does not exist"
+    skipped+=("$1")
+  fi
+  return 1
+}
+
+make_prefix() {
+  begin "Wine prefix $WINEPREFIX"
+  if [ -f "$WINEPREFIX/system.reg" ]; then
+    echo "   exists"
+  else
+    mkdir -p "$WINEPREFIX"
+    "$wine" wineboot --init >/dev/null 2>&1
+    wineserver -w
+  fi
+  took "prefix"
+}
+
+# The published link of the simulator named $1.
+port_path() {
+  echo "$XDG_RUNTIME_DIR/korvane-sim/$1"
+}
+
+# Starts a simulator named $1 with the switches that follow.
+start_sim() {
+  local name=$1
+  shift
+  local out line
+  exec {out}< <(exec "$sim" --name "$name" "$@" 2>>"$work/$name.log")
+  sim_pids+=($!)
+  if ! read -r -t 5 -u "$out" line; then
+    cat "$work/$name.log" >&2
+    die "korvane-sim $name did not start"
+  fi
+  exec {out}<&-
+  echo "   $line"
+}
+
+# Maps the simulators to COM ports and restarts the Wine server so that Wine
+# creates the ports, then checks that they are listed.
+map_ports() {
+  cat >"$work/ports.reg" <<EOF
+REGEDIT4
+
+[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]
+"COM5"="$(port_path KWECHO)"
+"COM6"="$(port_path KWSTALL)"
+"COM7"="$(port_path KWDEVICE)"
+EOF
+  "$wine" regedit /S "$(winepath -w "$work/ports.reg")"
+  wineserver -k || true
+  wineserver -w
+  local listed
+  listed=$("$wine" reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' | tr -d '\r')
+  echo "$listed" | sed -n 's/^ \+/   SERIALCOMM: /p'
+  for port in COM5 COM6 COM7; do
+    echo "$listed" | grep -q "REG_SZ *$port\$" || die "$port is not in SERIALCOMM"
+  done
+}
+
+start_devices() {
+  begin "simulators on COM5 (echo), COM6 (stalled), COM7 (device)"
+  start_sim KWECHO --echo --silent --no-pacing
+  start_sim KWSTALL --stall --silent
+  start_sim KWDEVICE --image "$work/device.bin"
+  map_ports
+  took "ports"
+}
+
+run_windows_tests() {
+  begin "Windows tests: $tests_exe"
+  have_program "$tests_exe" || return 0
+  local state="$work/modem.state"
+  if ! LD_PRELOAD="$shim" KORVANE_ECHO_PORT=COM5 KORVANE_STALL_PORT=COM6 \
+    KORVANE_DEVICE_PORT=COM7 KORVANE_MODEM_STATE="$state" \
+    KORVANE_MODEM_STATE_WIN="$(winepath -w "$state")" \
+    timeout 180 "$wine" "$tests_exe"; then
+    fail "Windows tests"
+  fi
+  took "Windows tests"
+}
+
+# A code set of every kind of slot: codes of several lengths, blanks between
+# pairs, an odd digit count, empty slots and a slot of 126 characters.
+write_code_set() {
+  local long
+  long=$(printf 'E%.0s' {1..126})
+  printf '%s\r\n' \
+    '[Button1]' 'ButtonDownSend1=0102FF' 'ButtonDownSend2=' 'ButtonDownSend3=12 34 5' \
+    'ButtonDownSend4=' 'ButtonUpSend1=' 'ButtonUpSend2=' 'ButtonUpSend3=' 'ButtonUpSend4=A0' \
+    '[Button2]' 'ButtonDownSend1=A0B1C2D3' 'ButtonDownSend2=' 'ButtonDownSend3=' \
+    'ButtonDownSend4=' 'ButtonUpSend1=' 'ButtonUpSend2=' 'ButtonUpSend3=' 'ButtonUpSend4=' \
+    '[Button3]' 'ButtonDownSend1=' 'ButtonDownSend2=' 'ButtonDownSend3=' 'ButtonDownSend4=' \
+    'ButtonUpSend1=' 'ButtonUpSend2=' 'ButtonUpSend3=' "ButtonUpSend4=$long" \
+    '[Button4]' 'ButtonDownSend1=' 'ButtonDownSend2=' 'ButtonDownSend3=' 'ButtonDownSend4=7F' \
+    'ButtonUpSend1=' 'ButtonUpSend2=' 'ButtonUpSend3=' 'ButtonUpSend4=' >"$1"
+}
+
+# Compares two files byte for byte; a difference is a failure named $3.
+same_bytes() {
+  if cmp "$1" "$2"; then
+    echo "   same: $3"
+  else
+    fail "$3"
+  fi
+}
+
+run_windows_cli() {
+  begin "Windows korvane-cli against COM7"
+  have_program "$cli_exe" || return 0
+  local codes="$work/codes.IOS" images="$work/images"
+  mkdir -p "$images"
+  write_code_set "$codes"
+  "$linux_cli" image "$codes" -o "$work/expected.bin"
+  if ! timeout 60 "$wine" "$cli_exe" write --port COM7 --image-dir "$(winepath -w "$images")" \
+    "$(winepath -w "$codes")"; then
+    fail "Windows korvane-cli write"
+    return 0
+  fi
+  same_bytes "$work/expected.bin" "$work/device.bin" "the device holds the Linux CLI's image"
+  same_bytes "$work/expected.bin" "$images/Configuration.bin" "the Windows image file"
+  if ! timeout 60 "$wine" "$cli_exe" read --port COM7 -o "$(winepath -w "$work/read-win.IOS")"; then
+    fail "Windows korvane-cli read"
+    return 0
+  fi
+  if ! timeout 60 "$linux_cli" read --port "$(port_path KWDEVICE)" -o "$work/read-linux.IOS"; then
+    fail "Linux korvane-cli read"
+    return 0
+  fi
+  same_bytes "$work/read-linux.IOS" "$work/read-win.IOS" "Windows and Linux read-back files"
+  "$linux_cli" image "$work/read-win.IOS" -o "$work/read-back.bin"
+  same_bytes "$work/expected.bin" "$work/read-back.bin" "the read-back codes are those written"
+  took "Windows CLI"
+}
+
+build
+make_prefix
+start_devices
+run_windows_tests
+run_windows_cli
+
+total=$(seconds_since "$started")
+if [ ${#failures[@]} -gt 0 ]; then
+  echo "wine-test: FAIL ($(IFS=';' && echo "${failures[*]}")) after $total s"
+  exit 1
+fi
+if [ ${#skipped[@]} -gt 0 ]; then
+  echo "wine-test: PASS with ${#skipped[@]} program(s) skipped (no mingw preset yet) after $total s"
+else
+  echo "wine-test: PASS after $total s"
+fi
