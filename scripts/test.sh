@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the dev build, then the whole suite under
 # AddressSanitizer + UndefinedBehaviorSanitizer, then the serial code under
-# ThreadSanitizer; the optimised tools are built as well. Pass --quick to run
-# the dev build only.
+# ThreadSanitizer; the optimised tools are built as well, and the Windows
+# build runs its tests and its korvane-cli under Wine. Pass --quick to run the
+# dev build only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -21,6 +22,10 @@ if [ "${1:-}" != "--quick" ]; then
   echo "== release: build the tools"
   cmake --preset release >/dev/null
   cmake --build --preset release -j "$jobs" --target korvane-editor korvane-sim korvane-cli
+fi
+if [ "${1:-}" != "--quick" ]; then
+  echo "== mingw: Windows build, tested under Wine"
+  scripts/wine-test.sh
 fi
 for preset in "${presets[@]}"; do
   echo "== $preset: test"
