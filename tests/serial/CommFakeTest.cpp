@@ -183,6 +183,16 @@ TEST_F(CommFakeTest, EventWithoutWatchedBitsHangsUpAndStopsReception) {
   EXPECT_FALSE(comm.PortOpen());
 }
 
+TEST_F(CommFakeTest, AWaitEndedByAMaskChangeIsRestartedWithoutHangup) {
+  OpenAndSettle();
+  backend.AddEvent(TFakePort::kWaitEndedByMaskChange);
+  backend.AddEvent(EV_RING);
+  ASSERT_TRUE(PumpUntil(loop, [&] { return events.Count(MSG_MODEM) == 1; }));
+  backend.AddChunk("on");
+  ASSERT_TRUE(PumpUntil(loop, [&] { return events.Received() == "on"; }));
+  EXPECT_EQ(events.Count(MSG_HANGUP), 0u);
+}
+
 TEST_F(CommFakeTest, NoticesThatCannotBePostedEndTheReader) {
   TCountingLoop tiny(1);
   TComm port(tiny, backend);

@@ -84,7 +84,10 @@ TIoStatus TFakePort::StartEventWait(std::uint32_t& mask) {
 }
 
 TIoStatus TFakePort::FinishEventWait(std::uint32_t& mask) {
-  return StartEventWait(mask) == TIoStatus::Done ? TIoStatus::Done : TIoStatus::Failed;
+  if (StartEventWait(mask) != TIoStatus::Done) {
+    return TIoStatus::Failed;
+  }
+  return mask == kWaitEndedByMaskChange ? TIoStatus::Restart : TIoStatus::Done;
 }
 
 TIoStatus TFakePort::ClearError(std::uint32_t& errors) {

@@ -18,7 +18,7 @@ class TFakePort final : public ICommPort {
   struct TScript {
     std::mutex Mutex;
     std::deque<std::string> Chunks;          // input, one read each
-    std::deque<std::uint32_t> Events;        // comm-event masks
+    std::deque<std::uint32_t> Events;        // comm-event masks, or kWaitEndedByMaskChange
     std::uint32_t ErrorWord = 0;             // returned by ClearError
     std::vector<std::uint32_t> WriteLimits;  // bytes accepted per write, in turn
     bool RefuseWrites = false;
@@ -29,6 +29,10 @@ class TFakePort final : public ICommPort {
     std::vector<std::uint32_t> Purges;
     TPosixEvent Wake;  // set when input or events are added
   };
+
+  // A scripted event that ends the pending wait the way a change of the
+  // watched events does on some systems: no event, and the wait is to be restarted.
+  static constexpr std::uint32_t kWaitEndedByMaskChange = 0xFFFFFFFF;
 
   explicit TFakePort(TScript& script) : script_(script) {}
 
