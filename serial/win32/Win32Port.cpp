@@ -298,11 +298,14 @@ TWriterWake TWin32Port::WaitWrite(ICommEvent& stop) {
   }
 }
 
+std::string ClaimName(const std::string& commName) {
+  return "Local\\korvane-port-" + PortKey(commName);
+}
+
 // Some drivers (and Wine) let a second program open a port that is already
 // open. A named mutex per port keeps our own programs from sharing one.
 HANDLE ClaimPort(const std::string& commName) {
-  const std::string name = "Local\\korvane-port-" + PortKey(commName);
-  HANDLE claim = ::CreateMutexA(nullptr, FALSE, name.c_str());
+  HANDLE claim = ::CreateMutexA(nullptr, FALSE, ClaimName(commName).c_str());
   if (claim != nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS) {
     ::CloseHandle(claim);
     return INVALID_HANDLE_VALUE;
@@ -311,6 +314,15 @@ HANDLE ClaimPort(const std::string& commName) {
 }
 
 }  // namespace
+
+bool IsPortClaimed(const std::string& commName) {
+  HANDLE claim = ::OpenMutexA(SYNCHRONIZE, FALSE, ClaimName(commName).c_str());
+  if (claim == nullptr) {
+    return false;
+  }
+  ::CloseHandle(claim);
+  return true;
+}
 
 std::unique_ptr<ICommPort> OpenWin32Port(const std::string& commName, TOpenStatus& status) {
   status = TOpenStatus::CannotOpen;

@@ -9,6 +9,7 @@
 #include "serial/Comm.h"
 #include "serial/PortList.h"
 #include "serial/win32/MessageLoop.h"
+#include "serial/win32/Win32Backend.h"
 #include "tests/support/TempDir.h"
 #include "tests/win32/HarnessPorts.h"
 
@@ -116,8 +117,10 @@ TEST_F(CommWin32, AnOpenPortIsNeitherReopenedNorShared) {
   other.OpenPort();
   EXPECT_FALSE(other.PortOpen());
   EXPECT_EQ(other.PortOpenError(), "Error opening serial port");
+  EXPECT_TRUE(IsPortClaimed(comm_.CommName()));
 
   comm_.ClosePort();
+  EXPECT_FALSE(IsPortClaimed(comm_.CommName()));
   other.OpenPort();
   EXPECT_TRUE(other.PortOpen()) << other.PortOpenError();
   other.ClosePort();

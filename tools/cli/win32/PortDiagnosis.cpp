@@ -1,5 +1,7 @@
 #include "tools/cli/PortDiagnosis.h"
 
+#include "serial/win32/Win32Backend.h"
+
 #include <io.h>
 #include <windows.h>
 
@@ -8,6 +10,9 @@
 namespace korvane::cli {
 
 std::string DiagnosePortProblem(const std::string& path) {
+  if (IsPortClaimed(path)) {
+    return path + ": in use by another program";
+  }
   HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle != INVALID_HANDLE_VALUE) {
