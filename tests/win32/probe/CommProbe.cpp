@@ -1,12 +1,12 @@
 // Probes how the Windows serial API behaves on a COM port, printing one line
 // per finding. Used to check Wine's serial emulation against a pseudo-terminal.
-//   comm_probe.exe [ECHO-PORT [MODEM-STATE-FILE [STALL-PORT]]]
+//   korvane_comm_probe.exe [ECHO-PORT [MODEM-STATE-FILE [STALL-PORT]]]
 // ECHO-PORT must echo what it is sent; MODEM-STATE-FILE (a Windows path) is the
 // file the LD_PRELOAD modem shim answers from; STALL-PORT never reads. Missing
 // arguments come from KORVANE_ECHO_PORT, KORVANE_MODEM_STATE_WIN and
 // KORVANE_STALL_PORT, as scripts/wine-test.sh sets them. Exit status 0 when the
 // echo works and a carrier change with a ring completes one wait with both.
-// Build: x86_64-w64-mingw32-g++-posix -std=c++20 -static -o comm_probe.exe CommProbe.cpp
+// Built by the mingw preset as build/mingw/tests/win32/korvane_comm_probe.exe.
 //
 // Seen with Debian's Wine 8.0 on a pseudo-terminal:
 // - without the modem shim SetCommMask(EV_RLSD|EV_ERR|EV_RING) succeeds but
