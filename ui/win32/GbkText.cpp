@@ -28,11 +28,10 @@ std::string QStringToGbk(const QString& text) {
     return {};
   }
   const int inLength = static_cast<int>(wide.size());
-  const int length = ::WideCharToMultiByte(kCodePageGbk, 0, wide.data(), inLength, nullptr, 0,
-                                           "?", nullptr);
+  const int length =
+      ::WideCharToMultiByte(kCodePageGbk, 0, wide.data(), inLength, nullptr, 0, "?", nullptr);
   std::string bytes(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(kCodePageGbk, 0, wide.data(), inLength, bytes.data(), length, "?",
-                        nullptr);
+  ::WideCharToMultiByte(kCodePageGbk, 0, wide.data(), inLength, bytes.data(), length, "?", nullptr);
   return bytes;
 }
 
