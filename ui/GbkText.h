@@ -7,7 +7,8 @@
 namespace korvane {
 
 // Code page 936 (GBK) bytes of the code table to and from the texts shown.
-// Bytes that are not GBK become U+FFFD; characters GBK lacks become '?'.
+// Bytes that are not GBK become a replacement character (U+FFFD; on Windows
+// the system's choice); characters GBK lacks become '?'.
 QString GbkToQString(const std::string& bytes);
 std::string QStringToGbk(const QString& text);
 
