@@ -77,14 +77,7 @@ class TThreadMessageQueue final : public IWriteQueue {
 
   int Wait(ICommEvent& stop) override {
     const HANDLE handle = reinterpret_cast<HANDLE>(stop.NativeHandle());
-    switch (::MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT)) {
-      case WAIT_OBJECT_0:
-        return 0;
-      case WAIT_OBJECT_0 + 1:
-        return 1;
-      default:
-        return -1;
-    }
+    return SignalledIndex(::MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT), 2);
   }
 
   void Close() override {

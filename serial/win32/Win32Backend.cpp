@@ -39,14 +39,7 @@ std::unique_ptr<ICommEvent> TWin32Backend::CreateEvent() {
 int TWin32Backend::WaitEither(ICommEvent& first, ICommEvent& second) {
   const HANDLE handles[2] = {reinterpret_cast<HANDLE>(first.NativeHandle()),
                              reinterpret_cast<HANDLE>(second.NativeHandle())};
-  switch (::WaitForMultipleObjects(2, handles, FALSE, INFINITE)) {
-    case WAIT_OBJECT_0:
-      return 0;
-    case WAIT_OBJECT_0 + 1:
-      return 1;
-    default:
-      return -1;
-  }
+  return SignalledIndex(::WaitForMultipleObjects(2, handles, FALSE, INFINITE), 2);
 }
 
 std::thread TWin32Backend::StartThread(std::function<void()> body, TThreadPriority priority) {

@@ -251,12 +251,12 @@ TIoStatus TWin32Port::ClearError(std::uint32_t& errors) {
 TReaderWake TWin32Port::WaitReader(ICommEvent& stop) {
   const HANDLE handles[3] = {reinterpret_cast<HANDLE>(stop.NativeHandle()), eventWait_.Event(),
                              read_.Event()};
-  switch (::WaitForMultipleObjects(3, handles, FALSE, INFINITE)) {
-    case WAIT_OBJECT_0:
+  switch (SignalledIndex(::WaitForMultipleObjects(3, handles, FALSE, INFINITE), 3)) {
+    case 0:
       return TReaderWake::Stop;
-    case WAIT_OBJECT_0 + 1:
+    case 1:
       return TReaderWake::CommEvent;
-    case WAIT_OBJECT_0 + 2:
+    case 2:
       return TReaderWake::ReadDone;
     default:
       return TReaderWake::Failed;
@@ -288,10 +288,10 @@ TIoStatus TWin32Port::FinishWrite(std::uint32_t& count) {
 
 TWriterWake TWin32Port::WaitWrite(ICommEvent& stop) {
   const HANDLE handles[2] = {reinterpret_cast<HANDLE>(stop.NativeHandle()), write_.Event()};
-  switch (::WaitForMultipleObjects(2, handles, FALSE, INFINITE)) {
-    case WAIT_OBJECT_0:
+  switch (SignalledIndex(::WaitForMultipleObjects(2, handles, FALSE, INFINITE), 2)) {
+    case 0:
       return TWriterWake::Stop;
-    case WAIT_OBJECT_0 + 1:
+    case 1:
       return TWriterWake::WriteDone;
     default:
       return TWriterWake::Failed;

@@ -12,3 +12,15 @@
 #include <windows.h>
 
 #undef CreateEvent
+
+namespace korvane {
+
+// Which of the first `indices` wait outcomes ended a wait (WAIT_OBJECT_0 + i
+// gives i; for MsgWaitForMultipleObjects the message queue is the last index),
+// or -1 for a failure, a timeout or an abandoned object.
+inline int SignalledIndex(DWORD result, DWORD indices) {
+  const DWORD index = result - WAIT_OBJECT_0;
+  return index < indices ? static_cast<int>(index) : -1;
+}
+
+}  // namespace korvane
