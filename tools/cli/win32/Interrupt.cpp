@@ -1,0 +1,19 @@
+#include "tools/cli/Interrupt.h"
+
+#include <windows.h>
+
+namespace korvane::cli {
+namespace {
+
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  RaiseInterrupt(event == CTRL_C_EVENT ? kSignalInterrupt : kSignalTerminate);
+  return TRUE;
+}
+
+}  // namespace
+
+void InstallInterruptHandlers() {
+  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+}  // namespace korvane::cli
