@@ -175,14 +175,20 @@ void WarnNonHexCodes(RunSetup& run, const CodeTable& table) {
   }
 }
 
-// The image file's problem in words, with the way out.
-std::string ImageFileText(const std::string& imagePath, ProgramResult result) {
+// The image file's problem in words: the cause the device layer found (the
+// system's error text) and the way out.
+std::string ImageFileText(const RunSetup& run, const DeviceContext& context, ProgramResult result) {
+  const std::string wayOut = "; keep the image files elsewhere with --image-dir";
   if (result == ProgramResult::ImageBusy) {
-    return "the image file " + imagePath +
-           " is in use by another program; wait for it, or use another folder with --image-dir";
+    return DeviceText(kTextImageBusy, run.Lang) + " (" + context.ImagePath + ")" + wayOut;
   }
-  return "the image file " + imagePath +
-         " could not be written or checked; use another folder with --image-dir";
+  const std::string cause = context.FaultCause.empty()
+                                ? "the image file " + context.ImagePath + " could not be written"
+                                : context.FaultCause;
+  if (run.Lang == Language::Chinese) {
+    return std::string(kTextFileFault) + " " + cause + wayOut;
+  }
+  return "nothing more was sent: " + cause + wayOut;
 }
 
 std::string FailureText(const RunSetup& run, ProgramResult result, TPortSession& session,
@@ -190,10 +196,9 @@ std::string FailureText(const RunSetup& run, ProgramResult result, TPortSession&
   if (result == ProgramResult::OverlongCode) {
     return OverlongText(table, run.Lang);
   }
-  if ((result == ProgramResult::FileFault || result == ProgramResult::ImageBusy ||
-       result == ProgramResult::ImageUnreadable) &&
-      run.Lang == Language::English) {
-    return ImageFileText(session.Context().ImagePath, result);
+  if (result == ProgramResult::FileFault || result == ProgramResult::ImageBusy ||
+      result == ProgramResult::ImageUnreadable) {
+    return ImageFileText(run, session.Context(), result);
   }
   return oper.Message();
 }
@@ -255,7 +260,7 @@ PortOutcome WriteOnePort(RunSetup& run, const CodeTable& table, const PortTarget
   const ProgramResult result = ProgramDevice(session.Context(), table, run.Options.BaudIndex);
   outcome.Exit = ExitFor(result);
   outcome.Message = FailureText(run, result, session, oper, table);
-  outcome.PartlyWritten = result != ProgramResult::Success && oper.MayBePartlyWritten();
+  outcome.PartlyWritten = result != ProgramResult::Success && session.BlocksSent() > 0;
   if (result == ProgramResult::Success && run.Options.Verify) {
     VerifyDevice(run, session, oper, table, outcome);
   }
@@ -570,7 +575,7 @@ int RunImage(const CliOptions& options, std::ostream& out, std::ostream& err) {
     run.Note("the output " + options.Output + " is the code set file itself; name another file");
     return kExitFile;
   }
-  if (!ReplaceFileBytes(options.Output, ImageBytes(table, options.BaudIndex), &error)) {
+  if (!ReplaceFileBytes(options.Output, ComposeImage(table, options.BaudIndex), &error)) {
     run.Note("cannot write the image " + options.Output + ": " + error);
     return kExitFile;
   }

@@ -74,6 +74,7 @@ void TPortSession::SetOutput(const std::string& bytes) {
 }
 
 bool TPortSession::SendData(const char* buffer, std::uint16_t length) {
+  ++blocksSent_;
   Trace("sent " + std::to_string(length) + " bytes " + HexPreview(std::string(buffer, length)));
   return port_.SendData(buffer, length);
 }

@@ -32,6 +32,8 @@ class TPortSession : private IDevicePort {
   DeviceContext& Context() { return context_; }
   // True when the reader or writer reported that the line went away.
   bool LineLost() const { return lineLost_; }
+  // Image blocks handed to the line so far, resends included.
+  int BlocksSent() const { return blocksSent_; }
 
  private:
   bool PortOpen() const override { return comm_.PortOpen(); }
@@ -49,6 +51,7 @@ class TPortSession : private IDevicePort {
   TResponseLog log_;
   DeviceContext context_;
   bool lineLost_ = false;
+  int blocksSent_ = 0;
   std::string received_;  // bytes received since the last trace line
   std::chrono::steady_clock::time_point lastEvent_ = std::chrono::steady_clock::now();
 };

@@ -108,7 +108,6 @@ void TPortOperator::StepProgress() {
   ++steps_;
   const bool blockStarts = programming_ && steps_ >= kBuildSteps && steps_ < kBuildSteps + 5;
   if (programming_ && steps_ == kBuildSteps) {
-    sentBlocks_ = true;
     phase_ = Phase::Sending;
   }
   Show(blockStarts);

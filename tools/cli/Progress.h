@@ -65,8 +65,6 @@ class TPortOperator : public IOperator {
 
   std::string PhaseName() const;
   int Percent() const;
-  // True once an image block may have reached the device.
-  bool MayBePartlyWritten() const { return sentBlocks_; }
   const std::string& Message() const { return message_; }
   std::int64_t ElapsedMs() const;
 
@@ -82,7 +80,6 @@ class TPortOperator : public IOperator {
   Phase phase_ = Phase::Opening;
   bool programming_ = false;
   int steps_ = 0;
-  bool sentBlocks_ = false;
   std::string message_;
 };
 

@@ -25,20 +25,6 @@ std::string AreaCode(const std::string& text) {
 
 }  // namespace
 
-std::string ImageBytes(const CodeTable& table, int baudIndex) {
-  std::string image(kImageSize, '\0');
-  for (int button = 1; button <= kButtonCount; ++button) {
-    for (int slot = 1; slot <= kSlotCount; ++slot) {
-      const std::string code = AreaCode(table.Text(button, slot));
-      const std::uint32_t area = AreaOffset(button, slot);
-      image[area] = static_cast<char>(code.size());
-      image.replace(area + 1, code.size(), code);
-    }
-  }
-  image[kBaudOffset] = static_cast<char>(baudIndex);
-  return image;
-}
-
 std::string ExpectedDeviceText(const std::string& text) {
   return BytesToHex(AreaCode(text));
 }

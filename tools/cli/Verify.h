@@ -13,9 +13,6 @@ struct CodeDifference {
   std::string Actual;    // what it reported
 };
 
-// The 2560-byte configuration image of the table and baud index, in memory.
-std::string ImageBytes(const CodeTable& table, int baudIndex);
-
 // The text a device that stored `text` reports on read-back: upper-case hex
 // of exactly the bytes the image holds for it.
 std::string ExpectedDeviceText(const std::string& text);

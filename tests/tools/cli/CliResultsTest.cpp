@@ -22,18 +22,6 @@ std::string ReadAll(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(CliResults, ImageInMemoryIsTheImageTheDeviceLayerBuilds) {
-  CodeTable table;
-  table.SetText(1, 1, "0102ff");
-  table.SetText(2, 5, "123");  // odd length: the last byte is half a pair
-  table.SetText(3, 8, std::string(126, 'E'));
-  table.SetText(4, 4, "12 34");
-  table.SetText(4, 8, "zz");
-  testing::TempDir dir;
-  BuildImage(table, 3, dir.File("built.bin"), nullptr);
-  EXPECT_EQ(ImageBytes(table, 3), ReadAll(dir.File("built.bin")));
-}
-
 TEST(CliResults, VerifyExpectsWhatTheDeviceReportsCodeByCode) {
   CodeTable file;
   file.SetText(1, 1, "0a0b");
