@@ -34,6 +34,9 @@ std::size_t TProgressBoard::AddRow(const std::string& label) {
 
 void TProgressBoard::SetRow(std::size_t row, const std::string& text, bool newPhase) {
   std::lock_guard guard(lock_);
+  if (rows_[row] == text) {
+    return;  // a redraw would only flicker
+  }
   rows_[row] = text;
   if (mode_ == Mode::Terminal) {
     Redraw();
