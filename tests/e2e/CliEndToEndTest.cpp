@@ -150,6 +150,7 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
   const std::string silentToo = StartSim({"--silent"});
   const std::string noAck = StartSim({"--ack-block-from", "2:99"});
   const std::string shortReply = StartSim({"--read-reply-bytes", "3071"});
+  const std::string dropped = StartSim({"--drop-after", "600"});  // unplugged in block 2
   const std::string good = StartSim();
   const std::vector<Case> cases = {
       {{"--version"}, 0, "korvane-cli " KORVANE_VERSION "\n", ""},
@@ -175,6 +176,10 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
        14,
        "failed (exit 14)",
        "IO2 ButtonDownSend2 (130 characters)"},
+      {{"write", "-p", dropped, file},
+       13,
+       dropped + ": failed (exit 13)\n",
+       "not acknowledged; program again; the line was lost"},
       {{"read", "-p", shortReply},
        15,
        shortReply + ": failed (exit 15)\n",

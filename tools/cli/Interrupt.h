@@ -7,7 +7,8 @@ inline constexpr int kSignalTerminate = 15;  // SIGTERM; on Windows a closing co
 
 // From now on SIGINT and SIGTERM (Ctrl-C, Ctrl-Break and a closing console on
 // Windows) no longer end the process: they are recorded, and each device
-// operation ends at its next wait.
+// operation ends at its next wait. A second one ends the process at once.
+// Call before any thread is started.
 void InstallInterruptHandlers();
 
 // The first interrupt received, or 0.

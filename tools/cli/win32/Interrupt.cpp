@@ -6,6 +6,9 @@ namespace korvane::cli {
 namespace {
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
+  if (InterruptSignal() != 0) {
+    return FALSE;  // a second request: the default handler ends the process
+  }
   RaiseInterrupt(event == CTRL_C_EVENT ? kSignalInterrupt : kSignalTerminate);
   return TRUE;
 }
