@@ -18,7 +18,8 @@ constexpr const char* kWriteExitCodes =
     "12 image file, 13 block not acknowledged, 14 code over 126 characters,\n"
     "15 read-back length, 16 verify mismatch, 130 interrupted (SIGINT),\n"
     "143 terminated (SIGTERM); with several ports, the code of the first port\n"
-    "that failed.\n";
+    "that failed. Ctrl-C ends each device at its next wait (a block in flight is\n"
+    "completed); a second Ctrl-C ends at once.\n";
 
 }  // namespace
 
@@ -40,7 +41,8 @@ std::string HelpText(Command command) {
              "  --baud-index N     device control baud rate: 0=4800 1=9600 (default) 2=19200\n"
              "                     3=57600 4=115200\n"
              "  --baud RATE        the same, given as the rate (e.g. --baud 19200)\n"
-             "  --no-verify        skip the read-back (saves 4.8 s per device)\n"
+             "  --no-verify        skip the read-back (saves 4.8 s per device); --verify is\n"
+             "                     the default\n"
              "  --allow-empty      program a file that holds none of the 32 code keys\n"
              "  --image-dir DIR    keep the image files in DIR (default: a private\n"
              "                     temporary folder removed at exit)\n"
