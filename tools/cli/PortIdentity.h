@@ -35,6 +35,12 @@ std::vector<PortIdentity> ListPortIdentities();
 PortIdentity IdentifyPort(const SerialPortEntry& entry, const std::string& classTty,
                           const std::string& byIdFolder);
 
+// Windows: the USB identity in a device instance ID such as
+// "USB\\VID_1A86&PID_7523\\5&2D2E0B8C&0&2" or "FTDIBUS\\VID_0403+PID_6001+A10KQ2Z9A\\0000".
+// The serial number is the ID's last part where the system took it from the
+// device (it then holds no '&'); nullopt without a VID and PID.
+std::optional<UsbIdentity> UsbFromInstanceId(const std::string& instanceId);
+
 // One line of `korvane-cli ports`.
 std::string PortLine(const PortIdentity& port);
 

@@ -137,5 +137,27 @@ TEST(PortIdentity, PortArgumentsChooseExactlyOneDistinctPort) {
   }
 }
 
+TEST(PortIdentity, UsbIdentityFromWindowsInstanceIds) {
+  struct Case {
+    std::string id;
+    std::string vidPid;  // empty: no USB identity
+    std::string serial;
+  };
+  const std::vector<Case> cases = {
+      {"USB\\VID_1A86&PID_7523\\5&2D2E0B8C&0&2", "1a86:7523", ""},  // generated: no serial
+      {"USB\\VID_10C4&PID_EA60\\0001", "10c4:ea60", "0001"},
+      {"FTDIBUS\\VID_0403+PID_6001+A10KQ2Z9A\\0000", "0403:6001", "A10KQ2Z9"},
+      {"usb\\vid_2341&pid_0043\\75833353035351A0F0A1", "2341:0043", "75833353035351A0F0A1"},
+      {"ACPI\\PNP0501\\1", "", ""},
+      {"USB\\VID_12&PID_7523\\X", "", ""},  // cut short
+      {"", "", ""},
+  };
+  for (const Case& c : cases) {
+    const auto usb = UsbFromInstanceId(c.id);
+    EXPECT_EQ(usb ? usb->Vid + ":" + usb->Pid : "", c.vidPid) << c.id;
+    EXPECT_EQ(usb ? usb->Serial : "", c.serial) << c.id;
+  }
+}
+
 }  // namespace
 }  // namespace korvane::cli

@@ -1,6 +1,9 @@
 #include "tools/cli/PortIdentity.h"
 
+// clang-format off
 #include <windows.h>
+#include <setupapi.h>
+// clang-format on
 
 #include <map>
 
@@ -8,6 +11,9 @@ namespace korvane::cli {
 namespace {
 
 constexpr char kSerialCommKey[] = "hardware\\DeviceMap\\SerialComm";
+// The device setup class of serial and parallel ports.
+constexpr GUID kPortsClass = {
+    0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
 
 // Port name to the registry value that lists it (the driver's device name,
 // e.g. \Device\Serial0 or \Device\VCP0).
@@ -37,6 +43,72 @@ std::map<std::string, std::string> RegistryDeviceNames() {
   return names;
 }
 
+struct PortDevice {
+  std::string Description;
+  std::string InstanceId;
+};
+
+std::string DeviceProperty(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
+  char text[512];
+  DWORD type = 0;
+  if (!::SetupDiGetDeviceRegistryPropertyA(
+          set, &device, property, &type, reinterpret_cast<BYTE*>(text), sizeof text - 1, nullptr) ||
+      type != REG_SZ) {
+    return {};
+  }
+  text[sizeof text - 1] = 0;
+  return text;
+}
+
+std::string PortNameOf(HDEVINFO set, SP_DEVINFO_DATA& device) {
+  HKEY key = ::SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+  if (key == INVALID_HANDLE_VALUE) {
+    return {};
+  }
+  char name[64];
+  DWORD size = sizeof name - 1;
+  DWORD type = 0;
+  const LONG status =
+      ::RegQueryValueExA(key, "PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size);
+  ::RegCloseKey(key);
+  if (status != ERROR_SUCCESS || type != REG_SZ) {
+    return {};
+  }
+  name[size] = 0;
+  return name;
+}
+
+// The present port devices by port name, with their description and
+// instance ID (which carries the USB identity); empty where the system has
+// no setup information (Wine, some virtual ports).
+std::map<std::string, PortDevice> PortDevices() {
+  std::map<std::string, PortDevice> devices;
+  HDEVINFO set = ::SetupDiGetClassDevsA(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT);
+  if (set == INVALID_HANDLE_VALUE) {
+    return devices;
+  }
+  SP_DEVINFO_DATA device{};
+  device.cbSize = sizeof device;
+  for (DWORD index = 0; ::SetupDiEnumDeviceInfo(set, index, &device); ++index) {
+    const std::string name = PortNameOf(set, device);
+    if (name.empty()) {
+      continue;
+    }
+    PortDevice entry;
+    entry.Description = DeviceProperty(set, device, SPDRP_FRIENDLYNAME);
+    if (entry.Description.empty()) {
+      entry.Description = DeviceProperty(set, device, SPDRP_DEVICEDESC);
+    }
+    char id[512];
+    if (::SetupDiGetDeviceInstanceIdA(set, &device, id, sizeof id, nullptr)) {
+      entry.InstanceId = id;
+    }
+    devices[name] = entry;
+  }
+  ::SetupDiDestroyDeviceInfoList(set);
+  return devices;
+}
+
 }  // namespace
 
 PortIdentity IdentifyPort(const SerialPortEntry& entry, const std::string& /*classTty*/,
@@ -46,11 +118,16 @@ PortIdentity IdentifyPort(const SerialPortEntry& entry, const std::string& /*cla
 
 std::vector<PortIdentity> ListPortIdentities() {
   const auto deviceNames = RegistryDeviceNames();
+  const auto devices = PortDevices();
   std::vector<PortIdentity> ports;
   for (const SerialPortEntry& entry : ListSerialPorts()) {
     PortIdentity port = IdentifyPort(entry, {}, {});
     if (const auto found = deviceNames.find(entry.Name); found != deviceNames.end()) {
       port.Driver = found->second;
+    }
+    if (const auto found = devices.find(entry.Name); found != devices.end()) {
+      port.Description = found->second.Description;
+      port.Usb = UsbFromInstanceId(found->second.InstanceId);
     }
     ports.push_back(port);
   }
