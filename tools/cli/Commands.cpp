@@ -214,6 +214,7 @@ std::string ImagePathFor(const std::string& folder, const PortTarget& target, bo
                  : ConfigFilePathIn(folder);
 }
 
+// Chooses the ports and opens the results log before anything is sent.
 int PrepareRun(RunSetup& run, PortSelection& selection) {
   selection = SelectPorts(run.Options.Ports, ListPortIdentities());
   if (!selection.Error.empty()) {

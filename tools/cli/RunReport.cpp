@@ -125,12 +125,11 @@ std::string Diagnostic(const std::string& text) {
   return "korvane-cli: " + text;
 }
 
-// What one run shares between its ports.
 int InterruptExit() {
   return kExitSignalBase + InterruptSignal();
 }
 
-int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::string& jsonExtra) {
+int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::string& fileJson) {
   run.Board->Clear();
   int exit = kExitSuccess;
   std::vector<std::string> ports;
@@ -153,7 +152,9 @@ int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::s
     } else if (outcome.Exit == kExitSuccess) {
       run.Out << outcome.Target.Label << ": " << outcome.Message << "\n";
     } else {
-      run.Out << outcome.Target.Label << ": failed (exit " << outcome.Exit << ")\n";
+      run.Out << outcome.Target.Label << ": "
+              << (outcome.Exit > kExitSignalBase ? "interrupted" : "failed") << " (exit "
+              << outcome.Exit << ")\n";
     }
   }
   if (InterruptSignal() != 0) {
@@ -162,8 +163,8 @@ int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::s
   if (run.Options.Json) {
     JsonObject document;
     document.Add("format", 1).Add("command", CommandName(run.Options.Action));
-    if (!jsonExtra.empty()) {
-      document.AddRaw("file", jsonExtra);
+    if (!fileJson.empty()) {
+      document.AddRaw("file", fileJson);
     }
     document.Add("exit", exit).AddRaw("ports", JsonArray(ports));
     run.Out << document.Text() << "\n";
@@ -172,7 +173,6 @@ int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::s
   return exit;
 }
 
-// Chooses the ports, the results log and the board before anything is sent.
 std::string FileJson(const RunSetup& run) {
   return JsonObject()
       .Add("path", run.Options.CodeSetFile)
