@@ -10,24 +10,23 @@ LoadStatus IniFile::Load() {
   unreadable_ = contents.status == ReadStatus::kFailed;
   switch (contents.status) {
     case ReadStatus::kRead:
-      error_.clear();
+      failure_ = FileError{};
       return LoadStatus::kLoaded;
     case ReadStatus::kMissing:
-      error_.clear();
+      failure_ = FileError{};
       return LoadStatus::kMissing;
     case ReadStatus::kFailed:
       break;
   }
-  error_ = std::move(contents.error);
+  failure_ = std::move(contents.failure);
   return LoadStatus::kUnreadable;
 }
 
 bool IniFile::Save() {
   if (unreadable_) {
-    return false;  // error_ still says why the file could not be read
+    return false;  // failure_ still says why the file could not be read
   }
-  error_.clear();
-  return ReplaceFileBytes(path_, document_.Serialize(), &error_);
+  return ReplaceFileBytes(path_, document_.Serialize(), failure_);
 }
 
 std::string GetProfileString(const std::string& file, std::string_view section,

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "files/FileError.h"
 #include "files/IniDocument.h"
 
 namespace korvane {
@@ -10,7 +11,7 @@ namespace korvane {
 enum class LoadStatus {
   kLoaded,      // the file was read
   kMissing,     // no such file: the document is empty
-  kUnreadable,  // the file exists but cannot be read: the document is empty, Error() says why
+  kUnreadable,  // the file exists but cannot be read: the document is empty, Failure() says why
 };
 
 // An INI file loaded once, read and edited in memory, and written back as a
@@ -21,7 +22,7 @@ class IniFile {
   explicit IniFile(std::string path) : path_(std::move(path)) {}
 
   LoadStatus Load();
-  // Writes the document over the file; false (with Error()) when that fails,
+  // Writes the document over the file; false (with Failure()) when that fails,
   // and always after a kUnreadable load, whose file must not be overwritten.
   bool Save();
 
@@ -34,12 +35,13 @@ class IniFile {
 
   const std::string& Path() const { return path_; }
   const IniDocument& Document() const { return document_; }
-  const std::string& Error() const { return error_; }
+  const FileError& Failure() const { return failure_; }
+  std::string Error() const { return EnglishText(failure_); }
 
  private:
   std::string path_;
   IniDocument document_;
-  std::string error_;
+  FileError failure_;
   bool unreadable_ = false;
 };
 
