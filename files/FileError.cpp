@@ -74,9 +74,6 @@ std::string EnglishText(const FileError& error) {
              ") and writing the file in place failed too: " + reason;
     case FileStep::kLineBreak:
       return "code " + error.Code + " holds a line break and cannot be saved";
-    case FileStep::kText:
-      return "cannot save " + error.Path +
-             " in its own encoding: it holds text that code page 936 cannot hold";
   }
   return reason;
 }
@@ -104,8 +101,6 @@ std::string ChineseText(const FileError& error) {
              "），直接写入该文件也失败：" + reason;
     case FileStep::kLineBreak:
       return "发送码 " + error.Code + " 含有换行符，无法保存";
-    case FileStep::kText:
-      return "无法按原编码保存 " + error.Path + "：文件中有 GBK 无法表示的字符";
   }
   return reason;
 }

@@ -15,7 +15,6 @@ enum class FileStep {
   kCreateBeside,  // a new file: its folder takes no file
   kWriteInPlace,  // the folder takes no temporary file, and writing the file itself failed too
   kLineBreak,     // a code holds a line break, which a code set file cannot hold
-  kText,          // the file's text cannot be held in the 8-bit code page without loss
 };
 
 // The system's reason, sorted into what an operator can act on.
