@@ -151,6 +151,7 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
   const std::string noAck = StartSim({"--ack-block-from", "2:99"});
   const std::string shortReply = StartSim({"--read-reply-bytes", "3071"});
   const std::string dropped = StartSim({"--drop-after", "600"});  // unplugged in block 2
+  const std::string traced = StartSim();
   const std::string good = StartSim();
   const std::vector<Case> cases = {
       {{"--version"}, 0, "korvane-cli " KORVANE_VERSION "\n", ""},
@@ -191,6 +192,10 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
        "",
        "name the same device"},
       {{"image", file, "-o", file}, 3, "", "is the code set file itself"},
+      {{"write", "-p", traced, file, "-v", "--no-verify"},
+       0,
+       traced + ": programmed\n",
+       " " + traced + ": sent 8 bytes C7EBC7F3B1E0B3CC (+"},
   };
   std::vector<std::unique_ptr<ChildProcess>> runs;
   for (const Case& c : cases) {
@@ -257,6 +262,14 @@ TEST_F(CliEndToEnd, JsonAndResultsLogForAGoodAndAFailingPort) {
   }
   EXPECT_EQ(entries[0]["port"], good);
   EXPECT_EQ(entries[1]["result"], "failed");
+
+  const Run read = Cli({"read", "-p", good, "--json"});
+  ASSERT_EQ(read.exit, 0) << read.err;
+  const auto back = nlohmann::json::parse(read.out);
+  EXPECT_EQ(back["command"], "read");
+  EXPECT_EQ(back["ports"][0]["baud_rate"], "9600");
+  EXPECT_EQ(back["ports"][0]["codes"]["Button2"]["ButtonUpSend1"], "A0B1C2D3");
+  EXPECT_EQ(back["ports"][0]["codes"]["Button4"]["ButtonUpSend4"], "");
 
   const auto ports = nlohmann::json::parse(Cli({"ports", "--json"}).out);
   EXPECT_EQ(ports["format"], 1);

@@ -31,7 +31,7 @@ TEST(CliResults, VerifyExpectsWhatTheDeviceReportsCodeByCode) {
   device.SetText(1, 1, "0A0B");  // read-back is upper case
   device.SetText(2, 2, ExpectedDeviceText("12 34"));
   device.SetText(3, 3, "AB");  // one byte short of what "ABC" becomes
-  device.SetText(4, 1, "FF");    // a code the file does not have
+  device.SetText(4, 1, "FF");  // a code the file does not have
   const auto differences = CompareWithDevice(file, 2, device, 1);
   ASSERT_EQ(differences.size(), 3u);
   EXPECT_EQ(differences[0].Code, "IO3 ButtonDownSend3");
@@ -122,6 +122,25 @@ TEST(CliResults, ProgressWithoutTerminalPrintsOneLinePerPhase) {
   TProgressBoard silent(quiet, TProgressBoard::Mode::Silent);
   TPortOperator(silent, "KSIM2", Language::English, false).SetPhase(Phase::Reading);
   EXPECT_EQ(quiet.str(), "");
+}
+
+TEST(CliResults, TerminalRowsAreRedrawnInPlaceOnePerPort) {
+  std::ostringstream err;
+  TProgressBoard board(err, TProgressBoard::Mode::Terminal);
+  const std::size_t first = board.AddRow("KSIM1");
+  const std::size_t second = board.AddRow("KSIM2");
+  board.SetRow(first, "connecting", true);
+  board.SetRow(second, "building", true);
+  board.SetRow(first, "block 1/5", true);
+  const std::string redraw = "\033[2A\r\033[J";  // up over both rows, erase them
+  const std::string text = err.str();
+  ASSERT_NE(text.rfind(redraw), std::string::npos) << text;
+  EXPECT_EQ(text.substr(text.rfind(redraw) + redraw.size()), "KSIM1: block 1/5\nKSIM2: building\n");
+  board.Note("korvane-cli: KSIM2: warning");  // above the rows, which follow again
+  EXPECT_EQ(err.str().substr(text.size()),
+            redraw + "korvane-cli: KSIM2: warning\nKSIM1: block 1/5\nKSIM2: building\n");
+  board.Clear();
+  EXPECT_EQ(err.str().substr(err.str().size() - redraw.size()), redraw);
 }
 
 }  // namespace
