@@ -16,16 +16,16 @@ const std::map<std::string, Command> kCommands = {{"ports", Command::Ports},
                                                   {"image", Command::Image},
                                                   {"help", Command::Help}};
 
-struct OptionSpec {
+struct OptionRule {
   const char* name;
   const char* shortName;  // nullptr when there is none
   bool takesValue;
   std::vector<Command> commands;
 };
 
-const std::vector<OptionSpec>& OptionSpecs() {
+const std::vector<OptionRule>& OptionRules() {
   using C = Command;
-  static const std::vector<OptionSpec> specs = {
+  static const std::vector<OptionRule> rules = {
       {"--port", "-p", true, {C::Write, C::Read}},
       {"--output", "-o", true, {C::Read, C::Image}},
       {"--baud-index", nullptr, true, {C::Write, C::Image}},
@@ -40,13 +40,13 @@ const std::vector<OptionSpec>& OptionSpecs() {
       {"--quiet", "-q", false, {C::Ports, C::Write, C::Read, C::Image}},
       {"--verbose", "-v", false, {C::Write, C::Read}},
   };
-  return specs;
+  return rules;
 }
 
-const OptionSpec* FindSpec(const std::string& name) {
-  for (const OptionSpec& spec : OptionSpecs()) {
-    if (name == spec.name || (spec.shortName != nullptr && name == spec.shortName)) {
-      return &spec;
+const OptionRule* FindRule(const std::string& name) {
+  for (const OptionRule& rule : OptionRules()) {
+    if (name == rule.name || (rule.shortName != nullptr && name == rule.shortName)) {
+      return &rule;
     }
   }
   return nullptr;
@@ -131,16 +131,16 @@ class Parser {
     const std::size_t equals = argument.find('=');
     const bool inlineValue = argument.rfind("--", 0) == 0 && equals != std::string::npos;
     const std::string name = inlineValue ? argument.substr(0, equals) : argument;
-    const OptionSpec* spec = FindSpec(name);
-    if (spec == nullptr || std::find(spec->commands.begin(), spec->commands.end(),
-                                     options_.Action) == spec->commands.end()) {
+    const OptionRule* rule = FindRule(name);
+    if (rule == nullptr || std::find(rule->commands.begin(), rule->commands.end(),
+                                     options_.Action) == rule->commands.end()) {
       return FailFalse("unknown option for " + CommandName(options_.Action) + ": " + name);
     }
-    if (!spec->takesValue) {
+    if (!rule->takesValue) {
       if (inlineValue) {
-        return FailFalse("option " + std::string(spec->name) + " takes no value");
+        return FailFalse("option " + std::string(rule->name) + " takes no value");
       }
-      return ApplyFlag(spec->name);
+      return ApplyFlag(rule->name);
     }
     std::string value;
     if (inlineValue) {
@@ -148,9 +148,9 @@ class Parser {
     } else if (next_ < args_.size()) {
       value = args_[next_++];
     } else {
-      return FailFalse("option " + std::string(spec->name) + " needs a value");
+      return FailFalse("option " + std::string(rule->name) + " needs a value");
     }
-    return ApplyValue(spec->name, value);
+    return ApplyValue(rule->name, value);
   }
 
   bool ApplyFlag(const std::string& name) {

@@ -73,7 +73,7 @@ TEST(PortDiagnosis, PermissionDeniedOnARootGroupDeviceNeverSuggestsJoiningRoot) 
   ASSERT_EQ(::chmod(devices.Path().c_str(), 0755), 0);
   const std::string node = devices.File("ttyTEST0");
   ASSERT_EQ(::mknod(node.c_str(), S_IFCHR | 0660, ::makedev(1, 3)), 0);  // like /dev/null
-  ASSERT_EQ(::chmod(node.c_str(), 0660), 0);  // whatever the umask
+  ASSERT_EQ(::chmod(node.c_str(), 0660), 0);                             // whatever the umask
   testing::TempDir own;
   const std::string failure = testing::RunWithoutPrivilege(own.Path(), [&]() -> std::string {
     const std::string reason = DiagnosePortProblem(node);
