@@ -12,6 +12,7 @@ packages=(
   fonts-wqy-microhei
   xvfb xauth
   g++-mingw-w64-x86-64-posix wine wine64
+  nlohmann-json3-dev
 )
 
 missing=()
