@@ -279,7 +279,7 @@ void TFormMain::ConnectHandlers() {
 }
 
 void TFormMain::FormCreate() {
-  ConfigFilePath = ConfigFilePathIn(ExecutableDirectory());
+  ConfigFilePath = ConfigFilePathIn(ImageDirectoryFor(ExecutableDirectory(), UserStateDirectory()));
   FillPortList();
   if (ComboBox1->count() > 0) {
     ComboBox1->setCurrentIndex(0);

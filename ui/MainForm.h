@@ -29,7 +29,8 @@ namespace korvane {
 class TiLedRound;
 class TFormCode;
 
-// Directory of the executable + "Configuration.bin", set at start-up.
+// Directory of the executable + "Configuration.bin", set at start-up; the
+// per-user state folder instead where the program's folder takes no files.
 extern std::string ConfigFilePath;
 
 struct TPanelRect {

@@ -221,15 +221,17 @@ TEST_F(DeviceOperationsTest, ImageFileInUseByAnotherProgramSendsNothing) {
   EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::Success);
 }
 
-TEST_F(DeviceOperationsTest, UnreadableImageFileStopsWithAMessage) {
+TEST_F(DeviceOperationsTest, UnwritableImageFileStopsBeforeTheHandshake) {
   ProgrammableDevice device;
   UseDevice(device);
   context_.ImagePath = (dir_ / "missing-folder" / "Configuration.bin").string();
-  EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::ImageUnreadable);
+  EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::ImageUnwritable);
   ASSERT_EQ(operator_.Messages.size(), 1u);
-  EXPECT_NE(operator_.Messages[0].Text.find(context_.ImagePath), std::string::npos);
-  EXPECT_EQ(operator_.Progress.back(), "destroy");
-  EXPECT_EQ(link_.SentToDevice().size(), 1u);  // the handshake only
+  const std::string& text = operator_.Messages[0].Text;
+  EXPECT_NE(text.find(context_.ImagePath), std::string::npos);
+  EXPECT_NE(text.find("No such file or directory"), std::string::npos) << text;
+  EXPECT_EQ(text.find("读取"), std::string::npos) << text;
+  EXPECT_TRUE(link_.Wire.empty());  // the device never hears a request
 }
 
 // A reply of `bytes` bytes: a 512-byte lead, then `image`, cut or padded.
