@@ -12,6 +12,7 @@ packages=(
   fonts-wqy-microhei
   xvfb xauth
   g++-mingw-w64-x86-64-posix wine wine64
+  help2man librsvg2-bin dpkg-dev fakeroot file lintian desktop-file-utils
 )
 
 missing=()
