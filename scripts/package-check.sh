@@ -55,21 +55,35 @@ desktop-file-validate "$root/usr/share/applications/korvane-editor.desktop"
 # lintian runs as an ordinary user when it can; warnings are listed, errors fail.
 lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
 
+echo "-- bash completion of the installed programs"
+completes() {
+  PATH="$root/usr/bin:$PATH" bash -c '
+    source /usr/share/bash-completion/bash_completion
+    source "$1"; shift
+    COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
+    "_${1//-/_}" "$1" "${COMP_WORDS[-1]}" "${COMP_WORDS[-2]}"
+    echo "${COMPREPLY[*]}"' _ "$root/usr/share/bash-completion/completions/$1" "$@"
+}
+[[ " $(completes korvane-cli write --) " == *" --port "* ]] || fail "korvane-cli write -- completes no --port"
+[[ " $(completes korvane-sim --ima) " == *" --image "* ]] || fail "korvane-sim --ima completes no --image"
+[[ " $(completes korvane-editor --v) " == *" --version "* ]] || fail "korvane-editor --v completes no --version"
+
 echo "-- installed programs, read-only install folder, ordinary user"
 chmod -R a-w "$root"
 chmod 755 "$scratch"
 home=$scratch/home
 mkdir -p "$home/images"
 chown -R nobody:nogroup "$home"
-as_user() {
-  setpriv --reuid=nobody --regid=nogroup --clear-groups \
-    env -i HOME="$home" PATH="$root/usr/bin:/usr/bin:/bin" LANG=C.UTF-8 "$@"
-}
+# setpriv and env exec the program, so a background job's $! is the program itself.
+user=(setpriv --reuid=nobody --regid=nogroup --clear-groups
+  env -i HOME="$home" PATH="$root/usr/bin:/usr/bin:/bin" LANG=C.UTF-8)
+as_user() { "${user[@]}" "$@"; }
 as_user korvane-cli --help >/dev/null
 as_user korvane-sim --version
 as_user korvane-editor --version
 mkfifo "$home/sim.out"
-as_user korvane-sim --name "KPKG$$" >"$home/sim.out" &
+"${user[@]}" korvane-sim --name "KPKG$$" >"$home/sim.out" &
 sim_pid=$!
 exec 3<"$home/sim.out"
 read -r -t 10 -u 3 port _ || fail "korvane-sim did not publish its port"
