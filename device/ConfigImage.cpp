@@ -12,16 +12,6 @@ std::string ConfigFilePathIn(const std::string& directory) {
   return directory + "Configuration.bin";
 }
 
-std::string ImageDirectoryFor(const std::string& programDirectory,
-                              const std::string& stateDirectory) {
-  if (stateDirectory.empty() || ImageFileProblem(ConfigFilePathIn(programDirectory)).empty()) {
-    return programDirectory;
-  }
-  std::error_code ignored;  // a folder that cannot be made is reported when the image is built
-  std::filesystem::create_directories(stateDirectory, ignored);
-  return stateDirectory;
-}
-
 std::uint32_t AreaOffset(int button, int slot) {
   return kBlockSize * static_cast<std::uint32_t>(button - 1) +
          kAreaSize * static_cast<std::uint32_t>(slot - 1);
@@ -36,32 +26,25 @@ void DeleteImageFile(const std::string& path) {
   std::filesystem::remove(path, ignored);
 }
 
-bool BuildImage(const CodeTable& table, int baudIndex, const std::string& path,
-                const std::function<void()>& onStep, std::string* cause) {
-  bool complete = true;
-  const auto write = [&](std::string_view bytes, std::uint32_t offset) {
-    if (!bytes.empty() && !WriteImageBytes(path, bytes, offset, complete ? cause : nullptr)) {
-      complete = false;
-    }
-  };
+void BuildImage(const CodeTable& table, int baudIndex, const std::string& path,
+                const std::function<void()>& onStep) {
   for (int button = 1; button <= kButtonCount; ++button) {
     for (int slot = 1; slot <= kSlotCount; ++slot) {
       const std::string& text = table.Text(button, slot);
       const std::uint32_t area = AreaOffset(button, slot);
       const std::uint32_t length = std::min(CodeLengthFromText(text), kMaxCodeBytes);
-      write(HexToBytes(IntToHex2(static_cast<std::int32_t>(length))), area);
+      WriteImageBytes(path, HexToBytes(IntToHex2(static_cast<std::int32_t>(length))), area);
       std::string code = HexToBytes(text);
       if (code.size() > kMaxCodeBytes) {
         code.resize(kMaxCodeBytes);
       }
-      write(code, area + 1);
+      WriteImageBytes(path, code, area + 1);
       if (onStep) {
         onStep();
       }
     }
   }
-  write(HexToBytes(IntToHex2(baudIndex)), kBaudOffset);
-  return complete;
+  WriteImageBytes(path, HexToBytes(IntToHex2(baudIndex)), kBaudOffset);
 }
 
 std::vector<OverlongCode> FindOverlongCodes(const CodeTable& table) {

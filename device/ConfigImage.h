@@ -24,23 +24,6 @@ std::string ExecutableDirectory();
 // `directory` (ending in a separator) + "Configuration.bin".
 std::string ConfigFilePathIn(const std::string& directory);
 
-// The per-user folder for files the programs keep between runs, with its
-// trailing separator: $XDG_STATE_HOME/korvane/ (else ~/.local/state/korvane/)
-// on Linux, %LOCALAPPDATA%\korvane\ on Windows. Empty when none is known.
-std::string UserStateDirectory();
-
-// Where the editor keeps its image file: `programDirectory` when an image file
-// can be made there (a portable copy keeps it beside its files), else
-// `stateDirectory`, created as needed. An empty `stateDirectory` keeps the
-// program's folder, whose failure is then reported when the image is built.
-std::string ImageDirectoryFor(const std::string& programDirectory,
-                              const std::string& stateDirectory);
-
-// Empty when the image file at `path` can be opened for writing (created if
-// absent; a file made only for this check is removed again), else the
-// system's text for why not.
-std::string ImageFileProblem(const std::string& path);
-
 // Offset of the code area of button b (1-4), slot s (1-8).
 std::uint32_t AreaOffset(int button, int slot);
 
@@ -50,9 +33,8 @@ std::uint32_t CodeLengthFromText(std::string_view text);
 // Opens (or creates) the image file, sizes it to 2560 bytes with zero fill and
 // writes `bytes` at `offset`. An empty byte string or a write that would end
 // past the image writes nothing and gives false, as does a file that cannot be
-// opened; `cause`, when given, then receives the system's text for a failure.
-bool WriteImageBytes(const std::string& path, std::string_view bytes, std::uint32_t offset,
-                     std::string* cause = nullptr);
+// opened.
+bool WriteImageBytes(const std::string& path, std::string_view bytes, std::uint32_t offset);
 
 // Removes the image file; a file that is absent or cannot be removed is ignored.
 void DeleteImageFile(const std::string& path);
@@ -61,10 +43,8 @@ void DeleteImageFile(const std::string& path);
 // `onStep` after each code area. Never writes outside an area: a code longer
 // than an area holds is cut to 63 bytes and its length byte to 63
 // (programming refuses such codes before it gets here; see FindOverlongCodes).
-// False when a write failed: the file then does not hold this table's image,
-// and `cause`, when given, says why.
-bool BuildImage(const CodeTable& table, int baudIndex, const std::string& path,
-                const std::function<void()>& onStep, std::string* cause = nullptr);
+void BuildImage(const CodeTable& table, int baudIndex, const std::string& path,
+                const std::function<void()>& onStep);
 
 // Bytes 512*k .. 512*k+511 of the image file, read anew; nullopt when the file
 // cannot be opened or is too short.

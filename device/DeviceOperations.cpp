@@ -93,12 +93,6 @@ ProgramResult Handshake(DeviceContext& context, OperationScope& scope) {
   return ProgramResult::Success;
 }
 
-// The image file cannot be written: says where and why, and that nothing is sent.
-ProgramResult ImageUnwritable(DeviceContext& context, const std::string& cause) {
-  Warn(context, "无法写入配置文件 " + context.ImagePath + "：" + cause + "，写入已停止!");
-  return ProgramResult::ImageUnwritable;
-}
-
 ProgramResult SendBlock(DeviceContext& context, OperationScope& scope, int block) {
   bool unreadable = false;
   const Exchange outcome = Repeat(context, scope, kBlockWaitMs, kBlockReceivedHex, [&] {
@@ -143,10 +137,6 @@ ProgramResult RunProgramming(DeviceContext& context, OperationScope& scope, cons
     Warn(context, kTextImageBusy);
     return ProgramResult::ImageBusy;
   }
-  // Found out before the handshake, so that the device is not left waiting for blocks.
-  if (const std::string problem = ImageFileProblem(context.ImagePath); !problem.empty()) {
-    return ImageUnwritable(context, problem);
-  }
   if (const ProgramResult shake = Handshake(context, scope); shake != ProgramResult::Success) {
     return shake;
   }
@@ -157,13 +147,7 @@ ProgramResult RunProgramming(DeviceContext& context, OperationScope& scope, cons
     return ProgramResult::FileFault;
   }
   scope.CreateProgress(kProgramProgressMax);
-  // An image left half built (a full disk, an old read-only file) must not be sent.
-  std::string cause;
-  if (!BuildImage(
-          table, baudIndex, context.ImagePath, [&] { context.Operator.StepProgress(); }, &cause)) {
-    scope.DestroyProgress();
-    return ImageUnwritable(context, cause);
-  }
+  BuildImage(table, baudIndex, context.ImagePath, [&] { context.Operator.StepProgress(); });
   for (int block = 0; block < kBlockCount; ++block) {
     if (const ProgramResult sent = SendBlock(context, scope, block);
         sent != ProgramResult::Success) {

@@ -44,7 +44,6 @@ enum class ProgramResult {
   HandshakeFailed,
   FileFault,        // the old image file could not be handled
   ImageBusy,        // another program is building or sending the same image file
-  ImageUnwritable,  // the image file cannot be made or written where it belongs
   ImageUnreadable,  // a block could not be read back from the image file
   BlockFailed,
   Busy,     // another operation is running

@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "device/ConfigImage.h"
+#include "device/ImageFolder.h"
 #include "ui/CodeForm.h"
 #include "ui/ErrorReport.h"
 #include "ui/FormStyle.h"

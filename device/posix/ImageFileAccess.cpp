@@ -3,8 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -47,58 +45,7 @@ bool WriteAll(int fd, std::string_view bytes, off_t offset) {
   return true;
 }
 
-// Records the system's text for the current errno and gives false.
-bool Fail(std::string* cause) {
-  if (cause) {
-    *cause = std::strerror(errno);
-  }
-  return false;
-}
-
-// An environment folder counts only when it is an absolute path.
-std::string AbsoluteFromEnvironment(const char* name) {
-  const char* value = std::getenv(name);
-  return value && value[0] == '/' ? std::string(value) : std::string();
-}
-
-// True when a new file can be made beside `path`: an old image file that is
-// read-only is then deleted and made anew.
-bool FolderAcceptsFiles(const std::string& path) {
-  std::string probe = path + ".XXXXXX";
-  FileDescriptor fd(::mkstemp(probe.data()));
-  if (!fd.valid()) {
-    return false;
-  }
-  ::unlink(probe.c_str());
-  return true;
-}
-
 }  // namespace
-
-std::string ImageFileProblem(const std::string& path) {
-  const bool existed = ::access(path.c_str(), F_OK) == 0;
-  FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
-  if (!fd.valid()) {
-    const int cause = errno;
-    return FolderAcceptsFiles(path) ? "" : std::strerror(cause);
-  }
-  if (!existed) {
-    ::unlink(path.c_str());
-  }
-  return "";
-}
-
-std::string UserStateDirectory() {
-  std::string base = AbsoluteFromEnvironment("XDG_STATE_HOME");
-  if (base.empty()) {
-    const std::string home = AbsoluteFromEnvironment("HOME");
-    if (home.empty()) {
-      return "";
-    }
-    base = home + "/.local/state";
-  }
-  return base + "/korvane/";
-}
 
 std::string ExecutableDirectory() {
   std::error_code error;
@@ -113,17 +60,18 @@ std::string ExecutableDirectory() {
   return directory;
 }
 
-bool WriteImageBytes(const std::string& path, std::string_view bytes, std::uint32_t offset,
-                     std::string* cause) {
+bool WriteImageBytes(const std::string& path, std::string_view bytes, std::uint32_t offset) {
   if (bytes.empty() || offset > kImageSize || bytes.size() > kImageSize - offset) {
     return false;
   }
   FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
-  if (!fd.valid() || ::ftruncate(fd.get(), kImageSize) != 0 ||
-      !WriteAll(fd.get(), bytes, static_cast<off_t>(offset))) {
-    return Fail(cause);
+  if (!fd.valid()) {
+    return false;
   }
-  return true;
+  if (::ftruncate(fd.get(), kImageSize) != 0) {
+    return false;
+  }
+  return WriteAll(fd.get(), bytes, static_cast<off_t>(offset));
 }
 
 std::optional<std::string> ReadImageBlock(const std::string& path, int block) {

@@ -1,7 +1,4 @@
 #include <windows.h>
-
-#include <cstdlib>
-
 #include "device/ConfigImage.h"
 
 namespace korvane {
@@ -51,46 +48,7 @@ bool SetSize(HANDLE file, std::uint32_t size) {
   return ::SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
 }
 
-// The system's text for an error code, without the trailing line break.
-std::string SystemText(DWORD error) {
-  char text[512];
-  DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, error, 0, text, sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r')) {
-    --length;
-  }
-  return length > 0 ? std::string(text, length) : "error " + std::to_string(error);
-}
-
-// Records the system's text for the last error and gives false.
-bool Fail(std::string* cause) {
-  if (cause) {
-    *cause = SystemText(::GetLastError());
-  }
-  return false;
-}
-
 }  // namespace
-
-std::string UserStateDirectory() {
-  const char* base = std::getenv("LOCALAPPDATA");
-  return base && base[0] != '\0' ? std::string(base) + "\\korvane\\" : std::string();
-}
-
-std::string ImageFileProblem(const std::string& path) {
-  const bool existed = ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-  {
-    THandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) {
-      return SystemText(::GetLastError());
-    }
-  }
-  if (!existed) {
-    ::DeleteFileA(path.c_str());
-  }
-  return "";
-}
 
 std::string ExecutableDirectory() {
   char path[MAX_PATH * 4];
@@ -103,17 +61,13 @@ std::string ExecutableDirectory() {
   return slash == std::string::npos ? ".\\" : directory.substr(0, slash + 1);
 }
 
-bool WriteImageBytes(const std::string& path, std::string_view bytes, std::uint32_t offset,
-                     std::string* cause) {
+bool WriteImageBytes(const std::string& path, std::string_view bytes, std::uint32_t offset) {
   if (bytes.empty() || offset > kImageSize || bytes.size() > kImageSize - offset) {
     return false;
   }
   THandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.Valid() || !SetSize(file.Get(), kImageSize) || !WriteAll(file.Get(), bytes, offset)) {
-    return Fail(cause);
-  }
-  return true;
+  return file.Valid() && SetSize(file.Get(), kImageSize) && WriteAll(file.Get(), bytes, offset);
 }
 
 std::optional<std::string> ReadImageBlock(const std::string& path, int block) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "device/ConfigImage.h"
+#include "device/ImageFolder.h"
 #include "files/FileBytes.h"
 #include "tests/support/TempDir.h"
 

@@ -79,7 +79,6 @@ int ExitFor(ProgramResult result) {
       return kExitHandshake;
     case ProgramResult::FileFault:
     case ProgramResult::ImageBusy:
-    case ProgramResult::ImageUnwritable:
     case ProgramResult::ImageUnreadable:
       return kExitImageFile;
     case ProgramResult::BlockFailed:
