@@ -55,8 +55,15 @@ class TQtOperator : public IOperator {
  public:
   explicit TQtOperator(TFormMain& form) : form_(form) {}
 
+  // The file fault names its cause on a line of its own, so that the operator
+  // learns why the image file could not be made.
   void ShowMessage(const std::string& text, const std::string& caption) override {
-    form_.MessageBoxes().Show(QString::fromStdString(text), QString::fromStdString(caption));
+    std::string shown = text;
+    if (const std::string cause = form_.ImageFaultCause();
+        text == kTextFileFault && !cause.empty()) {
+      shown += "\n" + cause;
+    }
+    form_.MessageBoxes().Show(QString::fromStdString(shown), QString::fromStdString(caption));
   }
   bool Confirm(const std::string& text, const std::string& caption) override {
     return form_.MessageBoxes().Confirm(QString::fromStdString(text),
