@@ -74,10 +74,13 @@ chmod -R a-w "$root"
 chmod 755 "$scratch"
 home=$scratch/home
 mkdir -p "$home/images"
-chown -R nobody:nogroup "$home"
-# setpriv and env exec the program, so a background job's $! is the program itself.
-user=(setpriv --reuid=nobody --regid=nogroup --clear-groups
-  env -i HOME="$home" PATH="$root/usr/bin:/usr/bin:/bin" LANG=C.UTF-8)
+# env (and setpriv) exec the program, so a background job's $! is the program itself.
+user=(env -i HOME="$home" PATH="$root/usr/bin:/usr/bin:/bin" LANG=C.UTF-8)
+if [ "$(id -u)" -eq 0 ]; then
+  # Root writes into read-only folders; an ordinary user does not.
+  chown -R nobody:nogroup "$home"
+  user=(setpriv --reuid=nobody --regid=nogroup --clear-groups "${user[@]}")
+fi
 as_user() { "${user[@]}" "$@"; }
 as_user korvane-cli --help >/dev/null
 as_user korvane-sim --version
