@@ -36,21 +36,27 @@ find_program(KORVANE_RSVG_CONVERT rsvg-convert)
 find_program(KORVANE_GZIP gzip REQUIRED)
 set(KORVANE_GENERATED ${PROJECT_BINARY_DIR}/share)
 
-# Man pages from the programs' --help, with the sections --help leaves out.
+# Man pages from the programs' --help, with the sections --help leaves out
+# (data/man/PROGRAM.h2m) and, for a program with commands, each command's help.
 function(korvane_man_page program summary)
   if(NOT TARGET ${program})
     return()
   endif()
+  cmake_parse_arguments(PARSE_ARGV 2 page "" "" "COMMANDS")
+  string(JOIN "," commands ${page_COMMANDS})
   set(page ${KORVANE_GENERATED}/man/${program}.1)
   set(extra ${KORVANE_DATA_DIR}/man/${program}.h2m)
+  set(include ${KORVANE_GENERATED}/man/${program}.h2m)
   add_custom_command(OUTPUT ${page}.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${KORVANE_GENERATED}/man
+    COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}> -DCOMMANDS=${commands}
+            -DEXTRA=${extra} -DOUTPUT=${include} -P ${PROJECT_SOURCE_DIR}/cmake/ManInclude.cmake
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
             ${KORVANE_HELP2MAN} --no-info --no-discard-stderr
-            --version-string=${PROJECT_VERSION} --name=${summary} --include=${extra}
+            --version-string=${PROJECT_VERSION} --name=${summary} --include=${include}
             --output=${page} $<TARGET_FILE:${program}>
     COMMAND ${KORVANE_GZIP} -9nf ${page}
-    DEPENDS ${program} ${extra}
+    DEPENDS ${program} ${extra} ${PROJECT_SOURCE_DIR}/cmake/ManInclude.cmake
     COMMENT "Man page of ${program}"
     VERBATIM)
   add_custom_target(${program}-man ALL DEPENDS ${page}.gz)
@@ -60,7 +66,8 @@ endfunction()
 # Sanitized builds cannot be run at build time by every tool; they need no docs.
 if(KORVANE_HELP2MAN AND NOT KORVANE_SANITIZE)
   korvane_man_page(korvane-editor "edit and program the codes of a KORVANE device")
-  korvane_man_page(korvane-cli "program and read KORVANE devices from the command line")
+  korvane_man_page(korvane-cli "program and read KORVANE devices from the command line"
+                   COMMANDS ports write read image)
   korvane_man_page(korvane-sim "a virtual KORVANE device on a pseudo-terminal")
 elseif(NOT KORVANE_SANITIZE)
   message(STATUS "help2man not found: no man pages (scripts/setup.sh installs it)")
