@@ -13,6 +13,8 @@ packages=(
   xvfb xauth
   g++-mingw-w64-x86-64-posix wine wine64
   nlohmann-json3-dev
+  help2man librsvg2-bin dpkg-dev fakeroot file lintian desktop-file-utils
+  bash-completion
 )
 
 missing=()

@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "device/ConfigImage.h"
+#include "device/ImageFolder.h"
 #include "ui/CodeForm.h"
 #include "ui/ErrorReport.h"
 #include "ui/FormStyle.h"
@@ -54,8 +55,15 @@ class TQtOperator : public IOperator {
  public:
   explicit TQtOperator(TFormMain& form) : form_(form) {}
 
+  // The file fault names its cause on a line of its own, so that the operator
+  // learns why the image file could not be made.
   void ShowMessage(const std::string& text, const std::string& caption) override {
-    form_.MessageBoxes().Show(QString::fromStdString(text), QString::fromStdString(caption));
+    std::string shown = text;
+    if (const std::string cause = form_.ImageFaultCause();
+        text == kTextFileFault && !cause.empty()) {
+      shown += "\n" + cause;
+    }
+    form_.MessageBoxes().Show(QString::fromStdString(shown), QString::fromStdString(caption));
   }
   bool Confirm(const std::string& text, const std::string& caption) override {
     return form_.MessageBoxes().Confirm(QString::fromStdString(text),
@@ -279,7 +287,7 @@ void TFormMain::ConnectHandlers() {
 }
 
 void TFormMain::FormCreate() {
-  ConfigFilePath = ConfigFilePathIn(ExecutableDirectory());
+  ConfigFilePath = ConfigFilePathIn(ImageDirectoryFor(ExecutableDirectory(), UserStateDirectory()));
   FillPortList();
   if (ComboBox1->count() > 0) {
     ComboBox1->setCurrentIndex(0);

@@ -29,7 +29,8 @@ namespace korvane {
 class TiLedRound;
 class TFormCode;
 
-// Directory of the executable + "Configuration.bin", set at start-up.
+// Directory of the executable + "Configuration.bin", set at start-up; the
+// per-user state folder instead where the program's folder takes no files.
 extern std::string ConfigFilePath;
 
 struct TPanelRect {
@@ -100,6 +101,9 @@ class TFormMain : public QWidget {
   // Message boxes and the progress bar over the status bar panel.
   IOperator& Operator();
   const TMessageBoxes& MessageBoxes() const { return boxes_; }
+  // Why the running programming's image file failed (the system's error
+  // text); empty when it did not or nothing runs.
+  std::string ImageFaultCause() const { return faultCause_ ? *faultCause_ : std::string(); }
   // The open or save dialog; empty when cancelled.
   QString ChooseFile(TFileDialogKind kind);
   int BaudIndex() const;
@@ -178,6 +182,7 @@ class TFormMain : public QWidget {
   TMessageBoxes boxes_;
   FileChooser chooseFile_;
   std::unique_ptr<IOperator> operator_;
+  const std::string* faultCause_ = nullptr;  // of the programming that runs
   std::unique_ptr<TFormCode> ownCodeForm_;
   CodeTable codes_;
   TResponseLog responseLog_;

@@ -45,6 +45,11 @@ void TFormMain::RunDeviceProgramming() {
     return;
   }
   DeviceContext context = MakeDeviceContext();
+  faultCause_ = &context.FaultCause;
+  struct Forget {
+    const std::string*& cause;
+    ~Forget() { cause = nullptr; }
+  } forget{faultCause_};
   ProgramDevice(context, codes_, BaudIndex());
 }
 

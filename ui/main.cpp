@@ -1,8 +1,12 @@
+#include <iostream>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "serial/PortList.h"
 #include "ui/CodeForm.h"
 #include "ui/CommPort.h"
+#include "ui/CommandLine.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainForm.h"
 #include "ui/QtUiLoop.h"
@@ -10,6 +14,11 @@
 using namespace korvane;
 
 int main(int argc, char** argv) {
+  // Answered before Qt starts, so that they work without a display.
+  if (const auto info = EditorInfoText(std::vector<std::string>(argv + 1, argv + argc))) {
+    std::cout << *info;
+    return 0;
+  }
   TApplication application(argc, argv);
   TQtUiLoop loop;
   TFormMainServices services;

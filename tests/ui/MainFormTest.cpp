@@ -335,7 +335,14 @@ TEST_F(MainFormTest, ImageFileThatCannotBeWrittenStopsProgrammingWithTheFileFaul
   ConfigFilePath = (QDir::tempPath() + "/korvane-no-such-folder/Configuration.bin").toStdString();
   window.Button1->click();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].Text, QStringLiteral("配置文件操作失败!"));
+  // The text, then the system's cause with the file's path on a line of its own.
+  const QStringList lines = boxes[0].Text.split(QLatin1Char('\n'));
+  ASSERT_EQ(lines.size(), 2) << boxes[0].Text.toStdString();
+  EXPECT_EQ(lines[0], QStringLiteral("配置文件操作失败!"));
+  EXPECT_TRUE(lines[1].contains(QString::fromStdString(ConfigFilePath)));
+  EXPECT_TRUE(lines[1].contains(QStringLiteral("No such file or directory")));
+  EXPECT_FALSE(boxes[0].Text.contains(QStringLiteral("读取")));
+  EXPECT_EQ(window.ImageFaultCause(), "");  // forgotten when programming ends
   EXPECT_EQ(boxes[0].Caption, QStringLiteral("警告"));
   EXPECT_EQ(window.ProgressBar, nullptr);
   EXPECT_EQ(Count("Output 8"), 1);
