@@ -113,8 +113,9 @@ ProgramResult SendBlock(DeviceContext& context, OperationScope& scope, int block
     return ProgramResult::Aborted;
   }
   if (outcome == Exchange::Unanswered) {
-    scope.DestroyProgress();
+    // The bar stays while the operator reads the failure, then goes.
     Warn(context, kTextBlockFailed);
+    scope.DestroyProgress();
     return ProgramResult::BlockFailed;
   }
   context.Operator.StepProgress();
