@@ -1,5 +1,6 @@
 #include "ui/MainForm.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
@@ -87,6 +88,34 @@ class TQtOperator : public IOperator {
   TFormMain& form_;
   int step_ = 1;
 };
+
+// The port list; reports when its popup has closed, so that a scan that came
+// in meanwhile can be shown then.
+class TPortComboBox : public QComboBox {
+ public:
+  using QComboBox::QComboBox;
+
+  std::function<void()> OnPopupHidden;
+
+  void hidePopup() override {
+    QComboBox::hidePopup();
+    if (OnPopupHidden) {
+      OnPopupHidden();
+    }
+  }
+};
+
+bool ShowsPorts(const QComboBox& list, const std::vector<PortListEntry>& ports) {
+  if (list.count() != static_cast<int>(ports.size())) {
+    return false;
+  }
+  for (int i = 0; i < list.count(); ++i) {
+    if (list.itemText(i) != QString::fromStdString(ports[static_cast<std::size_t>(i)].Name)) {
+      return false;
+    }
+  }
+  return true;
+}
 
 QPushButton* NewButton(QWidget* parent, const char* name, const QString& caption,
                        const QRect& bounds) {
@@ -184,7 +213,12 @@ void TFormMain::CreateControls() {
 
 void TFormMain::CreatePortControls() {
   Label1 = NewLabel(this, "Label1", QStringLiteral("串口号："), {13, 19, 48, 13});
-  ComboBox1 = new QComboBox(this);
+  auto* portList = new TPortComboBox(this);
+  // Applied once the popup has gone, after the pick that closed it.
+  portList->OnPopupHidden = [this] {
+    QTimer::singleShot(0, this, [this] { RunReported([this] { ApplyPendingPortList(); }); });
+  };
+  ComboBox1 = portList;
   ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
   ComboBox1->setGeometry(64, 16, 89, 21);
   ComboBox1->setEditable(false);
@@ -351,12 +385,36 @@ void TFormMain::ComboBox1Change() {
 }
 
 void TFormMain::Timer1Timer() {
-  const int remembered = ComboBox1->currentIndex();
-  FillPortList();
-  ComboBox1->setCurrentIndex(remembered < ComboBox1->count() ? remembered : -1);
+  ShowPortList(listPorts_());
+}
+
+void TFormMain::ShowPortList(const std::vector<PortListEntry>& ports) {
+  const bool same = ShowsPorts(*ComboBox1, ports);
+  if (!same && ComboBox1->view()->isVisible()) {
+    // Rebuilding under the open popup would lose the operator's highlight.
+    pendingPorts_ = ports;
+    return;
+  }
+  pendingPorts_.reset();
+  if (!same) {
+    // An unchanged list is left alone: no rebuild, no redraw.
+    const int remembered = ComboBox1->currentIndex();
+    ComboBox1->clear();
+    for (const PortListEntry& port : ports) {
+      ComboBox1->addItem(QString::fromStdString(port.Name));
+    }
+    ComboBox1->setCurrentIndex(remembered < ComboBox1->count() ? remembered : -1);
+  }
   shownPortIndex_ = ComboBox1->currentIndex();
   portSelectable_ = !ComboBox1->currentText().isEmpty();
   ApplyEnabledState();
+}
+
+void TFormMain::ApplyPendingPortList() {
+  if (pendingPorts_) {
+    const std::vector<PortListEntry> ports = std::move(*pendingPorts_);
+    ShowPortList(ports);
+  }
 }
 
 void TFormMain::StatusBar1DrawPanel(const QRect& rect) {
@@ -396,16 +454,19 @@ void TFormMain::SetBaudIndex(int index) {
   ComboBox2->setCurrentIndex(index >= 0 && index < ComboBox2->count() ? index : -1);
 }
 
-void TFormMain::RunOperation(const std::function<void()>& operation) {
+void TFormMain::RunOperation(QPushButton* starter, const std::function<void()>& operation) {
   if (Busy()) {
     return;
   }
+  focusAfterBusy_ = starter;
   TBusyGuard guard(*this);
   operation();
 }
 
 TFormMain::TBusyGuard::TBusyGuard(TFormMain& form) : form_(form) {
-  ++form_.busyDepth_;
+  if (form_.busyDepth_++ == 0) {
+    form_.setCursor(Qt::BusyCursor);
+  }
   form_.ApplyEnabledState();
 }
 
@@ -418,7 +479,12 @@ void TFormMain::LeaveBusy() {
     return;
   }
   stopRequested_ = false;
+  unsetCursor();
   ApplyEnabledState();
+  if (focusAfterBusy_ != nullptr) {
+    focusAfterBusy_->setFocus(Qt::OtherFocusReason);
+    focusAfterBusy_ = nullptr;
+  }
   if (closeDeferred_) {
     closeDeferred_ = false;
     QTimer::singleShot(0, this, [this] { close(); });
@@ -428,8 +494,11 @@ void TFormMain::LeaveBusy() {
 void TFormMain::ApplyEnabledState() {
   const bool idle = !Busy();
   BitBtn1->setEnabled(idle && portSelectable_);
-  for (QWidget* control : std::initializer_list<QWidget*>{
-           ComboBox1, Button1, Button3, Button4, Button5, BitBtn2, BitBtn3, BitBtn4, BitBtn5}) {
+  // The baud index goes into the image and comes back from the device: it
+  // must not change while an operation runs.
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{ComboBox1, ComboBox2, Button1, Button3, Button4, Button5,
+                                       BitBtn2, BitBtn3, BitBtn4, BitBtn5}) {
     control->setEnabled(idle);
   }
 }

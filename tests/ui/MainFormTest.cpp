@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -186,6 +187,46 @@ TEST_F(MainFormTest, PortAddedLaterIsListedButNotSelected) {
   ExpectState(true);
 }
 
+TEST_F(MainFormTest, ScanFindingTheSamePortsLeavesTheListAlone) {
+  TFormMain& window = Start({kCom1, kCom2});
+  int modelChanges = 0;
+  QAbstractItemModel* model = window.ComboBox1->model();
+  for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
+    QObject::connect(model, signal, [&] { ++modelChanges; });
+  }
+  QObject::connect(model, &QAbstractItemModel::modelReset, [&] { ++modelChanges; });
+  window.Timer1Timer();
+  window.Timer1Timer();
+  EXPECT_EQ(modelChanges, 0);
+  EXPECT_EQ(window.ComboBox1->currentIndex(), 0);
+
+  ports = {kCom2, kCom1};  // same names, another order: shown as scanned
+  window.Timer1Timer();
+  EXPECT_GT(modelChanges, 0);
+  EXPECT_EQ(window.ComboBox1->itemText(0), QStringLiteral("COM2"));
+  EXPECT_EQ(window.ComboBox1->currentIndex(), 0);
+}
+
+TEST_F(MainFormTest, PortFoundWhileThePopupIsOpenAppearsWhenItCloses) {
+  TFormMain& window = Start({kCom1});
+  window.show();
+  window.ComboBox1->showPopup();
+  ASSERT_TRUE(window.ComboBox1->view()->isVisible());
+  ports = {kCom1, kSim};
+  window.Timer1Timer();
+  EXPECT_EQ(window.ComboBox1->count(), 1);  // the popup is left as the operator sees it
+  ports = {kCom1, kCom2, kSim};
+  window.Timer1Timer();  // the latest scan is the one shown afterwards
+  EXPECT_EQ(window.ComboBox1->count(), 1);
+
+  window.ComboBox1->hidePopup();
+  QTRY_COMPARE_WITH_TIMEOUT(window.ComboBox1->count(), 3, 2000);
+  EXPECT_EQ(window.ComboBox1->itemText(2), QStringLiteral("KSIM1"));
+  EXPECT_EQ(window.ComboBox1->currentIndex(), 0);
+  ExpectState(true);
+  EXPECT_EQ(Count("ClosePort"), 0);
+}
+
 TEST_F(MainFormTest, RemovedOpenPortLeavesTheStateAlone) {
   TFormMain& window = Start({kCom1});
   ports = {};
@@ -277,12 +318,13 @@ TEST_F(MainFormTest, OperationsRunBusyAndACloseWaitsForThem) {
   window.OnDeviceProgramming = [&] {
     ++runs;
     EXPECT_TRUE(window.Busy());
-    const std::vector<QWidget*> commands = {window.BitBtn1, window.ComboBox1, window.Button1,
-                                            window.Button3, window.Button4,   window.Button5,
-                                            window.BitBtn2};
+    const std::vector<QWidget*> commands = {window.BitBtn1, window.ComboBox1, window.ComboBox2,
+                                            window.Button1, window.Button3,   window.Button4,
+                                            window.Button5, window.BitBtn2};
     for (QWidget* control : commands) {
       EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
     }
+    EXPECT_EQ(window.cursor().shape(), Qt::BusyCursor);
     window.Button1Click();  // a second operation does not start
     window.close();
     EXPECT_TRUE(window.isVisible());
@@ -294,12 +336,37 @@ TEST_F(MainFormTest, OperationsRunBusyAndACloseWaitsForThem) {
   EXPECT_FALSE(window.Busy());
   EXPECT_TRUE(window.BitBtn1->isEnabled());
   EXPECT_TRUE(window.Button1->isEnabled());
+  EXPECT_TRUE(window.ComboBox2->isEnabled());
+  EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
 
   for (int i = 0; i < 100 && window.isVisible(); ++i) {
     QTest::qWait(10);
   }
   EXPECT_FALSE(window.isVisible());
   EXPECT_FALSE(port.Open);
+}
+
+// Space on the focused button must start the same command again, not "退出".
+TEST_F(MainFormTest, FocusReturnsToTheButtonThatStartedTheOperation) {
+  TFormMain& window = Start({kCom1});
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  QWidget* focusDuring = nullptr;
+  window.OnDeviceProgramming = [&] { focusDuring = QApplication::focusWidget(); };
+  window.OnDeviceReadBack = [] { throw std::runtime_error("reply lost"); };
+  int saves = 0;
+  window.OnSaveCodeSet = [&] { ++saves; };
+  for (QPushButton* starter : {window.Button1, window.Button3, window.Button5}) {
+    starter->setFocus();
+    QTest::keyClick(starter, Qt::Key_Space);
+    EXPECT_EQ(QApplication::focusWidget(), starter) << starter->objectName().toStdString();
+  }
+  EXPECT_EQ(focusDuring, window.Button2);  // where disabling had moved it
+  EXPECT_EQ(errors.size(), 1u);            // a failed operation gives the focus back too
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+  EXPECT_EQ(saves, 2);  // "保存" again, not "退出"
+  EXPECT_TRUE(window.isVisible());
 }
 
 TEST_F(MainFormTest, FailingOperationIsReportedAndReleasesTheWindow) {
