@@ -58,7 +58,10 @@ const int kLabelTops[] = {29, 52, 76, 100};
 }  // namespace
 
 TFormCode::TFormCode(QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) {
+  // A tool window with a close button only: minimising the modal dialog
+  // would leave the main window looking alive but deaf.
   setObjectName(QStringLiteral("FormCode"));
   ApplyFormStyle(*this);
   setFixedSize(345, 324);

@@ -29,6 +29,10 @@ QFont FormFont(int pixelSize, bool bold) {
   return font;
 }
 
+QIcon ProductIcon() {
+  return QIcon(QStringLiteral(":/icons/korvane.svg"));
+}
+
 void ApplyFormStyle(QWidget& form) {
   QPalette palette = form.palette();
   palette.setColor(QPalette::Window, palette.color(QPalette::Button));

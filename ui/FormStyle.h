@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QIcon>
 #include <QPoint>
 #include <QSize>
 
@@ -17,6 +18,9 @@ void CentreOnScreen(QWidget& window);
 
 // The forms' font: the platform's default sans family at `pixelSize`.
 QFont FormFont(int pixelSize, bool bold = false);
+
+// The product icon; its SVG is drawn at whatever size the platform asks for.
+QIcon ProductIcon();
 
 // Button-face background and the 11-pixel form font.
 void ApplyFormStyle(QWidget& form);

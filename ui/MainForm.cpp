@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFrame>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPaintEvent>
@@ -135,17 +136,35 @@ QLabel* NewLabel(QWidget* parent, const char* name, const QString& caption, cons
 
 }  // namespace
 
+int CaptionRoom(const QString& caption) {
+  // The title bar's font is the window manager's, often bold and larger than
+  // the application's; its buttons and margins take the rest.
+  QFont titleFont = QApplication::font();
+  titleFont.setBold(true);
+  return QFontMetrics(titleFont).horizontalAdvance(caption) * 5 / 4 + kTitleBarButtonsRoom;
+}
+
+std::unique_ptr<QMessageBox> NewMessageBox(const QString& text, const QString& caption,
+                                           QMessageBox::StandardButtons buttons) {
+  auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, caption, text, buttons,
+                                           QApplication::activeWindow());
+  // Without an icon the caption is the only sign of success or warning: the
+  // box is made wide enough for it to show whole.
+  if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+    grid->addItem(new QSpacerItem(CaptionRoom(caption), 0, QSizePolicy::Minimum), grid->rowCount(),
+                  0, 1, grid->columnCount());
+  }
+  return box;
+}
+
 TMessageBoxes QtMessageBoxes() {
   TMessageBoxes boxes;
   boxes.Show = [](const QString& text, const QString& caption) {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.exec();
+    NewMessageBox(text, caption, QMessageBox::Ok)->exec();
   };
   boxes.Confirm = [](const QString& text, const QString& caption) {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
-                    QApplication::activeWindow());
-    return box.exec() == QMessageBox::Ok;
+    return NewMessageBox(text, caption, QMessageBox::Ok | QMessageBox::Cancel)->exec() ==
+           QMessageBox::Ok;
   };
   return boxes;
 }
@@ -176,6 +195,7 @@ TFormMain::TFormMain(TFormMainServices services, QWidget* parent)
   FormMain = this;
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(QStringLiteral("KORVANE发送码编辑器"));
+  setWindowIcon(ProductIcon());
   ApplyFormStyle(*this);
   setFixedSize(288, 408);
   CreateControls();

@@ -4,6 +4,7 @@
 #include "ui/CodeForm.h"
 #include "ui/CommPort.h"
 #include "ui/ErrorReport.h"
+#include "ui/FormStyle.h"
 #include "ui/MainForm.h"
 #include "ui/QtUiLoop.h"
 
@@ -11,6 +12,7 @@ using namespace korvane;
 
 int main(int argc, char** argv) {
   TApplication application(argc, argv);
+  QApplication::setWindowIcon(ProductIcon());
   TQtUiLoop loop;
   TFormMainServices services;
   services.Comm = std::make_unique<TCommPort>(loop);

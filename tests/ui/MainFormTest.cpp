@@ -431,6 +431,7 @@ TEST_F(MainFormTest, BaudIndexFollowsTheListAndReadBack) {
 TEST_F(MainFormTest, LayoutAndTabOrder) {
   TFormMain& window = Start({});
   EXPECT_EQ(window.windowTitle(), QStringLiteral("KORVANE发送码编辑器"));
+  EXPECT_FALSE(window.windowIcon().pixmap(32, 32).isNull());
   EXPECT_EQ(window.size(), QSize(288, 408));
   EXPECT_EQ(window.minimumSize(), window.maximumSize());
   struct Expected {
@@ -504,6 +505,37 @@ TEST_F(MainFormTest, Screenshots) {
   editor.setWindowTitle(QStringLiteral("IO1发送码编辑"));
   editor.show();
   ASSERT_TRUE(editor.grab().save(folder + QStringLiteral("/code-editor.png")));
+}
+
+TEST(MessageBoxes, AreWideEnoughForTheirCaption) {
+  const QString long_caption = QStringLiteral("一个比按钮和文字都长得多的标题栏文字");
+  for (const QString& caption :
+       {QStringLiteral("成功"), QStringLiteral("完成"), QStringLiteral("警告"), long_caption}) {
+    for (const auto buttons :
+         {QMessageBox::StandardButtons(QMessageBox::Ok), QMessageBox::Ok | QMessageBox::Cancel}) {
+      const std::unique_ptr<QMessageBox> box =
+          NewMessageBox(QStringLiteral("配置成功!"), caption, buttons);
+      box->show();
+      EXPECT_GE(box->width(), CaptionRoom(caption)) << caption.toStdString();
+      EXPECT_GE(
+          CaptionRoom(caption),
+          QFontMetrics(QApplication::font()).horizontalAdvance(caption) + kTitleBarButtonsRoom);
+      EXPECT_EQ(box->windowTitle(), caption);
+      EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+      EXPECT_EQ(box->standardButtons(), buttons);
+    }
+  }
+}
+
+TEST(ProductIcon, DrawsAtSmallAndLargeSizes) {
+  const QIcon icon = ProductIcon();
+  for (const int size : {16, 32, 256}) {
+    const QImage image = icon.pixmap(size, size).toImage();
+    ASSERT_EQ(image.size(), QSize(size, size));
+    // Opaque in the middle (the device body), transparent at the rounded corner.
+    EXPECT_EQ(qAlpha(image.pixel(size / 2, size * 3 / 8)), 255) << size;
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << size;
+  }
 }
 
 TEST(ApplicationErrorReport, ExceptionInAnEventHandlerIsShownAndTheProgramGoesOn) {
