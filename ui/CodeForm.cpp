@@ -64,6 +64,7 @@ TFormCode::TFormCode(QWidget* parent)
   // would leave the main window looking alive but deaf.
   setObjectName(QStringLiteral("FormCode"));
   ApplyFormStyle(*this);
+  RecentreWhenFramed(*this);
   setFixedSize(345, 324);
 
   Button1 = new QPushButton(QStringLiteral("确定"), this);

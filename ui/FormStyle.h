@@ -16,6 +16,11 @@ QPoint CentredTopLeft(QSize screen, QSize outer);
 // Moves the top-level `window` to the centre of its screen by its outer size.
 void CentreOnScreen(QWidget& window);
 
+// Centres `window` again once its outer frame is known. On a first showing
+// the window manager adds the frame only after the window is placed, so a
+// centring by the outer size can only be done when the frame has arrived.
+void RecentreWhenFramed(QWidget& window);
+
 // The forms' font: the platform's default sans family at `pixelSize`.
 QFont FormFont(int pixelSize, bool bold = false);
 

@@ -197,6 +197,7 @@ TFormMain::TFormMain(TFormMainServices services, QWidget* parent)
   setWindowTitle(QStringLiteral("KORVANE发送码编辑器"));
   setWindowIcon(ProductIcon());
   ApplyFormStyle(*this);
+  RecentreWhenFramed(*this);
   setFixedSize(288, 408);
   CreateControls();
   ConnectHandlers();
