@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPaintEvent>
@@ -13,11 +14,13 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
+#include <QTreeView>
 
 #include <algorithm>
 
 #include "device/ConfigImage.h"
 #include "ui/CodeForm.h"
+#include "ui/DeviceTexts.h"
 #include "ui/ErrorReport.h"
 #include "ui/FormStyle.h"
 #include "ui/Led.h"
@@ -29,8 +32,15 @@ TFormMain* FormMain = nullptr;
 
 namespace {
 
-const QString kOpenCaption = QStringLiteral("打开串口");
-const QString kCloseCaption = QStringLiteral("关闭串口");
+constexpr int kFileDialogWidth = 720;
+
+// The port state is held in this button's caption, in the chosen language.
+QString OpenCaption() {
+  return TFormMain::tr("打开串口");
+}
+QString CloseCaption() {
+  return TFormMain::tr("关闭串口");
+}
 
 // The status bar's blank panel; it reports its rectangle, in status bar
 // coordinates, each time it is painted.
@@ -57,11 +67,10 @@ class TQtOperator : public IOperator {
   explicit TQtOperator(TFormMain& form) : form_(form) {}
 
   void ShowMessage(const std::string& text, const std::string& caption) override {
-    form_.MessageBoxes().Show(QString::fromStdString(text), QString::fromStdString(caption));
+    form_.MessageBoxes().Show(DeviceText(text), DeviceText(caption));
   }
   bool Confirm(const std::string& text, const std::string& caption) override {
-    return form_.MessageBoxes().Confirm(QString::fromStdString(text),
-                                        QString::fromStdString(caption));
+    return form_.MessageBoxes().Confirm(DeviceText(text), DeviceText(caption));
   }
   void CreateProgress(int minimum, int maximum, int step) override {
     DestroyProgress();
@@ -136,6 +145,20 @@ QLabel* NewLabel(QWidget* parent, const char* name, const QString& caption, cons
 
 }  // namespace
 
+namespace {
+
+void FitFileColumns(QFileDialog& dialog) {
+  dialog.resize(std::max(dialog.width(), kFileDialogWidth), dialog.height());
+  if (auto* details = dialog.findChild<QTreeView*>()) {
+    QHeaderView* header = details->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+  }
+}
+
+}  // namespace
+
 int CaptionRoom(const QString& caption) {
   // The title bar's font is the window manager's, often bold and larger than
   // the application's; its buttons and margins take the rest.
@@ -194,7 +217,7 @@ TFormMain::TFormMain(TFormMainServices services, QWidget* parent)
   }
   FormMain = this;
   setObjectName(QStringLiteral("FormMain"));
-  setWindowTitle(QStringLiteral("KORVANE发送码编辑器"));
+  setWindowTitle(tr("KORVANE发送码编辑器"));
   setWindowIcon(ProductIcon());
   ApplyFormStyle(*this);
   RecentreWhenFramed(*this);
@@ -233,7 +256,7 @@ void TFormMain::CreateControls() {
 }
 
 void TFormMain::CreatePortControls() {
-  Label1 = NewLabel(this, "Label1", QStringLiteral("串口号："), {13, 19, 48, 13});
+  Label1 = NewLabel(this, "Label1", tr("串口号："), {13, 19, 48, 13});
   auto* portList = new TPortComboBox(this);
   // Applied once the popup has gone, after the pick that closed it.
   portList->OnPopupHidden = [this] {
@@ -251,8 +274,8 @@ void TFormMain::CreatePortControls() {
   LED->SetBounds(168, 16, 20, 20);
   LED->SetLoading(false);
 
-  BitBtn1 = NewButton(this, "BitBtn1", kOpenCaption, {200, 12, 57, 25});
-  Label2 = NewLabel(this, "Label2", QStringLiteral("控制通讯波特率："), {13, 52, 105, 13});
+  BitBtn1 = NewButton(this, "BitBtn1", OpenCaption(), {200, 12, 57, 25});
+  Label2 = NewLabel(this, "Label2", tr("控制通讯波特率："), {13, 52, 105, 13});
   Label2->setFixedSize(105, 13);
   ComboBox2 = new QComboBox(this);
   ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
@@ -280,11 +303,11 @@ void TFormMain::CreateIoButtons() {
 }
 
 void TFormMain::CreateCommandButtons() {
-  Button4 = NewButton(this, "Button4", QStringLiteral("打开"), {40, 312, 49, 25});
-  Button5 = NewButton(this, "Button5", QStringLiteral("保存"), {96, 312, 49, 25});
-  Button3 = NewButton(this, "Button3", QStringLiteral("读取"), {152, 312, 49, 25});
-  Button1 = NewButton(this, "Button1", QStringLiteral("写入"), {208, 312, 49, 25});
-  Button2 = NewButton(this, "Button2", QStringLiteral("退出"), {200, 352, 75, 25});
+  Button4 = NewButton(this, "Button4", tr("打开"), {40, 312, 49, 25});
+  Button5 = NewButton(this, "Button5", tr("保存"), {96, 312, 49, 25});
+  Button3 = NewButton(this, "Button3", tr("读取"), {152, 312, 49, 25});
+  Button1 = NewButton(this, "Button1", tr("写入"), {208, 312, 49, 25});
+  Button2 = NewButton(this, "Button2", tr("退出"), {200, 352, 75, 25});
 }
 
 void TFormMain::CreateStatusBar() {
@@ -384,17 +407,17 @@ void TFormMain::FormClose() {
 
 void TFormMain::BitBtn1Click() {
   comm_->SetCommName("//./" + ComboBox1->currentText().toStdString());
-  if (BitBtn1->text() == kOpenCaption) {
+  if (BitBtn1->text() == OpenCaption()) {
     comm_->OpenPort();
     if (comm_->PortOpen()) {
-      BitBtn1->setText(kCloseCaption);
+      BitBtn1->setText(CloseCaption());
       LED->SetActive(true);
     } else {
-      boxes_.Show(QStringLiteral("串口不存在！或已被占用！"), QStringLiteral("警告"));
+      boxes_.Show(tr("串口不存在！或已被占用！"), tr("警告"));
     }
-  } else if (BitBtn1->text() == kCloseCaption) {
+  } else if (BitBtn1->text() == CloseCaption()) {
     comm_->ClosePort();
-    BitBtn1->setText(kOpenCaption);
+    BitBtn1->setText(OpenCaption());
     LED->SetActive(false);
   }
 }
@@ -402,7 +425,7 @@ void TFormMain::BitBtn1Click() {
 void TFormMain::ComboBox1Change() {
   comm_->ClosePort();
   LED->SetActive(false);
-  BitBtn1->setText(kOpenCaption);
+  BitBtn1->setText(OpenCaption());
 }
 
 void TFormMain::Timer1Timer() {
@@ -449,7 +472,7 @@ void TFormMain::OpenCodeEditor(int button) {
     dialog = ownCodeForm_.get();
     FormCode = dialog;
   }
-  dialog->setWindowTitle(QStringLiteral("IO%1发送码编辑").arg(button));
+  dialog->setWindowTitle(tr("IO%1发送码编辑").arg(button));
   dialog->SetButtonNumber(button);
   dialog->exec();
 }
@@ -541,6 +564,9 @@ QString TFormMain::ChooseFileWithDialog(TFileDialogKind kind) {
   if (!lastName.isEmpty()) {
     dialog.selectFile(lastName);
   }
+  // The platform's own dialog where there is one; Qt's otherwise, in the
+  // chosen language and wide enough for its size, type and date columns.
+  FitFileColumns(dialog);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return {};
   }

@@ -55,6 +55,8 @@ struct TFormMainServices {
 // buttons, the file and device commands, and the status bar panel that hosts
 // a transfer's progress bar.
 class TFormMain : public QWidget {
+  Q_OBJECT
+
  public:
   explicit TFormMain(TFormMainServices services, QWidget* parent = nullptr);
   ~TFormMain() override;

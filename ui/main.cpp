@@ -5,6 +5,7 @@
 #include "ui/CommPort.h"
 #include "ui/ErrorReport.h"
 #include "ui/FormStyle.h"
+#include "ui/Language.h"
 #include "ui/MainForm.h"
 #include "ui/QtUiLoop.h"
 
@@ -13,6 +14,8 @@ using namespace korvane;
 int main(int argc, char** argv) {
   TApplication application(argc, argv);
   QApplication::setWindowIcon(ProductIcon());
+  InstallTranslations(
+      ChooseLanguage(QApplication::arguments(), qEnvironmentVariable("KORVANE_LANG")));
   TQtUiLoop loop;
   TFormMainServices services;
   services.Comm = std::make_unique<TCommPort>(loop);

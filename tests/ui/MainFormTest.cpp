@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -12,13 +13,17 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include <memory>
 #include <stdexcept>
 
+#include "device/DeviceOperations.h"
 #include "ui/CodeForm.h"
+#include "ui/DeviceTexts.h"
 #include "ui/ErrorReport.h"
 #include "ui/FormStyle.h"
+#include "ui/Language.h"
 #include "ui/Led.h"
 #include "ui/MainForm.h"
 
@@ -505,6 +510,140 @@ TEST_F(MainFormTest, Screenshots) {
   editor.setWindowTitle(QStringLiteral("IO1发送码编辑"));
   editor.show();
   ASSERT_TRUE(editor.grab().save(folder + QStringLiteral("/code-editor.png")));
+}
+
+// Every text the operator sees in the two windows, after a port has opened.
+QStringList VisibleTexts(const std::vector<QWidget*>& windows) {
+  QStringList texts;
+  for (QWidget* window : windows) {
+    texts << window->windowTitle();
+    for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+      texts << button->text();
+    }
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+      texts << label->text();
+    }
+    for (const QGroupBox* group : window->findChildren<QGroupBox*>()) {
+      texts << group->title();
+    }
+  }
+  return texts;
+}
+
+bool HasChinese(const QString& text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](QChar ch) { return ch.unicode() >= 0x3000 && ch.unicode() < 0xA000; });
+}
+
+void RemoveTranslations() {
+  for (QTranslator* translator : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+  }
+}
+
+class LanguageTest : public MainFormTest {
+ protected:
+  void TearDown() override {
+    RemoveTranslations();
+    MainFormTest::TearDown();
+  }
+
+  // The main window with an open port and the code editor opened from "IO3".
+  QStringList ShownTexts() {
+    TFormMain& window = Start({kCom1});
+    QStringList texts;
+    QTimer::singleShot(0, [&] {
+      texts = VisibleTexts({FormCode});
+      FormCode->close();
+    });
+    window.BitBtn4->click();
+    return texts + VisibleTexts({&window});
+  }
+};
+
+TEST(Language, ChosenByOptionThenEnvironment) {
+  struct Case {
+    QStringList Arguments;
+    QString Environment;
+    TLanguage Expected;
+  };
+  const Case cases[] = {
+      {{"korvane-editor"}, "", TLanguage::Chinese},
+      {{"korvane-editor", "--lang", "en"}, "", TLanguage::English},
+      {{"korvane-editor", "--lang=en"}, "", TLanguage::English},
+      {{"korvane-editor"}, "en", TLanguage::English},
+      {{"korvane-editor"}, " EN ", TLanguage::English},
+      {{"korvane-editor", "--lang", "zh"}, "en", TLanguage::Chinese},  // the option wins
+      {{"korvane-editor", "--lang"}, "", TLanguage::Chinese},          // no value
+      {{"korvane-editor", "--lang", "fr"}, "", TLanguage::Chinese},
+      {{"en"}, "", TLanguage::Chinese},  // the program's own name is no option
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ChooseLanguage(c.Arguments, c.Environment), c.Expected)
+        << c.Arguments.join(' ').toStdString() << " / " << c.Environment.toStdString();
+  }
+}
+
+TEST_F(LanguageTest, DefaultShowsTheExactChineseTexts) {
+  QStringList shown = ShownTexts();
+  shown.sort();
+  QStringList expected = {"KORVANE发送码编辑器",
+                          "串口号：",
+                          "控制通讯波特率：",
+                          "关闭串口",
+                          "IO1",
+                          "IO2",
+                          "IO3",
+                          "IO4",
+                          "打开",
+                          "保存",
+                          "读取",
+                          "写入",
+                          "退出",
+                          "IO3发送码编辑",
+                          "确定",
+                          "接触发送码(只能填入16进制符串)",
+                          "松开发送码(只能填入16进制符串)",
+                          "代码1:",
+                          "代码2:",
+                          "代码3:",
+                          "代码4:",
+                          "代码1:",
+                          "代码2:",
+                          "代码3:",
+                          "代码4:"};
+  expected.sort();
+  EXPECT_EQ(shown, expected);
+  EXPECT_EQ(DeviceText(kTextReadSuccess), QStringLiteral("读取数据成功！"));
+}
+
+TEST_F(LanguageTest, EnglishTranslatesEveryVisibleText) {
+  ASSERT_TRUE(InstallTranslations(TLanguage::English));
+  const QStringList shown = ShownTexts();
+  for (const QString& text : shown) {
+    EXPECT_FALSE(HasChinese(text)) << text.toStdString();
+  }
+  EXPECT_TRUE(shown.contains(QStringLiteral("Close port")));
+  form->BitBtn1->click();  // the state is still read from the translated caption
+  EXPECT_EQ(form->BitBtn1->text(), QStringLiteral("Open port"));
+  EXPECT_FALSE(form->LED->Active());
+
+  for (const char* text :
+       {kCaptionWarning, kCaptionSuccess, kCaptionDone, kTextPortClosed, kTextHandshakeFailed,
+        kTextFileFault, kTextBlockFailed, kTextProgramSuccess, kTextImageBusy, kTextReadConfirm,
+        kTextReadFailed, kTextReadSuccess}) {
+    EXPECT_FALSE(HasChinese(DeviceText(text))) << text;
+  }
+}
+
+TEST_F(LanguageTest, ChineseUsesQtsOwnChineseStandardTexts) {
+  ASSERT_TRUE(InstallTranslations(TLanguage::Chinese));
+  const std::unique_ptr<QMessageBox> box =
+      NewMessageBox(QStringLiteral("是否读取数据？"), QStringLiteral("警告"),
+                    QMessageBox::Ok | QMessageBox::Cancel);
+  EXPECT_EQ(box->button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+  EXPECT_EQ(box->button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
 }
 
 TEST(MessageBoxes, AreWideEnoughForTheirCaption) {
