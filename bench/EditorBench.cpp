@@ -36,7 +36,6 @@
 #include "ui/CodeForm.h"
 #include "ui/CommPort.h"
 #include "ui/ErrorReport.h"
-#include "ui/FormStyle.h"
 #include "ui/Language.h"
 #include "ui/MainForm.h"
 #include "ui/QtUiLoop.h"
@@ -90,7 +89,6 @@ int MinimalWindow(int argc, char** argv) {
 // The editor as its main() starts it.
 int EditorWindow(int argc, char** argv) {
   TApplication application(argc, argv);
-  QApplication::setWindowIcon(ProductIcon());
   InstallTranslations(
       ChooseLanguage(QApplication::arguments(), qEnvironmentVariable("KORVANE_LANG")));
   TQtUiLoop loop;

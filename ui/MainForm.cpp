@@ -218,7 +218,6 @@ TFormMain::TFormMain(TFormMainServices services, QWidget* parent)
   FormMain = this;
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(tr("KORVANE发送码编辑器"));
-  setWindowIcon(ProductIcon());
   ApplyFormStyle(*this);
   RecentreWhenFramed(*this);
   setFixedSize(288, 408);
@@ -382,6 +381,20 @@ void TFormMain::FillPortList() {
 void TFormMain::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   RunReported([this] { FormShow(); });
+}
+
+void TFormMain::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  if (!iconShown_) {
+    // Drawing the icon's SVG at the sizes the title bar and task bar want
+    // takes longer than the window's first frame: it follows that frame.
+    iconShown_ = true;
+    QTimer::singleShot(0, this, [this] {
+      const QIcon icon = ProductIcon();
+      QApplication::setWindowIcon(icon);
+      setWindowIcon(icon);
+    });
+  }
 }
 
 void TFormMain::FormShow() {

@@ -155,6 +155,7 @@ class TFormMain : public QWidget {
 
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   void CreateControls();
@@ -195,6 +196,7 @@ class TFormMain : public QWidget {
   int busyDepth_ = 0;
   bool stopRequested_ = false;
   bool closeDeferred_ = false;
+  bool iconShown_ = false;
   // A scan that found another list while the popup was open.
   std::optional<std::vector<PortListEntry>> pendingPorts_;
   QPushButton* focusAfterBusy_ = nullptr;

@@ -4,7 +4,6 @@
 #include "ui/CodeForm.h"
 #include "ui/CommPort.h"
 #include "ui/ErrorReport.h"
-#include "ui/FormStyle.h"
 #include "ui/Language.h"
 #include "ui/MainForm.h"
 #include "ui/QtUiLoop.h"
@@ -13,7 +12,6 @@ using namespace korvane;
 
 int main(int argc, char** argv) {
   TApplication application(argc, argv);
-  QApplication::setWindowIcon(ProductIcon());
   InstallTranslations(
       ChooseLanguage(QApplication::arguments(), qEnvironmentVariable("KORVANE_LANG")));
   TQtUiLoop loop;

@@ -436,7 +436,6 @@ TEST_F(MainFormTest, BaudIndexFollowsTheListAndReadBack) {
 TEST_F(MainFormTest, LayoutAndTabOrder) {
   TFormMain& window = Start({});
   EXPECT_EQ(window.windowTitle(), QStringLiteral("KORVANE发送码编辑器"));
-  EXPECT_FALSE(window.windowIcon().pixmap(32, 32).isNull());
   EXPECT_EQ(window.size(), QSize(288, 408));
   EXPECT_EQ(window.minimumSize(), window.maximumSize());
   struct Expected {
@@ -485,6 +484,15 @@ TEST_F(MainFormTest, LayoutAndTabOrder) {
              qobject_cast<QLineEdit*>(widget) != nullptr);
     EXPECT_EQ(widget, expected[i]) << "tab stop " << i;
   }
+}
+
+TEST_F(MainFormTest, ProductIconFollowsTheFirstFrame) {
+  QApplication::setWindowIcon(QIcon());
+  TFormMain& window = Start({});
+  EXPECT_TRUE(window.windowIcon().isNull());
+  window.show();
+  QTRY_VERIFY_WITH_TIMEOUT(!window.windowIcon().pixmap(32, 32).isNull(), 5000);
+  EXPECT_FALSE(QApplication::windowIcon().pixmap(32, 32).isNull());  // the dialog's too
 }
 
 TEST_F(MainFormTest, CentredOnTheScreenWhenShown) {
