@@ -11,7 +11,7 @@ packages=(
   qt6-serialport-dev
   libqt6svg6 qt6-translations-l10n qt6-l10n-tools
   fonts-wqy-microhei
-  xvfb xauth
+  xvfb xauth openbox
   g++-mingw-w64-x86-64-posix wine wine64
 )
 
