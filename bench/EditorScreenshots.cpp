@@ -121,6 +121,16 @@ int main(int argc, char** argv) {
     saved = SaveFramed(*confirm, folder + "/message-box-confirm.png") && saved;
     confirm->hide();
     saved = SaveLedAtTwice(folder + "/led-2x.png") && saved;
+
+    // The save dialog, as "保存" shows it; taken while it waits, then cancelled.
+    QTimer::singleShot(0, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      saved = dialog != nullptr && SaveFramed(*dialog, folder + "/save-dialog.png") && saved;
+      if (dialog != nullptr) {
+        dialog->close();
+      }
+    });
+    window.ChooseFile(TFileDialogKind::Save);
   }
   FormCode = nullptr;
   return saved ? 0 : 1;

@@ -17,5 +17,7 @@ sleep 1
 DISPLAY=$display openbox >/dev/null 2>&1 &
 wm=$!
 sleep 1
+mkdir -p "$shots"
+cd "$shots"  # where the save dialog opens
 DISPLAY=$display QT_QPA_PLATFORM=xcb "$program" "$shots"
 DISPLAY=$display QT_QPA_PLATFORM=xcb "$program" "$shots" en
