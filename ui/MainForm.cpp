@@ -143,10 +143,6 @@ QLabel* NewLabel(QWidget* parent, const char* name, const QString& caption, cons
   return label;
 }
 
-}  // namespace
-
-namespace {
-
 void FitFileColumns(QFileDialog& dialog) {
   dialog.resize(std::max(dialog.width(), kFileDialogWidth), dialog.height());
   if (auto* details = dialog.findChild<QTreeView*>()) {
