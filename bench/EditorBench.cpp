@@ -28,6 +28,7 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -123,6 +124,7 @@ class TChild {
         ::putenv(const_cast<char*>(assignment.c_str()));
       }
       std::vector<char*> args;
+      args.reserve(argv.size() + 1);
       for (const std::string& arg : argv) {
         args.push_back(const_cast<char*>(arg.c_str()));
       }
@@ -296,7 +298,7 @@ void MeasureIdleCpu(const TOptions& options, const std::vector<std::string>& env
               static_cast<double>(after - before) / 1e6 * 10.0 / options.IdleSeconds);
 }
 
-int Parent(TOptions options) {
+int Parent(const TOptions& options) {
   char runtime[] = "/tmp/editor-bench-XXXXXX";
   if (::mkdtemp(runtime) == nullptr) {
     std::perror("mkdtemp");
@@ -341,5 +343,10 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  return Parent(options);
+  try {
+    return Parent(options);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "editor_bench: %s\n", error.what());
+    return 1;
+  }
 }

@@ -99,7 +99,7 @@ QGroupBox* TFormCode::CreateGroup(const char* name, const QString& caption, int 
     label->setObjectName(QStringLiteral("Label%1").arg(firstLabel + row + 1));
     label->setGeometry(8, kLabelTops[row], 41, 13);
     label->setFixedSize(41, 13);
-    Labels.at(static_cast<std::size_t>(firstLabel + row)) = label;
+    Labels.at(static_cast<std::size_t>(firstLabel) + static_cast<std::size_t>(row)) = label;
 
     auto* edit = new QLineEdit(group);
     edit->setObjectName(QStringLiteral("%1%2").arg(QLatin1String(editPrefix)).arg(row + 1));

@@ -15,7 +15,7 @@ namespace {
 // Holds the control's lock for one paint.
 class TPaintLock {
  public:
-  TPaintLock(std::function<void()> lock, std::function<void()> unlock)
+  TPaintLock(const std::function<void()>& lock, std::function<void()> unlock)
       : unlock_(std::move(unlock)) {
     lock();
   }
