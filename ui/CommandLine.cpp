@@ -13,6 +13,8 @@ back over a serial port.
 Options:
   -h, --help       show this help and exit
   -V, --version    show the version and exit
+  --lang en        show the window in English (Chinese is the default);
+                   the environment variable KORVANE_LANG=en does the same
 Qt's own options are accepted too, for example -platform offscreen.
 
 Exit status:

@@ -8,6 +8,7 @@
 #include "ui/CommPort.h"
 #include "ui/CommandLine.h"
 #include "ui/ErrorReport.h"
+#include "ui/Language.h"
 #include "ui/MainForm.h"
 #include "ui/QtUiLoop.h"
 
@@ -20,6 +21,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   TApplication application(argc, argv);
+  InstallTranslations(
+      ChooseLanguage(QApplication::arguments(), qEnvironmentVariable("KORVANE_LANG")));
   TQtUiLoop loop;
   TFormMainServices services;
   services.Comm = std::make_unique<TCommPort>(loop);
