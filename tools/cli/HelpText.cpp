@@ -9,6 +9,7 @@ constexpr const char* kCommonOptions =
     "                     for a zh_* locale)\n";
 
 constexpr const char* kPortForms =
+    "  -p, --port PORT    the port to use\n"
     "PORT is a name from 'korvane-cli ports', a device path (also a /dev/serial/by-id/\n"
     "link), or a filter that must match exactly one listed port: serial=SERIAL,\n"
     "vid:pid=1a86:7523.\n";
@@ -27,14 +28,14 @@ std::string HelpText(Command command) {
   switch (command) {
     case Command::Ports:
       return std::string(
-                 "usage: korvane-cli ports [--json]\n"
+                 "Usage: korvane-cli ports [--json]\n"
                  "Lists the serial ports, one a line: name, device path, driver and, for USB\n"
                  "adapters, VID:PID, serial number, manufacturer, product and by-id link.\n"
                  "  --json             one JSON document on stdout\n") +
              kCommonOptions;
     case Command::Write:
       return std::string(
-                 "usage: korvane-cli write -p PORT [-p PORT ...] [options] FILE.IOS\n"
+                 "Usage: korvane-cli write -p PORT [-p PORT ...] [options] FILE.IOS\n"
                  "Programs the device on each PORT with the codes of FILE.IOS, reads it back\n"
                  "and compares it with the file. Several ports are programmed in parallel.\n") +
              kPortForms +
@@ -52,10 +53,11 @@ std::string HelpText(Command command) {
              kCommonOptions + kWriteExitCodes;
     case Command::Read:
       return std::string(
-                 "usage: korvane-cli read -p PORT [-o FILE.IOS|-] [options]\n"
+                 "Usage: korvane-cli read -p PORT [-o FILE.IOS|-] [options]\n"
                  "Reads the codes held by the device. Without -o (or with -o -) the codes go\n"
                  "to stdout as a code set file; the device's baud rate is reported on stderr.\n") +
              kPortForms +
+             "  -o, --output FILE  write the codes to FILE ('-' for stdout)\n"
              "  --json             one JSON document with the codes on stdout\n"
              "  --log FILE         append one JSON line to FILE\n"
              "  -v, --verbose      trace the protocol\n" +
@@ -64,8 +66,9 @@ std::string HelpText(Command command) {
              "130 interrupted, 143 terminated.\n";
     case Command::Image:
       return std::string(
-                 "usage: korvane-cli image FILE.IOS -o OUT.bin [--baud-index N | --baud RATE]\n"
-                 "Builds the 2560-byte configuration image of FILE.IOS without a device.\n") +
+                 "Usage: korvane-cli image FILE.IOS -o OUT.bin [--baud-index N | --baud RATE]\n"
+                 "Builds the 2560-byte configuration image of FILE.IOS without a device.\n"
+                 "  -o, --output FILE  where the image goes (not the input file)\n") +
              kCommonOptions +
              "Exit codes: 0 success, 2 usage, 3 file (unreadable input, output not\n"
              "written), 14 code over 126 characters.\n";
@@ -73,7 +76,7 @@ std::string HelpText(Command command) {
     case Command::Version:
       break;
   }
-  return "usage: korvane-cli COMMAND [options]\n"
+  return "Usage: korvane-cli COMMAND [options]\n"
          "Commands:\n"
          "  ports   list the serial ports\n"
          "  write   program devices from a code set file\n"
