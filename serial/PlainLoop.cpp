@@ -28,7 +28,9 @@ bool TPlainLoop::Post(TargetId target, TNotice&& notice) {
   bool wasEmpty = false;
   {
     std::lock_guard lock(mutex_);
-    if (queue_.size() >= capacity_) {
+    // A worker posts its hangup as it ends, at most once, often because a post
+    // was refused: it is always taken, so the owner learns of the end.
+    if (queue_.size() >= capacity_ && notice.Msg != MSG_HANGUP) {
       return false;
     }
     wasEmpty = queue_.empty();

@@ -11,7 +11,8 @@
 namespace korvane {
 
 // The user-interface loop without a toolkit: a bounded notice queue guarded by
-// a mutex, pumped by WaitPumping on the thread that owns the loop.
+// a mutex, pumped by WaitPumping on the thread that owns the loop. Hangup
+// notices are taken beyond the bound.
 class TPlainLoop final : public TUiLoop {
  public:
   static constexpr std::size_t kDefaultCapacity = 1 << 20;  // notices

@@ -15,6 +15,13 @@ std::string LocalPath(const QString& name) {
   return QFile::encodeName(name).toStdString();
 }
 
+// The Chinese text of a file failure. Its path is in the file system's
+// encoding, the text in UTF-8: the path is converted first.
+QString FileErrorText(FileError error) {
+  error.Path = QFile::decodeName(QByteArray::fromStdString(error.Path)).toStdString();
+  return QString::fromStdString(ChineseText(error));
+}
+
 }  // namespace
 
 DeviceContext TFormMain::MakeDeviceContext() {
@@ -63,9 +70,9 @@ void TFormMain::RunLoadCodeSet() {
   }
   // A missing file empties the table, as an empty code set; a file that exists
   // but cannot be read leaves the table alone and says so.
-  std::string error;
-  if (!LoadCodeSet(codes_, path, &error)) {
-    boxes_.Show(QStringLiteral("无法读取配置文件：") + QString::fromStdString(error), kWarning);
+  FileError error;
+  if (!LoadCodeSet(codes_, path, error)) {
+    boxes_.Show(QStringLiteral("无法读取配置文件：") + FileErrorText(error), kWarning);
   }
 }
 
@@ -82,9 +89,9 @@ void TFormMain::RunSaveCodeSet() {
   }
   // The file is replaced whole or not at all; a failed save is not passed off
   // as done.
-  std::string error;
-  if (!SaveCodeSet(codes_, path, &error)) {
-    boxes_.Show(QStringLiteral("配置文件保存失败：") + QString::fromStdString(error), kWarning);
+  FileError error;
+  if (!SaveCodeSet(codes_, path, error)) {
+    boxes_.Show(QStringLiteral("配置文件保存失败：") + FileErrorText(error), kWarning);
   }
 }
 

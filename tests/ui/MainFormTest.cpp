@@ -15,11 +15,14 @@
 #include <memory>
 #include <stdexcept>
 
+#include "device/DeviceOperations.h"
+#include "model/HexCodec.h"
 #include "ui/CodeForm.h"
 #include "ui/ErrorReport.h"
 #include "ui/FormStyle.h"
 #include "ui/Led.h"
 #include "ui/MainForm.h"
+#include "ui/QtUiLoop.h"
 
 namespace korvane {
 namespace {
@@ -33,14 +36,24 @@ struct TPortScript {
   bool ThrowOnOpen = false;
   bool Open = false;
   ISerialPort::ReceiveHandler Receive;
+  std::function<std::string(const std::string&)> Answer;  // the device's reply to Output
 };
 
 class TFakePort : public ISerialPort {
  public:
   explicit TFakePort(TPortScript& script) : script_(script) {}
   bool PortOpen() const override { return script_.Open; }
-  void SetOutput(const std::string&) override {}
-  bool SendData(const char*, std::uint16_t) override { return script_.Open; }
+  void SetOutput(const std::string& bytes) override {
+    script_.Calls.push_back("Output " + std::to_string(bytes.size()));
+    const std::string reply = script_.Answer ? script_.Answer(bytes) : std::string();
+    if (!reply.empty() && script_.Receive) {
+      script_.Receive(reply.data(), static_cast<std::uint16_t>(reply.size()));
+    }
+  }
+  bool SendData(const char*, std::uint16_t length) override {
+    script_.Calls.push_back("SendData " + std::to_string(length));
+    return script_.Open;
+  }
   void SetCommName(const std::string& path) override {
     script_.CommName = path;
     script_.Calls.push_back("SetCommName " + path);
@@ -80,6 +93,7 @@ class MainFormTest : public testing::Test {
     TFormMainServices services;
     services.Comm = std::make_unique<TFakePort>(port);
     services.ListPorts = [this] { return ports; };
+    services.Loop = loop;
     services.Boxes.Show = [this](const QString& text, const QString& caption) {
       boxes.push_back({text, caption});
     };
@@ -99,6 +113,8 @@ class MainFormTest : public testing::Test {
   }
 
   TPortScript port;
+  TQtUiLoop qtLoop;         // outlives the window
+  TUiLoop* loop = nullptr;  // for device operations
   std::vector<PortListEntry> ports;
   std::vector<TShownBox> boxes;
   std::vector<QString> errors;
@@ -310,6 +326,20 @@ TEST_F(MainFormTest, FailingOperationIsReportedAndReleasesTheWindow) {
   EXPECT_EQ(errors[0], QStringLiteral("image file missing"));
   EXPECT_FALSE(window.Busy());
   EXPECT_TRUE(window.Button3->isEnabled());
+}
+
+TEST_F(MainFormTest, ImageFileThatCannotBeWrittenStopsProgrammingWithTheFileFault) {
+  loop = &qtLoop;
+  TFormMain& window = Start({kCom1});
+  port.Answer = [](const std::string&) { return HexToBytes(kProgramAcceptedHex); };
+  ConfigFilePath = (QDir::tempPath() + "/korvane-no-such-folder/Configuration.bin").toStdString();
+  window.Button1->click();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].Text, QStringLiteral("配置文件操作失败!"));
+  EXPECT_EQ(boxes[0].Caption, QStringLiteral("警告"));
+  EXPECT_EQ(window.ProgressBar, nullptr);
+  EXPECT_EQ(Count("Output 8"), 1);
+  EXPECT_EQ(Count("SendData 512"), 0);
 }
 
 TEST_F(MainFormTest, EachButtonRunsItsOwnHook) {
