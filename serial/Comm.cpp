@@ -41,12 +41,12 @@ void TComm::OpenPort() {
     throw ECommsError(portOpenError_);
   }
   port_ = std::move(port);
-  port_->Purge(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+  port_->Purge(Purge::TxAbort | Purge::RxAbort | Purge::TxClear | Purge::RxClear);
   sendIdle_ = true;
   ApplyCommTimeouts();
   ApplyCommState();
 
-  stopEvent_ = backend_.CreateEvent();
+  stopEvent_ = backend_.MakeEvent();
   if (!stopEvent_) {
     AbandonOpen("Unable to create event");
     return;
@@ -107,7 +107,7 @@ void TComm::StopReader() {
     return;
   }
   stopEvent_->Set();
-  port_->Purge(PURGE_RXABORT | PURGE_RXCLEAR);
+  port_->Purge(Purge::RxAbort | Purge::RxClear);
   readThread_->Join();
   readThread_.reset();
 }
@@ -117,7 +117,7 @@ void TComm::StopWriter() {
     return;
   }
   stopEvent_->Set();
-  port_->Purge(PURGE_TXABORT | PURGE_TXCLEAR);
+  port_->Purge(Purge::TxAbort | Purge::TxClear);
   sendIdle_ = true;
   writeThread_->Join();
   writeThread_.reset();

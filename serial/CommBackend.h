@@ -72,7 +72,7 @@ class ICommBackend {
   // Opens `commName` for exclusive use; null with the reason otherwise.
   virtual std::unique_ptr<ICommPort> Open(const std::string& commName, TOpenStatus& status) = 0;
   // Null when the event cannot be created.
-  virtual std::unique_ptr<ICommEvent> CreateEvent() = 0;
+  virtual std::unique_ptr<ICommEvent> MakeEvent() = 0;
   // Waits until `first` or `second` is set: 0 or 1 (first wins), -1 on failure.
   virtual int WaitEither(ICommEvent& first, ICommEvent& second) = 0;
   // Runs `body` on a new thread; throws std::system_error when none can be created.

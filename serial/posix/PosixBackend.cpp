@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "serial/PortClaim.h"
 #include "serial/PortList.h"
 #include "serial/posix/PosixPort.h"
 
@@ -60,7 +61,18 @@ std::unique_ptr<ICommPort> TPosixBackend::Open(const std::string& commName, TOpe
   return std::make_unique<TPosixPort>(fd);
 }
 
-std::unique_ptr<ICommEvent> TPosixBackend::CreateEvent() {
+bool IsPortClaimed(const std::string& commName) {
+  const std::string path = DevicePathForCommName(commName);
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    return errno == EBUSY;  // held exclusively (TIOCEXCL)
+  }
+  const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);  // also drops the lock if the check took it
+  return locked;
+}
+
+std::unique_ptr<ICommEvent> TPosixBackend::MakeEvent() {
   auto event = std::make_unique<TPosixEvent>();
   if (!event->Valid()) {
     return nullptr;

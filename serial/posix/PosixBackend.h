@@ -30,7 +30,7 @@ class TPosixEvent final : public ICommEvent {
 class TPosixBackend : public ICommBackend {
  public:
   std::unique_ptr<ICommPort> Open(const std::string& commName, TOpenStatus& status) override;
-  std::unique_ptr<ICommEvent> CreateEvent() override;
+  std::unique_ptr<ICommEvent> MakeEvent() override;
   int WaitEither(ICommEvent& first, ICommEvent& second) override;
   std::thread StartThread(std::function<void()> body, TThreadPriority priority) override;
 };

@@ -101,8 +101,8 @@ bool TPosixPort::SetupQueues(std::uint32_t, std::uint32_t) {
 
 void TPosixPort::Purge(std::uint32_t flags) {
   // Aborting pending I/O is the stop event's work: every wait includes it.
-  const bool input = (flags & PURGE_RXCLEAR) != 0;
-  const bool output = (flags & PURGE_TXCLEAR) != 0;
+  const bool input = (flags & Purge::RxClear) != 0;
+  const bool output = (flags & Purge::TxClear) != 0;
   if (input || output) {
     ::tcflush(fd_, input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH);
   }
@@ -295,17 +295,18 @@ bool TPosixPort::CheckCounters() {
   if (!countersKept_ || !ReadCounters(now)) {
     return false;
   }
-  static constexpr std::uint32_t kErrorBits[5] = {CE_FRAME, CE_RXPARITY, CE_OVERRUN, CE_RXOVER,
-                                                  CE_BREAK};
+  static constexpr std::uint32_t kErrorBits[5] = {LineError::Frame, LineError::RxParity,
+                                                  LineError::Overrun, LineError::RxOver,
+                                                  LineError::Break};
   std::uint32_t mask = 0;
   for (int i = 0; i < 5; ++i) {
     if (now.Errors[i] != counters_.Errors[i]) {
       lineErrors_ |= kErrorBits[i];
-      mask |= EV_ERR;
+      mask |= CommEvent::Error;
     }
   }
-  mask |= now.Carrier != counters_.Carrier ? EV_RLSD : 0;
-  mask |= now.Ring != counters_.Ring ? EV_RING : 0;
+  mask |= now.Carrier != counters_.Carrier ? CommEvent::Carrier : 0;
+  mask |= now.Ring != counters_.Ring ? CommEvent::Ring : 0;
   counters_ = now;
   mask &= commMask_;
   if (mask == 0) {

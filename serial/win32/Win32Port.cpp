@@ -1,11 +1,22 @@
 #include <algorithm>
 #include <cctype>
 
+#include "serial/PortClaim.h"
 #include "serial/win32/Win32Backend.h"
 #include "serial/win32/WinApi.h"
 
 namespace korvane {
 namespace {
+
+// The shared headers name the serial API's bits themselves; the words pass to
+// and from the system unchanged, so each name must have the system's value.
+static_assert(LineError::RxOver == CE_RXOVER && LineError::Overrun == CE_OVERRUN &&
+              LineError::RxParity == CE_RXPARITY && LineError::Frame == CE_FRAME &&
+              LineError::Break == CE_BREAK);
+static_assert(CommEvent::Carrier == EV_RLSD && CommEvent::Error == EV_ERR &&
+              CommEvent::Ring == EV_RING);
+static_assert(Purge::TxAbort == PURGE_TXABORT && Purge::RxAbort == PURGE_RXABORT &&
+              Purge::TxClear == PURGE_TXCLEAR && Purge::RxClear == PURGE_RXCLEAR);
 
 TIoStatus StatusOfError(DWORD error) {
   switch (error) {
@@ -133,10 +144,10 @@ void TWin32Port::Settle(TOverlapped& record, bool& pending) {
 
 void TWin32Port::Purge(std::uint32_t flags) {
   // Some drivers (and Wine) leave a pending read alone on a purge; cancel it first.
-  if ((flags & PURGE_RXABORT) != 0) {
+  if ((flags & Purge::RxAbort) != 0) {
     ::CancelIoEx(handle_, read_.Get());
   }
-  if ((flags & PURGE_TXABORT) != 0) {
+  if ((flags & Purge::TxAbort) != 0) {
     ::CancelIoEx(handle_, write_.Get());
   }
   ::PurgeComm(handle_, flags);

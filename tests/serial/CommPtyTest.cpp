@@ -10,6 +10,7 @@
 
 #include "SerialTestSupport.h"
 #include "serial/Comm.h"
+#include "serial/PortClaim.h"
 #include "serial/WriteThread.h"
 
 namespace korvane::test {
@@ -102,6 +103,19 @@ TEST_F(CommPtyTest, PortIsUsedExclusively) {
   ::close(holder);
   comm.OpenPort();
   EXPECT_TRUE(comm.PortOpen()) << comm.PortOpenError();
+}
+
+// The check neither takes the port nor leaves it taken.
+TEST_F(CommPtyTest, PortIsClaimedWhileOpen) {
+  EXPECT_FALSE(IsPortClaimed(pty.SlavePath()));
+  OpenAndSettle();
+  EXPECT_TRUE(IsPortClaimed(pty.SlavePath()));
+  EXPECT_TRUE(IsPortClaimed(pty.SlavePath()));
+  comm.ClosePort();
+  EXPECT_FALSE(IsPortClaimed(pty.SlavePath()));
+  comm.OpenPort();
+  EXPECT_TRUE(comm.PortOpen()) << comm.PortOpenError();
+  EXPECT_FALSE(IsPortClaimed("/nonexistent/ttyX"));
 }
 
 TEST_F(CommPtyTest, EachByteOfAnAnswerIsItsOwnEvent) {

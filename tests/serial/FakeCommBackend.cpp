@@ -146,8 +146,8 @@ std::unique_ptr<ICommPort> TFakeBackend::Open(const std::string&, TOpenStatus& s
   return std::make_unique<TFakePort>(Script);
 }
 
-std::unique_ptr<ICommEvent> TFakeBackend::CreateEvent() {
-  return ++events_ == FailEventNumber ? nullptr : TPosixBackend::CreateEvent();
+std::unique_ptr<ICommEvent> TFakeBackend::MakeEvent() {
+  return ++events_ == FailEventNumber ? nullptr : TPosixBackend::MakeEvent();
 }
 
 std::thread TFakeBackend::StartThread(std::function<void()> body, TThreadPriority priority) {

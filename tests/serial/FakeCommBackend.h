@@ -71,7 +71,7 @@ class TFakeBackend final : public TPosixBackend {
   TFakePort::TScript Script;
 
   std::unique_ptr<ICommPort> Open(const std::string& commName, TOpenStatus& status) override;
-  std::unique_ptr<ICommEvent> CreateEvent() override;
+  std::unique_ptr<ICommEvent> MakeEvent() override;
   std::thread StartThread(std::function<void()> body, TThreadPriority priority) override;
 
   void AddChunk(std::string bytes);
