@@ -9,6 +9,7 @@
 
 #include "serial/CommBackend.h"
 #include "serial/CommTypes.h"
+#include "serial/OwnerThread.h"
 #include "serial/UiLoop.h"
 
 namespace korvane {
@@ -142,6 +143,7 @@ class TComm : private INoticeTarget {
 
   template <typename T>
   void SetState(T& field, T value) {
+    owner_.Check();
     if (field != value) {
       field = value;
       if (PortOpen()) {
@@ -150,6 +152,7 @@ class TComm : private INoticeTarget {
     }
   }
   void SetTimeout(std::uint32_t& field, std::uint32_t value) {
+    owner_.Check();
     if (field != value) {
       field = value;
       if (PortOpen()) {
@@ -158,6 +161,7 @@ class TComm : private INoticeTarget {
     }
   }
 
+  TOwnerThread owner_;  // the loop's thread, which creates the component
   TUiLoop& loop_;
   ICommBackend& backend_;
   TUiLoop::TargetId notifyTarget_;
