@@ -213,7 +213,10 @@ void TComm::ApplyCommState() {
   settings.XonChar = xonChar_;
   settings.XoffChar = xoffChar_;
   settings.ErrorChar = replacedChar_;
-  port_->ApplyState(settings);
+  // Not an open failure: the port works on with what it took, and callers
+  // that care read LineSettingsError.
+  lineSettingsError_ =
+      port_->ApplyState(settings) ? "" : "Line settings refused by the serial port";
 }
 
 void TComm::ApplyCommTimeouts() {

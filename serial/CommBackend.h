@@ -45,7 +45,9 @@ class ICommPort {
 
   virtual bool SetupQueues(std::uint32_t inputSize, std::uint32_t outputSize) = 0;
   virtual void Purge(std::uint32_t flags) = 0;
-  virtual void ApplyState(const TLineSettings& settings) = 0;
+  // False when the port refused the settings or some of them (a rate the
+  // platform does not offer); what it took stays applied.
+  [[nodiscard]] virtual bool ApplyState(const TLineSettings& settings) = 0;
   virtual void ApplyTimeouts(const TCommTimeouts& timeouts) = 0;
 
   // Reader side: at most one read and one comm-event wait pending.

@@ -50,6 +50,11 @@ speed_t SpeedFor(std::uint32_t baudRate) {
   }
 }
 
+speed_t OutputSpeed(int fd) {
+  termios tio{};
+  return ::tcgetattr(fd, &tio) == 0 ? ::cfgetospeed(&tio) : B0;
+}
+
 tcflag_t SizeFlag(std::uint8_t dataBits) {
   switch (dataBits) {
     case 5:
@@ -111,10 +116,10 @@ void TPosixPort::Purge(std::uint32_t flags) {
 // Carries over what termios can express; DSR flow and sensitivity, the
 // continue-on-XOFF choice, the XON/XOFF limits and NUL stripping have no
 // termios counterpart and are left to the driver's defaults.
-void TPosixPort::ApplyState(const TLineSettings& settings) {
+bool TPosixPort::ApplyState(const TLineSettings& settings) {
   termios tio{};
   if (::tcgetattr(fd_, &tio) != 0) {
-    return;
+    return false;
   }
   ::cfmakeraw(&tio);
   tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
@@ -140,7 +145,9 @@ void TPosixPort::ApplyState(const TLineSettings& settings) {
     ::cfsetispeed(&tio, speed);
     ::cfsetospeed(&tio, speed);
   }
-  ::tcsetattr(fd_, TCSANOW, &tio);
+  // tcsetattr succeeds when any part was taken: read the rate back.
+  const bool applied =
+      speed != B0 && ::tcsetattr(fd_, TCSANOW, &tio) == 0 && OutputSpeed(fd_) == speed;
 
   // Handshake modes leave the line to the driver; toggle mode idles with RTS off.
   const std::uint32_t dtr = flags & LineFlag::DtrControlMask;
@@ -148,6 +155,7 @@ void TPosixPort::ApplyState(const TLineSettings& settings) {
   if (rts != LineFlag::RtsControlHandshake) {
     SetModemLine(fd_, TIOCM_RTS, rts == LineFlag::RtsControlEnable);
   }
+  return applied;
 }
 
 void TPosixPort::ApplyTimeouts(const TCommTimeouts& timeouts) {

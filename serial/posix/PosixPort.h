@@ -24,7 +24,7 @@ class TPosixPort final : public ICommPort {
 
   bool SetupQueues(std::uint32_t inputSize, std::uint32_t outputSize) override;
   void Purge(std::uint32_t flags) override;
-  void ApplyState(const TLineSettings& settings) override;
+  bool ApplyState(const TLineSettings& settings) override;
   void ApplyTimeouts(const TCommTimeouts& timeouts) override;
 
   bool SetCommMask(std::uint32_t mask) override;

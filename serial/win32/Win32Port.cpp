@@ -83,7 +83,7 @@ class TWin32Port final : public ICommPort {
     return ::SetupComm(handle_, inputSize, outputSize) != 0;
   }
   void Purge(std::uint32_t flags) override;
-  void ApplyState(const TLineSettings& settings) override;
+  bool ApplyState(const TLineSettings& settings) override;
   void ApplyTimeouts(const TCommTimeouts& timeouts) override;
 
   bool SetCommMask(std::uint32_t mask) override;
@@ -153,7 +153,7 @@ void TWin32Port::Purge(std::uint32_t flags) {
   ::PurgeComm(handle_, flags);
 }
 
-void TWin32Port::ApplyState(const TLineSettings& settings) {
+bool TWin32Port::ApplyState(const TLineSettings& settings) {
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
   ::GetCommState(handle_, &dcb);
@@ -181,7 +181,7 @@ void TWin32Port::ApplyState(const TLineSettings& settings) {
   dcb.XonChar = settings.XonChar;
   dcb.XoffChar = settings.XoffChar;
   dcb.ErrorChar = settings.ErrorChar;
-  ::SetCommState(handle_, &dcb);  // a refusal leaves the driver's settings
+  return ::SetCommState(handle_, &dcb) != 0;  // a refusal leaves the driver's settings
 }
 
 void TWin32Port::ApplyTimeouts(const TCommTimeouts& timeouts) {
