@@ -3,8 +3,7 @@
 # suite under AddressSanitizer + UndefinedBehaviorSanitizer, then the serial
 # code and the editor's loop under ThreadSanitizer; the optimised tools are
 # built as well, and the Windows build runs its tests and its korvane-cli under
-# Wine. Pass --quick to
-# run the dev build only. Each stage prints how long it took.
+# Wine. Pass --quick to run the dev build only. Each stage prints how long it took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/stage.sh
