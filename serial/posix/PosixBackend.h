@@ -7,10 +7,11 @@
 
 namespace korvane {
 
-// Manual-reset event on an eventfd, so that poll() waits can include it.
+// Manual-reset event on a descriptor, so that poll() waits can include it
+// (Linux: an eventfd).
 class TPosixEvent final : public ICommEvent {
  public:
-  // Check Valid() afterwards: creating the eventfd can fail.
+  // Check Valid() afterwards: creating the descriptor can fail.
   TPosixEvent();
   ~TPosixEvent() override;
   TPosixEvent(const TPosixEvent&) = delete;
@@ -26,6 +27,10 @@ class TPosixEvent final : public ICommEvent {
   int fd_;
   std::atomic<bool> set_{false};
 };
+
+// Raises the calling thread a little above its peers where the system lets
+// it; a refusal is ignored.
+void RaiseThreadPriority(TThreadPriority priority);
 
 class TPosixBackend : public ICommBackend {
  public:

@@ -1,6 +1,5 @@
 #include "serial/posix/PosixPort.h"
 
-#include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -166,7 +165,7 @@ void TPosixPort::ApplyTimeouts(const TCommTimeouts& timeouts) {
 
 bool TPosixPort::SetCommMask(std::uint32_t mask) {
   commMask_ = mask;
-  countersKept_ = ReadCounters(counters_);
+  countersKept_ = ReadLineCounters(fd_, counters_);
   return true;
 }
 
@@ -286,21 +285,9 @@ TReaderWake TPosixPort::WaitReader(ICommEvent& stop) {
   }
 }
 
-bool TPosixPort::ReadCounters(TCounters& counters) const {
-  serial_icounter_struct icount{};
-  if (::ioctl(fd_, TIOCGICOUNT, &icount) != 0) {
-    return false;
-  }
-  counters =
-      TCounters{{icount.frame, icount.parity, icount.overrun, icount.buf_overrun, icount.brk},
-                icount.dcd,
-                icount.rng};
-  return true;
-}
-
 bool TPosixPort::CheckCounters() {
-  TCounters now;
-  if (!countersKept_ || !ReadCounters(now)) {
+  TLineCounters now;
+  if (!countersKept_ || !ReadLineCounters(fd_, now)) {
     return false;
   }
   static constexpr std::uint32_t kErrorBits[5] = {LineError::Frame, LineError::RxParity,
