@@ -124,8 +124,9 @@ ProgramResult SendBlock(DeviceContext& context, OperationScope& scope, const std
     return ProgramResult::Aborted;
   }
   if (outcome == Exchange::Unanswered) {
-    scope.DestroyProgress();
+    // The bar stays while the operator reads the failure, then goes.
     Warn(context, kTextBlockFailed);
+    scope.DestroyProgress();
     return ProgramResult::BlockFailed;
   }
   context.Operator.StepProgress();

@@ -2,8 +2,9 @@
 # Builds and runs every test: the format check, the dev build, then the whole
 # suite under AddressSanitizer + UndefinedBehaviorSanitizer, then the serial
 # code and the editor's loop under ThreadSanitizer; the optimised tools are
-# built as well, and the Windows build runs its tests and its korvane-cli under
-# Wine. Pass --quick to run the dev build only. Each stage prints how long it took.
+# built as well, the Windows build runs its tests and its korvane-cli under
+# Wine, and the packages are built and checked. Pass --quick to run the dev
+# build only. Each stage prints how long it took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/stage.sh
@@ -30,6 +31,9 @@ if ((!quick)); then
   stage "release: build the tools" bash -c "cmake --preset release >/dev/null &&
     cmake --build --preset release -j $jobs --target korvane-editor korvane-sim korvane-cli"
   stage "mingw: Windows build, tested under Wine" scripts/wine-test.sh
+  # A broken install rule or package fails here: scratch-root install, lintian,
+  # and the installed programs run from a read-only folder.
+  stage "package: build and check the .deb and .tar.gz" scripts/package.sh --check
 fi
 run_tests() {
   ctest --preset "$1" -j "$jobs" | tee "build/$1/ctest-summary.log"

@@ -9,8 +9,6 @@
 namespace korvane {
 namespace {
 
-const QString kWarning = QStringLiteral("警告");
-
 std::string LocalPath(const QString& name) {
   return QFile::encodeName(name).toStdString();
 }
@@ -45,6 +43,11 @@ void TFormMain::RunDeviceProgramming() {
     return;
   }
   DeviceContext context = MakeDeviceContext();
+  faultCause_ = &context.FaultCause;
+  struct Forget {
+    const std::string*& cause;
+    ~Forget() { cause = nullptr; }
+  } forget{faultCause_};
   ProgramDevice(context, codes_, BaudIndex());
 }
 
@@ -62,9 +65,9 @@ void TFormMain::RunLoadCodeSet() {
     OnLoadCodeSet();
     return;
   }
-  const std::string path = AskForCodeSetFile(
-      QStringLiteral("您确定要打开配置文件吗？当前的配置文件如果没有保存将丢失！"),
-      QStringLiteral("打开确认"), TFileDialogKind::Open);
+  const std::string path =
+      AskForCodeSetFile(tr("您确定要打开配置文件吗？当前的配置文件如果没有保存将丢失！"),
+                        tr("打开确认"), TFileDialogKind::Open);
   if (path.empty()) {
     return;
   }
@@ -72,7 +75,7 @@ void TFormMain::RunLoadCodeSet() {
   // but cannot be read leaves the table alone and says so.
   FileError error;
   if (!LoadCodeSet(codes_, path, error)) {
-    boxes_.Show(QStringLiteral("无法读取配置文件：") + FileErrorText(error), kWarning);
+    boxes_.Show(tr("无法读取配置文件：") + FileErrorText(error), tr("警告"));
   }
 }
 
@@ -81,9 +84,9 @@ void TFormMain::RunSaveCodeSet() {
     OnSaveCodeSet();
     return;
   }
-  const std::string path = AskForCodeSetFile(
-      QStringLiteral("您确定要保存配置文件吗？当前的配置文件如果没有保存将丢失！"),
-      QStringLiteral("保存确认"), TFileDialogKind::Save);
+  const std::string path =
+      AskForCodeSetFile(tr("您确定要保存配置文件吗？当前的配置文件如果没有保存将丢失！"),
+                        tr("保存确认"), TFileDialogKind::Save);
   if (path.empty()) {
     return;
   }
@@ -91,7 +94,7 @@ void TFormMain::RunSaveCodeSet() {
   // as done.
   FileError error;
   if (!SaveCodeSet(codes_, path, error)) {
-    boxes_.Show(QStringLiteral("配置文件保存失败：") + FileErrorText(error), kWarning);
+    boxes_.Show(tr("配置文件保存失败：") + FileErrorText(error), tr("警告"));
   }
 }
 
