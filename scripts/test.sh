@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the format check, the dev build, then the whole
 # suite under AddressSanitizer + UndefinedBehaviorSanitizer, then the serial
-# code under ThreadSanitizer; the optimised tools are built as well, and the
-# Windows build runs its tests and its korvane-cli under Wine, and the packages
-# are built and checked. Pass --quick to run the dev build only. Each stage prints how long it took.
+# code and the editor's loop under ThreadSanitizer; the optimised tools are
+# built as well, the Windows build runs its tests and its korvane-cli under
+# Wine, and the packages are built and checked. Pass --quick to run the dev
+# build only. Each stage prints how long it took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/stage.sh

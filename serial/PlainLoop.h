@@ -6,6 +6,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "serial/OwnerThread.h"
 #include "serial/UiLoop.h"
 
 namespace korvane {
@@ -30,6 +31,7 @@ class TPlainLoop final : public TUiLoop {
     TNotice Notice;
   };
 
+  TOwnerThread owner_;  // the pumping thread
   std::size_t capacity_;
   std::mutex mutex_;
   std::condition_variable posted_;

@@ -45,10 +45,12 @@ TQtUiLoop::TQtUiLoop(std::size_t maxPending)
 
 // The waker goes first, and with it any wake-up still posted.
 TQtUiLoop::~TQtUiLoop() {
+  owner_.Check();
   waker_.reset();
 }
 
 TUiLoop::TargetId TQtUiLoop::AddTarget(INoticeTarget& target) {
+  owner_.Check();
   std::lock_guard lock(mutex_);
   const TargetId id = nextId_++;
   targets_.emplace(id, &target);
@@ -56,6 +58,7 @@ TUiLoop::TargetId TQtUiLoop::AddTarget(INoticeTarget& target) {
 }
 
 void TQtUiLoop::RemoveTarget(TargetId id) {
+  owner_.Check();
   std::deque<TQueued> dropped;  // released outside the lock
   std::lock_guard lock(mutex_);
   targets_.erase(id);
@@ -88,6 +91,7 @@ bool TQtUiLoop::Post(TargetId target, TNotice&& notice) {
 // next notices itself: each notice is taken from the queue before it is handed
 // over, and its target is looked up afresh.
 void TQtUiLoop::DeliverQueued() {
+  owner_.Check();
   ++wakeUps_;
   {
     std::lock_guard lock(mutex_);
@@ -130,6 +134,7 @@ std::size_t TQtUiLoop::Pending() const {
 }
 
 void TQtUiLoop::WaitPumping(std::uint32_t milliseconds) {
+  owner_.Check();
   if (milliseconds == 0) {
     return;
   }

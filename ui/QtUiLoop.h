@@ -8,6 +8,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "serial/OwnerThread.h"
 #include "serial/UiLoop.h"
 
 namespace korvane {
@@ -49,6 +50,7 @@ class TQtUiLoop : public TUiLoop {
   void DeliverQueued();
   void WakeIfQueued();
 
+  TOwnerThread owner_;  // the thread whose Qt event loop delivers
   std::size_t maxPending_;
   std::size_t wakeUps_ = 0;         // loop thread only
   std::unique_ptr<QObject> waker_;  // lives on the loop's thread
