@@ -221,7 +221,8 @@ std::string OverlongCodesText(const CodeTable& table) {
 int ParseReadReply(const std::string& replyHex, CodeTable& table) {
   for (int button = 1; button <= kButtonCount; ++button) {
     for (int slot = 1; slot <= kSlotCount; ++slot) {
-      const std::size_t q = static_cast<std::size_t>(1024 * button + 128 * (slot - 1));
+      const std::size_t q =
+          1024 * static_cast<std::size_t>(button) + 128 * static_cast<std::size_t>(slot - 1);
       const std::int32_t length = q < replyHex.size() ? HexToInt(replyHex.substr(q, 2)) : 0;
       const std::size_t start = std::min(q + 2, replyHex.size());
       table.SetText(button, slot, replyHex.substr(start, 2 * static_cast<std::size_t>(length)));

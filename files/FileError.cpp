@@ -52,7 +52,7 @@ std::string ChineseReason(FileReason reason, const std::string& systemText) {
 }  // namespace
 
 std::string EnglishText(const FileError& error) {
-  const std::string reason = EnglishReason(error.Reason, error.SystemText);
+  std::string reason = EnglishReason(error.Reason, error.SystemText);
   switch (error.Step) {
     case FileStep::kNone:
       return {};
@@ -79,7 +79,7 @@ std::string EnglishText(const FileError& error) {
 }
 
 std::string ChineseText(const FileError& error) {
-  const std::string reason = ChineseReason(error.Reason, error.SystemText);
+  std::string reason = ChineseReason(error.Reason, error.SystemText);
   switch (error.Step) {
     case FileStep::kNone:
       return {};

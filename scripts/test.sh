@@ -26,6 +26,7 @@ if ((!quick)); then stage "format check" scripts/check-format.sh; fi
 for preset in "${presets[@]}"; do
   stage "$preset: configure and build" configure_and_build "$preset"
 done
+if ((!quick)); then stage "clang-tidy" scripts/check-tidy.sh; fi
 if ((!quick)); then
   # The optimised build that the run command uses must build too.
   stage "release: build the tools" bash -c "cmake --preset release >/dev/null &&

@@ -259,6 +259,7 @@ int RunPorts(const CliOptions& options, std::ostream& out, std::ostream& /*err*/
   const std::vector<PortIdentity> ports = ListPortIdentities();
   if (options.Json) {
     std::vector<std::string> items;
+    items.reserve(ports.size());
     for (const PortIdentity& port : ports) {
       items.push_back(PortJson(port));
     }

@@ -26,7 +26,7 @@ std::string Lower(std::string text) {
 std::string DeviceKey(const std::string& path) {
   std::error_code error;
   const fs::path canonical = fs::weakly_canonical(path, error);
-  const std::string key = error ? path : canonical.string();
+  std::string key = error ? path : canonical.string();
 #ifdef _WIN32
   return Lower(key);  // COM names are not case-sensitive
 #else

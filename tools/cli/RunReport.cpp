@@ -25,6 +25,7 @@ std::string ResultWord(int exit) {
 
 std::string DifferencesJson(const std::vector<CodeDifference>& differences) {
   std::vector<std::string> items;
+  items.reserve(differences.size());
   for (const CodeDifference& difference : differences) {
     items.push_back(JsonObject()
                         .Add("code", difference.Code)
