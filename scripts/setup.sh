@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache clang-format
   libgtest-dev libgmock-dev googletest
   qt6-base-dev libgl1-mesa-dev
   qt6-serialport-dev

@@ -1,33 +1,44 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the dev build, then the whole suite under
-# AddressSanitizer + UndefinedBehaviorSanitizer, then the serial code under
-# ThreadSanitizer; the optimised tools are built as well, and the Windows
-# build runs its tests and its korvane-cli under Wine. Pass --quick to run the
-# dev build only.
+# Builds and runs every test: the format check, the dev build, then the whole
+# suite under AddressSanitizer + UndefinedBehaviorSanitizer, then the serial
+# code under ThreadSanitizer; the optimised tools are built as well, and the
+# Windows build runs its tests and its korvane-cli under Wine. Pass --quick to
+# run the dev build only. Each stage prints how long it took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+source scripts/stage.sh
+
+stage "setup" scripts/setup.sh
+use_ccache
 
 jobs="${KORVANE_JOBS:-2}"
 presets=(dev asan tsan)
-if [ "${1:-}" = "--quick" ]; then presets=(dev); fi
+quick=0
+if [ "${1:-}" = "--quick" ]; then presets=(dev); quick=1; fi
 
+configure_and_build() {
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1" -j "$jobs"
+}
+
+if ((!quick)); then stage "format check" scripts/check-format.sh; fi
 for preset in "${presets[@]}"; do
-  echo "== $preset: configure and build"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j "$jobs"
+  stage "$preset: configure and build" configure_and_build "$preset"
 done
-if [ "${1:-}" != "--quick" ]; then
+if ((!quick)); then
   # The optimised build that the run command uses must build too.
-  echo "== release: build the tools"
-  cmake --preset release >/dev/null
-  cmake --build --preset release -j "$jobs" --target korvane-editor korvane-sim korvane-cli
+  stage "release: build the tools" bash -c "cmake --preset release >/dev/null &&
+    cmake --build --preset release -j $jobs --target korvane-editor korvane-sim korvane-cli"
+  stage "mingw: Windows build, tested under Wine" scripts/wine-test.sh
 fi
-if [ "${1:-}" != "--quick" ]; then
-  echo "== mingw: Windows build, tested under Wine"
-  scripts/wine-test.sh
-fi
+run_tests() {
+  ctest --preset "$1" -j "$jobs" | tee "build/$1/ctest-summary.log"
+}
 for preset in "${presets[@]}"; do
-  echo "== $preset: test"
-  ctest --preset "$preset" -j "$jobs"
+  stage "$preset: test" run_tests "$preset"
 done
+stage_summary
+# The closing line counts every preset's tests (ctest stops the script on a failure).
+for preset in "${presets[@]}"; do cat "build/$preset/ctest-summary.log"; done |
+  sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' |
+  awk '{ failed += $1; total += $2 } END { printf "tests: %d passed, %d failed\n", total - failed, failed }'
