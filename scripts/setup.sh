@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the editor need,
-# including the Windows cross compiler and Wine that run the Windows tests.
+# including the Windows cross compiler and Wine that run the Windows tests,
+# dpkg-dev for the Qt source that the Windows editor is built with, and what
+# the packaged editor's check on Xvfb uses (fonts, xdotool, netpbm).
 # Idempotent: packages already present are left alone and apt is not touched.
 set -euo pipefail
 
@@ -12,6 +14,7 @@ packages=(
   fonts-wqy-microhei
   xvfb xauth
   g++-mingw-w64-x86-64-posix wine wine64
+  dpkg-dev fonts-wine netpbm xdotool unzip
 )
 
 missing=()
