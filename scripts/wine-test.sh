@@ -124,7 +124,7 @@ build() {
   took "mingw build"
   begin "package: Windows .zip"
   (cd build/mingw && cpack -G ZIP >/dev/null)
-  package_zip="$(ls -t build/mingw/korvane-*-windows-x64.zip | head -n 1)"
+  package_zip="$(ls -t build/mingw/packages/korvane-*.zip 2>/dev/null | head -n 1 || true)"
   echo "   $package_zip ($(du -k "$package_zip" | cut -f1) KiB)"
   took "package"
 }
