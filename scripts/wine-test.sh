@@ -234,7 +234,7 @@ run_editor_tests() {
     KORVANE_DEVICE_PORT=COM7 KORVANE_MODEM_STATE="$state" \
     KORVANE_MODEM_STATE_WIN="$(winepath -w "$state")" \
     KORVANE_DEVICE_IMAGE_WIN="$(winepath -w "$work/device.bin")" \
-    WINEPATH="$(winepath -w "$KORVANE_WINDOWS_QT/bin")" QT_QPA_PLATFORM=offscreen \
+    QT_QPA_PLATFORM=offscreen \
     QTEST_FUNCTION_TIMEOUT=60000 timeout 300 "$wine" "$ui_tests_exe"; then
     fail "Windows editor tests"
   fi

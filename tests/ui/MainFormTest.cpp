@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 
@@ -117,7 +118,7 @@ TEST_F(MainFormTest, StartsWithoutPortsDisabledAndSilent) {
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(window.ComboBox1->count(), 0);
   EXPECT_EQ(FormMain, &window);
-  EXPECT_TRUE(ConfigFilePath.ends_with("/Configuration.bin"));
+  EXPECT_EQ(std::filesystem::path(ConfigFilePath).filename(), "Configuration.bin");
   EXPECT_TRUE(window.Timer1->isActive());
   EXPECT_EQ(window.Timer1->interval(), 1000);
 }
