@@ -294,11 +294,15 @@ run_windows_cli() {
   took "Windows CLI"
 }
 
-# Starts Xvfb with its screen kept as an XWD file in $work; sets display.
+# Starts Xvfb with its screen kept as an XWD file in $work, on a display no
+# other server uses; sets display once the server is ready.
 start_xvfb() {
-  local out
-  exec {out}< <(exec Xvfb -displayfd 1 -screen 0 800x600x24 -fbdir "$work" -nolisten tcp \
-    2>"$work/xvfb.log")
+  local out wanted=90
+  while [ -e "/tmp/.X11-unix/X$wanted" ] || [ -e "/tmp/.X$wanted-lock" ]; do
+    wanted=$((wanted + 1))
+  done
+  exec {out}< <(exec Xvfb ":$wanted" -displayfd 1 -screen 0 800x600x24 -fbdir "$work" \
+    -nolisten tcp 2>"$work/xvfb.log")
   xvfb_pid=$!
   if ! read -r -t 10 -u "$out" display; then
     cat "$work/xvfb.log" >&2
@@ -337,29 +341,36 @@ run_packaged_editor() {
   exe="$(find "$pkg" -name korvane-editor.exe)"
   have_program "$exe" || return 0
   "$wine" wineboot --init >/dev/null 2>&1
+  wineserver -w
   install_fonts "$WINEPREFIX"
-  printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n"COM1"="%s"\n' \
-    "$(port_path KWDEVICE)" >"$work/com1.reg"
-  "$wine" regedit /S "$(winepath -w "$work/com1.reg")"
+  "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$(port_path KWDEVICE)" /f >/dev/null
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w
   took "fresh prefix"
 
   start_xvfb
-  DISPLAY=":$display" LD_PRELOAD="$shim" "$wine" "$(winepath -w "$exe")" >"$work/editor.log" 2>&1 &
+  # Every Wine process of this prefix from now on, winepath included, must see
+  # the display: the first one starts the prefix's desktop on it.
+  local -x DISPLAY=":$display"
+  local exe_win
+  exe_win="$(winepath -w "$exe")"
+  LD_PRELOAD="$shim" "$wine" "$exe_win" >"$work/editor.log" 2>&1 &
   editor_pid=$!
-  if ! window=$(DISPLAY=":$display" timeout 60 xdotool search --sync --name '^KORVANE'); then
+  if ! window=$(timeout 60 xdotool search --sync --name '^KORVANE'); then
+    screenshot editor-wine-failed.png
+    grep -v ':fixme:' "$work/editor.log" | tail -n 20 >&2 || true
     fail "the packaged editor's window did not appear"
     return 0
   fi
   took "editor window"
-  DISPLAY=":$display" click_in_client "$window" 232 324 # "写入"
-  if ! DISPLAY=":$display" timeout 30 xdotool search --sync --name '^成功$' >/dev/null; then
-    DISPLAY=":$display" screenshot editor-wine-failed.png
+  click_in_client "$window" 232 324 # "写入"
+  if ! timeout 30 xdotool search --sync --onlyvisible --name '^成功$' >/dev/null; then
+    screenshot editor-wine-failed.png
     fail "the packaged editor did not report \"配置成功!\""
     return 0
   fi
-  DISPLAY=":$display" screenshot editor-wine.png
+  sleep 1 # painting has no event to wait for; the picture is only for people
+  screenshot editor-wine.png
   same_bytes "$(dirname "$exe")/Configuration.bin" "$work/device.bin" \
     "the device holds the packaged editor's image"
   took "programmed through the packaged editor"
