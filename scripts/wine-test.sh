@@ -32,8 +32,9 @@ shim="$root/build/dev/tests/win32/shim/libkorvane_modem_shim.so"
 
 export WINEPREFIX="$root/build/mingw/wineprefix"
 export WINEDEBUG=-all
-# No Mono or Gecko install prompts; no display is needed or wanted.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko install prompts; no display is needed or wanted. A program
+# that crashes ends at once instead of waiting in Wine's debugger.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/korvane-wine.XXXXXX")"
