@@ -26,25 +26,117 @@ void DeleteImageFile(const std::string& path) {
   std::filesystem::remove(path, ignored);
 }
 
-void BuildImage(const CodeTable& table, int baudIndex, const std::string& path,
-                const std::function<void()>& onStep) {
+namespace {
+
+// Calls `write(bytes, offset)` for each write of the image in build order:
+// per area the length byte, then the code bytes; last the baud byte.
+// `onArea` follows each area's writes.
+void ForEachImageWrite(const CodeTable& table, int baudIndex,
+                       const std::function<void(const std::string&, std::uint32_t)>& write,
+                       const std::function<void()>& onArea) {
   for (int button = 1; button <= kButtonCount; ++button) {
     for (int slot = 1; slot <= kSlotCount; ++slot) {
       const std::string& text = table.Text(button, slot);
       const std::uint32_t area = AreaOffset(button, slot);
       const std::uint32_t length = std::min(CodeLengthFromText(text), kMaxCodeBytes);
-      WriteImageBytes(path, HexToBytes(IntToHex2(static_cast<std::int32_t>(length))), area);
+      write(HexToBytes(IntToHex2(static_cast<std::int32_t>(length))), area);
       std::string code = HexToBytes(text);
       if (code.size() > kMaxCodeBytes) {
         code.resize(kMaxCodeBytes);
       }
-      WriteImageBytes(path, code, area + 1);
-      if (onStep) {
-        onStep();
+      write(code, area + 1);
+      if (onArea) {
+        onArea();
       }
     }
   }
-  WriteImageBytes(path, HexToBytes(IntToHex2(baudIndex)), kBaudOffset);
+  write(HexToBytes(IntToHex2(baudIndex)), kBaudOffset);
+}
+
+void SetCause(std::string* cause, std::string text) {
+  if (cause) {
+    *cause = std::move(text);
+  }
+}
+
+// Why `found` is not `expected`, for the operator; empty when they are equal.
+std::string ImageDifference(const std::string& path, const std::string& found,
+                            const std::string& expected) {
+  if (found.size() != expected.size()) {
+    return path + " holds " + std::to_string(found.size()) + " bytes instead of the " +
+           std::to_string(expected.size()) + " built";
+  }
+  const auto mismatch = std::mismatch(found.begin(), found.end(), expected.begin());
+  if (mismatch.first == found.end()) {
+    return {};
+  }
+  return path + " does not hold the image built (first difference at byte " +
+         std::to_string(mismatch.first - found.begin()) + ")";
+}
+
+}  // namespace
+
+bool FitsImage(std::string_view bytes, std::uint32_t offset) {
+  return !bytes.empty() && offset <= kImageSize && bytes.size() <= kImageSize - offset;
+}
+
+std::string ComposeImage(const CodeTable& table, int baudIndex) {
+  std::string image(kImageSize, '\0');
+  ForEachImageWrite(
+      table, baudIndex,
+      [&image](const std::string& bytes, std::uint32_t offset) {
+        if (FitsImage(bytes, offset)) {
+          image.replace(offset, bytes.size(), bytes);
+        }
+      },
+      nullptr);
+  return image;
+}
+
+bool BuildImage(const CodeTable& table, int baudIndex, const std::string& path,
+                const std::function<void()>& onStep, std::string* cause) {
+  std::string firstFailure;
+  // Start from a zeroed image: an old file that could not be removed keeps
+  // none of its bytes where the areas below write nothing.
+  WriteImageBytes(path, std::string(kImageSize, '\0'), 0, &firstFailure);
+  ForEachImageWrite(
+      table, baudIndex,
+      [&](const std::string& bytes, std::uint32_t offset) {
+        std::string failure;
+        if (!WriteImageBytes(path, bytes, offset, &failure) && firstFailure.empty()) {
+          firstFailure = std::move(failure);
+        }
+      },
+      onStep);
+  if (!firstFailure.empty()) {
+    SetCause(cause, std::move(firstFailure));
+    return false;
+  }
+  // The file, not the writes, is what the device gets: read it back whole.
+  std::string readFailure;
+  const std::optional<std::string> written = ReadImageFile(path, &readFailure);
+  if (!written) {
+    SetCause(cause, std::move(readFailure));
+    return false;
+  }
+  std::string difference = ImageDifference(path, *written, ComposeImage(table, baudIndex));
+  SetCause(cause, difference);
+  return difference.empty();
+}
+
+std::optional<std::string> ReadCheckedImageBlock(const std::string& path, int block,
+                                                 const std::string& image, std::string* cause) {
+  std::optional<std::string> read = ReadImageBlock(path, block, cause);
+  if (!read) {
+    return std::nullopt;
+  }
+  if (read->compare(0, kBlockSize, image, kBlockSize * static_cast<std::size_t>(block),
+                    kBlockSize) != 0) {
+    SetCause(cause, "block " + std::to_string(block) + " of " + path +
+                        " no longer holds the image built (changed by another program?)");
+    return std::nullopt;
+  }
+  return read;
 }
 
 std::vector<OverlongCode> FindOverlongCodes(const CodeTable& table) {

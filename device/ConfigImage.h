@@ -30,25 +30,51 @@ std::uint32_t AreaOffset(int button, int slot);
 // Length byte value for a code text: its character count halved, rounded up.
 std::uint32_t CodeLengthFromText(std::string_view text);
 
+// Whether `bytes` is a write that the image takes: not empty and ending
+// within its 2560 bytes.
+bool FitsImage(std::string_view bytes, std::uint32_t offset);
+
 // Opens (or creates) the image file, sizes it to 2560 bytes with zero fill and
 // writes `bytes` at `offset`. An empty byte string or a write that would end
 // past the image writes nothing and gives false, as does a file that cannot be
-// opened.
-bool WriteImageBytes(const std::string& path, std::string_view bytes, std::uint32_t offset);
+// opened. On a failure of the file system `cause` (when given) gets its
+// reason in English, for example "cannot write /x/Configuration.bin: No space
+// left on device".
+bool WriteImageBytes(const std::string& path, std::string_view bytes, std::uint32_t offset,
+                     std::string* cause = nullptr);
 
 // Removes the image file; a file that is absent or cannot be removed is ignored.
 void DeleteImageFile(const std::string& path);
 
-// Writes the 32 code areas and the baud byte into the image file, calling
+// The 2560 bytes that BuildImage lays out for the table and baud index.
+std::string ComposeImage(const CodeTable& table, int baudIndex);
+
+// Zeroes the image file, then writes the 32 code areas and the baud byte into it, calling
 // `onStep` after each code area. Never writes outside an area: a code longer
 // than an area holds is cut to 63 bytes and its length byte to 63
 // (programming refuses such codes before it gets here; see FindOverlongCodes).
-void BuildImage(const CodeTable& table, int baudIndex, const std::string& path,
-                const std::function<void()>& onStep);
+// True only when every write succeeded and the file, read back, holds exactly
+// ComposeImage(table, baudIndex): a full disk, an old file that could be
+// neither removed nor written, or a short write give false with the reason in
+// `cause` (English).
+bool BuildImage(const CodeTable& table, int baudIndex, const std::string& path,
+                const std::function<void()>& onStep, std::string* cause = nullptr);
 
 // Bytes 512*k .. 512*k+511 of the image file, read anew; nullopt when the file
-// cannot be opened or is too short.
-std::optional<std::string> ReadImageBlock(const std::string& path, int block);
+// cannot be opened or is too short, with the reason in `cause` (English).
+std::optional<std::string> ReadImageBlock(const std::string& path, int block,
+                                          std::string* cause = nullptr);
+
+// Block k of the image file, read anew and compared with block k of `image`
+// (the image built); nullopt when it cannot be read or differs, with the
+// reason in `cause`.
+std::optional<std::string> ReadCheckedImageBlock(const std::string& path, int block,
+                                                 const std::string& image,
+                                                 std::string* cause = nullptr);
+
+// The whole image file, at most one byte more than an image so that a longer
+// file shows; nullopt when it cannot be read, with the reason in `cause`.
+std::optional<std::string> ReadImageFile(const std::string& path, std::string* cause = nullptr);
 
 // Keeps other programs from building or sending the same image file at the
 // same time: an advisory lock on "<image path>.lock", held while it lives.

@@ -93,28 +93,40 @@ ProgramResult Handshake(DeviceContext& context, OperationScope& scope) {
   return ProgramResult::Success;
 }
 
-ProgramResult SendBlock(DeviceContext& context, OperationScope& scope, int block) {
-  bool unreadable = false;
+// Ends programming on an image file that does not hold the image built:
+// nothing more is sent.
+ProgramResult ImageFileFault(DeviceContext& context, OperationScope& scope, ProgramResult result,
+                             std::string cause) {
+  scope.DestroyProgress();
+  context.FaultCause = std::move(cause);
+  Warn(context, kTextFileFault);
+  return result;
+}
+
+ProgramResult SendBlock(DeviceContext& context, OperationScope& scope, const std::string& image,
+                        int block) {
+  std::string cause;
+  bool faulty = false;
   const Exchange outcome = Repeat(context, scope, kBlockWaitMs, kBlockReceivedHex, [&] {
-    const std::optional<std::string> data = ReadImageBlock(context.ImagePath, block);
+    const std::optional<std::string> data =
+        ReadCheckedImageBlock(context.ImagePath, block, image, &cause);
     if (!data) {
-      unreadable = true;
+      faulty = true;
       return false;
     }
     context.Port.SendData(data->data(), static_cast<std::uint16_t>(data->size()));
     return true;
   });
-  if (unreadable) {
-    scope.DestroyProgress();
-    Warn(context, "无法读取配置文件 " + context.ImagePath + " ，写入已停止!");
-    return ProgramResult::ImageUnreadable;
+  if (faulty) {
+    return ImageFileFault(context, scope, ProgramResult::ImageUnreadable, std::move(cause));
   }
   if (outcome == Exchange::Aborted) {
     return ProgramResult::Aborted;
   }
   if (outcome == Exchange::Unanswered) {
-    scope.DestroyProgress();
+    // The bar stays while the operator reads the failure, then goes.
     Warn(context, kTextBlockFailed);
+    scope.DestroyProgress();
     return ProgramResult::BlockFailed;
   }
   context.Operator.StepProgress();
@@ -142,14 +154,18 @@ ProgramResult RunProgramming(DeviceContext& context, OperationScope& scope, cons
   }
   try {
     DeleteImageFile(context.ImagePath);
-  } catch (const std::exception&) {
-    Warn(context, kTextFileFault);
-    return ProgramResult::FileFault;
+  } catch (const std::exception& error) {
+    return ImageFileFault(context, scope, ProgramResult::FileFault, error.what());
   }
   scope.CreateProgress(kProgramProgressMax);
-  BuildImage(table, baudIndex, context.ImagePath, [&] { context.Operator.StepProgress(); });
+  std::string cause;
+  if (!BuildImage(
+          table, baudIndex, context.ImagePath, [&] { context.Operator.StepProgress(); }, &cause)) {
+    return ImageFileFault(context, scope, ProgramResult::FileFault, std::move(cause));
+  }
+  const std::string image = ComposeImage(table, baudIndex);
   for (int block = 0; block < kBlockCount; ++block) {
-    if (const ProgramResult sent = SendBlock(context, scope, block);
+    if (const ProgramResult sent = SendBlock(context, scope, image, block);
         sent != ProgramResult::Success) {
       return sent;
     }
@@ -222,6 +238,7 @@ ProgramResult ProgramDevice(DeviceContext& context, const CodeTable& table, int 
     return ProgramResult::Busy;
   }
   OperationScope scope(context);
+  context.FaultCause.clear();
   return RunProgramming(context, scope, table, baudIndex);
 }
 

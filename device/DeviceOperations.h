@@ -42,9 +42,9 @@ enum class ProgramResult {
   PortClosed,
   OverlongCode,
   HandshakeFailed,
-  FileFault,        // the old image file could not be handled
+  FileFault,        // the image file could not be made to hold the image built
   ImageBusy,        // another program is building or sending the same image file
-  ImageUnreadable,  // a block could not be read back from the image file
+  ImageUnreadable,  // a block read anew from the image file was unreadable or changed
   BlockFailed,
   Busy,     // another operation is running
   Aborted,  // stopped on request (the window is closing)
@@ -67,6 +67,11 @@ struct DeviceContext {
   // Asked after every wait; true ends the operation there (the owner is closing).
   std::function<bool()> StopRequested;
   bool Running = false;
+  // Why the last programming ended with FileFault or ImageUnreadable, in
+  // English (the system's error text with the file's path); empty otherwise.
+  // The operator is shown "配置文件操作失败!"; callers that can say more (the
+  // command line) print this too.
+  std::string FaultCause;
 };
 
 // Hands the code table and the baud index to the device: handshake, image

@@ -10,18 +10,14 @@ std::string SectionOf(int button) {
   return "Button" + std::to_string(button);
 }
 
-void SetError(std::string* error, std::string text) {
-  if (error) {
-    *error = std::move(text);
-  }
-}
-
-bool PutTable(const CodeTable& table, IniFile& ini, std::string* error) {
+bool PutTable(const CodeTable& table, IniFile& ini, FileError& error) {
   for (int button = 1; button <= kButtonCount; ++button) {
     for (int slot = 1; slot <= kSlotCount; ++slot) {
       if (!ini.Set(SectionOf(button), SlotKey(slot), table.Text(button, slot))) {
-        SetError(error, "code " + SlotKey(slot) + " of button " + std::to_string(button) +
-                            " holds a line break and cannot be saved");
+        error = FileError{};
+        error.Step = FileStep::kLineBreak;
+        error.Path = ini.Path();
+        error.Code = "IO" + std::to_string(button) + " " + SlotKey(slot);
         return false;
       }
     }
@@ -29,25 +25,36 @@ bool PutTable(const CodeTable& table, IniFile& ini, std::string* error) {
   return true;
 }
 
+// Runs `operation` with a FileError and hands its English text to `error`.
+template <typename Operation>
+bool WithEnglishError(std::string* error, Operation operation) {
+  FileError failure;
+  const bool done = operation(failure);
+  if (!done && error) {
+    *error = EnglishText(failure);
+  }
+  return done;
+}
+
 }  // namespace
 
-bool SaveCodeSet(const CodeTable& table, const std::string& path, std::string* error) {
+bool SaveCodeSet(const CodeTable& table, const std::string& path, FileError& error) {
   IniFile ini(path);
   ini.Load();  // an unreadable file makes the Save below fail
   if (!PutTable(table, ini, error)) {
     return false;
   }
   if (!ini.Save()) {
-    SetError(error, ini.Error());
+    error = ini.Failure();
     return false;
   }
   return true;
 }
 
-bool LoadCodeSet(CodeTable& table, const std::string& path, std::string* error) {
+bool LoadCodeSet(CodeTable& table, const std::string& path, FileError& error) {
   IniFile ini(path);
   if (ini.Load() == LoadStatus::kUnreadable) {
-    SetError(error, ini.Error());
+    error = ini.Failure();
     return false;
   }
   CodeTable loaded;
@@ -58,6 +65,16 @@ bool LoadCodeSet(CodeTable& table, const std::string& path, std::string* error) 
   }
   table = std::move(loaded);
   return true;
+}
+
+bool SaveCodeSet(const CodeTable& table, const std::string& path, std::string* error) {
+  return WithEnglishError(error,
+                          [&](FileError& failure) { return SaveCodeSet(table, path, failure); });
+}
+
+bool LoadCodeSet(CodeTable& table, const std::string& path, std::string* error) {
+  return WithEnglishError(error,
+                          [&](FileError& failure) { return LoadCodeSet(table, path, failure); });
 }
 
 std::string CodeSetText(const CodeTable& table) {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "files/FileError.h"
 #include "model/CodeTable.h"
 
 namespace korvane {
@@ -12,13 +13,18 @@ inline constexpr const char* kCodeSetExtension = "IOS";
 // Writes the 32 codes into sections "Button1".."Button4", keys
 // "ButtonDownSend1".."ButtonDownSend4" then "ButtonUpSend1".."ButtonUpSend4",
 // keeping every other section, key, comment and blank line of an existing
-// file. All or nothing: on failure the file is as it was and `error` (when
-// given) says why. A code holding a line break cannot be saved.
-bool SaveCodeSet(const CodeTable& table, const std::string& path, std::string* error = nullptr);
+// file. All or nothing (but see ReplaceFileBytes for a folder we may not write
+// in): on failure the file is as it was and `error` says why. A code holding a
+// line break cannot be saved.
+bool SaveCodeSet(const CodeTable& table, const std::string& path, FileError& error);
 
 // Replaces all 32 codes from the file: absent keys, sections or file give empty
 // codes; values longer than 2047 characters are cut. A file that exists but
 // cannot be read leaves the table untouched and returns false.
+bool LoadCodeSet(CodeTable& table, const std::string& path, FileError& error);
+
+// The same two, with the reason (when given) in English.
+bool SaveCodeSet(const CodeTable& table, const std::string& path, std::string* error = nullptr);
 bool LoadCodeSet(CodeTable& table, const std::string& path, std::string* error = nullptr);
 
 // The text of a new code set file holding the table (CRLF line ends).

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "files/FileError.h"
+
 namespace korvane {
 
 enum class ReadStatus {
@@ -14,7 +16,13 @@ enum class ReadStatus {
 struct FileContents {
   ReadStatus status = ReadStatus::kMissing;
   std::string bytes;
-  std::string error;  // why, for kFailed
+  std::string error;  // why, for kFailed, in English
+  FileError failure;  // the same, for texts in other languages
+
+  void SetFailure(FileError why) {
+    error = EnglishText(why);
+    failure = std::move(why);
+  }
 };
 
 // Reads a whole regular file. Never blocks on a FIFO or a device.
@@ -26,10 +34,22 @@ FileContents ReadFileBytes(const std::string& path);
 // A symbolic link is followed and its final target replaced; an existing
 // target keeps its permission bits (and, where allowed, its owner) and must be
 // a regular file that we may write. Being a new file, the target loses other
-// hard links to it, and a writable file in a read-only directory cannot be
-// replaced (the temporary file cannot be made there). On failure nothing changes, no temporary
-// file is left and `error` (when given) says why.
-bool ReplaceFileBytes(const std::string& path, std::string_view bytes,
-                      std::string* error = nullptr);
+// hard links to it. On failure nothing changes, no temporary file is left and
+// `error` says why.
+// A writable file in a folder that we may not write in cannot be replaced
+// that way: it is overwritten in place instead (written, cut to length and
+// flushed to the disk), which a failure can leave half written.
+bool ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError& error);
+
+// The same, with the reason (when given) in English.
+inline bool ReplaceFileBytes(const std::string& path, std::string_view bytes,
+                             std::string* error = nullptr) {
+  FileError failure;
+  const bool replaced = ReplaceFileBytes(path, bytes, failure);
+  if (!replaced && error) {
+    *error = EnglishText(failure);
+  }
+  return replaced;
+}
 
 }  // namespace korvane

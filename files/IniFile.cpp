@@ -4,30 +4,89 @@
 
 namespace korvane {
 
+namespace {
+
+// The document text of a file: UTF-16 becomes UTF-8 (a UTF-8 mark the
+// document keeps itself).
+std::string DocumentText(const std::string& bytes, TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::kUtf16Le:
+    case TextEncoding::kUtf16Be:
+      return Utf16ToUtf8(std::string_view(bytes).substr(2), encoding == TextEncoding::kUtf16Be);
+    case TextEncoding::kCodePage:
+    case TextEncoding::kUtf8:
+      break;
+  }
+  return bytes;
+}
+
+std::string FileBytes(const std::string& text, TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::kUtf16Le:
+    case TextEncoding::kUtf16Be:
+      return std::string(ByteOrderMark(encoding)) +
+             Utf8ToUtf16(text, encoding == TextEncoding::kUtf16Be);
+    case TextEncoding::kCodePage:
+    case TextEncoding::kUtf8:
+      break;
+  }
+  return text;
+}
+
+}  // namespace
+
 LoadStatus IniFile::Load() {
   auto contents = ReadFileBytes(path_);
-  document_ = IniDocument::Parse(contents.bytes);
+  encoding_ = DetectEncoding(contents.bytes);
+  document_ = IniDocument::Parse(DocumentText(contents.bytes, encoding_));
   unreadable_ = contents.status == ReadStatus::kFailed;
   switch (contents.status) {
     case ReadStatus::kRead:
-      error_.clear();
+      failure_ = FileError{};
       return LoadStatus::kLoaded;
     case ReadStatus::kMissing:
-      error_.clear();
+      failure_ = FileError{};
       return LoadStatus::kMissing;
     case ReadStatus::kFailed:
       break;
   }
-  error_ = std::move(contents.error);
+  failure_ = std::move(contents.failure);
   return LoadStatus::kUnreadable;
 }
 
 bool IniFile::Save() {
   if (unreadable_) {
-    return false;  // error_ still says why the file could not be read
+    return false;  // failure_ still says why the file could not be read
   }
-  error_.clear();
-  return ReplaceFileBytes(path_, document_.Serialize(), &error_);
+  return ReplaceFileBytes(path_, FileBytes(document_.Serialize(), encoding_), failure_);
+}
+
+std::string IniFile::ToDocument(std::string_view text) const {
+  return encoding_ == TextEncoding::kCodePage ? std::string(text) : CodePageToUtf8(text);
+}
+
+std::string IniFile::FromDocument(std::string_view text) const {
+  return encoding_ == TextEncoding::kCodePage ? std::string(text) : Utf8ToCodePage(text);
+}
+
+std::string IniFile::Get(std::string_view section, std::string_view key,
+                         std::string_view fallback) const {
+  if (encoding_ == TextEncoding::kCodePage) {
+    return document_.Get(section, key, fallback);
+  }
+  const auto value = document_.Find(ToDocument(section), ToDocument(key));
+  if (!value) {
+    return std::string(fallback);
+  }
+  std::string text = FromDocument(*value);
+  if (text.size() > kMaxProfileValueChars) {
+    text.resize(kMaxProfileValueChars);
+  }
+  return text;
+}
+
+bool IniFile::Set(std::string_view section, std::string_view key, std::string_view value) {
+  return document_.Set(ToDocument(section), ToDocument(key), ToDocument(value));
 }
 
 std::string GetProfileString(const std::string& file, std::string_view section,

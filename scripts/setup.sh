@@ -11,10 +11,14 @@ packages=(
   libgtest-dev libgmock-dev googletest
   qt6-base-dev libgl1-mesa-dev
   qt6-serialport-dev
+  libqt6svg6 qt6-translations-l10n qt6-l10n-tools
   fonts-wqy-microhei
-  xvfb xauth
+  xvfb xauth openbox
   g++-mingw-w64-x86-64-posix wine wine64
-  dpkg-dev fonts-wine netpbm xdotool unzip
+  nlohmann-json3-dev
+  help2man librsvg2-bin dpkg-dev fakeroot file lintian desktop-file-utils
+  bash-completion
+  fonts-wine netpbm xdotool unzip
 )
 
 missing=()

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the format check, the dev build, then the whole
 # suite under AddressSanitizer + UndefinedBehaviorSanitizer, then the serial
-# code under ThreadSanitizer; the optimised tools are built as well, and the
-# Windows build (with Qt for Windows, built once and cached) runs its tests,
-# its korvane-cli and its packaged editor under Wine. Pass --quick to
-# run the dev build only. Each stage prints how long it took.
+# code and the editor's loop under ThreadSanitizer; the optimised tools are
+# built as well, the Windows build (with Qt for Windows, built once and
+# cached) runs its tests, its korvane-cli and its packaged editor under Wine,
+# and the packages are built and checked. Pass --quick to run the dev build
+# only. Each stage prints how long it took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/stage.sh
@@ -42,6 +43,9 @@ if ((!quick)); then
     cmake --build --preset release -j $jobs --target korvane-editor korvane-sim korvane-cli"
   stage "Qt for Windows (built once per recipe, then cached)" build_qt_windows
   stage "mingw: Windows build, tested under Wine" scripts/wine-test.sh
+  # A broken install rule or package fails here: scratch-root install, lintian,
+  # and the installed programs run from a read-only folder.
+  stage "package: build and check the .deb and .tar.gz" scripts/package.sh --check
 fi
 run_tests() {
   ctest --preset "$1" -j "$jobs" | tee "build/$1/ctest-summary.log"

@@ -292,6 +292,14 @@ run_windows_cli() {
   same_bytes "$work/read-linux.IOS" "$work/read-win.IOS" "Windows and Linux read-back files"
   "$linux_cli" image "$work/read-win.IOS" -o "$work/read-back.bin"
   same_bytes "$work/expected.bin" "$work/read-back.bin" "the read-back codes are those written"
+  # The JSON list of ports names the registry's device for COM7.
+  if timeout 60 env LD_PRELOAD="$shim" "$wine" "$cli_exe" ports --json >"$work/ports.json" &&
+    grep -q '"format":1,"command":"ports"' "$work/ports.json" &&
+    grep -q '"name":"COM7"' "$work/ports.json"; then
+    echo "   same: the Windows port list in JSON names COM7"
+  else
+    fail "Windows korvane-cli ports --json: $(cat "$work/ports.json" 2>/dev/null)"
+  fi
   took "Windows CLI"
 }
 

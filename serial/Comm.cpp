@@ -19,11 +19,13 @@ TComm::TComm(TUiLoop& loop, ICommBackend& backend)
     : loop_(loop), backend_(backend), notifyTarget_(loop.AddTarget(*this)) {}
 
 TComm::~TComm() {
+  owner_.Check();
   ClosePort();
   loop_.RemoveTarget(notifyTarget_);
 }
 
 void TComm::OpenPort() {
+  owner_.Check();
   portOpenError_.clear();
   if (port_) {
     portOpenError_ = "This serial port already opened";
@@ -41,12 +43,12 @@ void TComm::OpenPort() {
     throw ECommsError(portOpenError_);
   }
   port_ = std::move(port);
-  port_->Purge(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+  port_->Purge(Purge::TxAbort | Purge::RxAbort | Purge::TxClear | Purge::RxClear);
   sendIdle_ = true;
   ApplyCommTimeouts();
   ApplyCommState();
 
-  stopEvent_ = backend_.CreateEvent();
+  stopEvent_ = backend_.MakeEvent();
   if (!stopEvent_) {
     AbandonOpen("Unable to create event");
     return;
@@ -92,6 +94,7 @@ void TComm::AbandonOpen(std::string error) {
 }
 
 void TComm::ClosePort() {
+  owner_.Check();
   portOpenError_.clear();
   if (!port_) {
     return;
@@ -107,7 +110,7 @@ void TComm::StopReader() {
     return;
   }
   stopEvent_->Set();
-  port_->Purge(PURGE_RXABORT | PURGE_RXCLEAR);
+  port_->Purge(Purge::RxAbort | Purge::RxClear);
   readThread_->Join();
   readThread_.reset();
 }
@@ -117,13 +120,14 @@ void TComm::StopWriter() {
     return;
   }
   stopEvent_->Set();
-  port_->Purge(PURGE_TXABORT | PURGE_TXCLEAR);
+  port_->Purge(Purge::TxAbort | Purge::TxClear);
   sendIdle_ = true;
   writeThread_->Join();
   writeThread_.reset();
 }
 
 bool TComm::SendData(const char* buffer, std::uint16_t length) {
+  owner_.Check();
   if (!writeThread_ || length == 0 || buffer == nullptr) {
     return false;
   }
@@ -140,6 +144,7 @@ bool TComm::SendData(const char* buffer, std::uint16_t length) {
 }
 
 void TComm::SetCommPort(std::uint8_t port) {
+  owner_.Check();
   if (port != 0 && port != commPort_) {
     commPort_ = port;
     commName_ = "COM" + std::to_string(port);
@@ -147,11 +152,13 @@ void TComm::SetCommPort(std::uint8_t port) {
 }
 
 void TComm::SetOutput(std::string text) {
+  owner_.Check();
   output_ = std::move(text);
   SendData(output_.data(), static_cast<std::uint16_t>(output_.size() & 0xFFFF));
 }
 
 void TComm::SetInputLen(std::uint16_t length) {
+  owner_.Check();
   if (length == 0) {
     inputLen_ = inBufferSize_;
   } else if (length <= inBufferSize_) {
@@ -160,6 +167,7 @@ void TComm::SetInputLen(std::uint16_t length) {
 }
 
 void TComm::SetInBufferSize(std::uint16_t size) {
+  owner_.Check();
   inBufferSize_ = size == 0 ? 1 : size;
   if (inputLen_ > inBufferSize_) {
     inputLen_ = inBufferSize_;  // a read never asks for more than the buffer holds
@@ -167,6 +175,7 @@ void TComm::SetInBufferSize(std::uint16_t size) {
 }
 
 void TComm::ApplyCommState() {
+  owner_.Check();
   TLineSettings settings;
   settings.BaudRate = baudRate_;
   std::uint32_t flags = LineFlag::Binary;
@@ -204,14 +213,19 @@ void TComm::ApplyCommState() {
   settings.XonChar = xonChar_;
   settings.XoffChar = xoffChar_;
   settings.ErrorChar = replacedChar_;
-  port_->ApplyState(settings);
+  // Not an open failure: the port works on with what it took, and callers
+  // that care read LineSettingsError.
+  lineSettingsError_ =
+      port_->ApplyState(settings) ? "" : "Line settings refused by the serial port";
 }
 
 void TComm::ApplyCommTimeouts() {
+  owner_.Check();
   port_->ApplyTimeouts(timeouts_);
 }
 
 void TComm::HandleNotice(TNotice& notice) {
+  owner_.Check();
   switch (notice.Msg) {
     case MSG_RX_DATA:
       if (OnReceiveData && notice.Block) {

@@ -9,6 +9,7 @@
 
 #include "serial/CommBackend.h"
 #include "serial/CommTypes.h"
+#include "serial/OwnerThread.h"
 #include "serial/UiLoop.h"
 
 namespace korvane {
@@ -49,6 +50,10 @@ class TComm : private INoticeTarget {
   std::uint8_t CommPort() const { return commPort_; }
   void SetCommPort(std::uint8_t port);
   const std::string& PortOpenError() const { return portOpenError_; }
+  // Empty while the open port holds the line settings as set (baud rate,
+  // framing, flow control); a text when it refused them, the last time they
+  // were applied.
+  const std::string& LineSettingsError() const { return lineSettingsError_; }
   void SetPortOpenError(std::string text) { portOpenError_ = std::move(text); }
   const std::string& Output() const { return output_; }
   void SetOutput(std::string text);
@@ -142,6 +147,7 @@ class TComm : private INoticeTarget {
 
   template <typename T>
   void SetState(T& field, T value) {
+    owner_.Check();
     if (field != value) {
       field = value;
       if (PortOpen()) {
@@ -150,6 +156,7 @@ class TComm : private INoticeTarget {
     }
   }
   void SetTimeout(std::uint32_t& field, std::uint32_t value) {
+    owner_.Check();
     if (field != value) {
       field = value;
       if (PortOpen()) {
@@ -158,6 +165,7 @@ class TComm : private INoticeTarget {
     }
   }
 
+  TOwnerThread owner_;  // the loop's thread, which creates the component
   TUiLoop& loop_;
   ICommBackend& backend_;
   TUiLoop::TargetId notifyTarget_;
@@ -170,6 +178,7 @@ class TComm : private INoticeTarget {
 
   std::uint8_t commPort_ = 1;
   std::string portOpenError_;
+  std::string lineSettingsError_;
   std::string output_;
   std::uint16_t inBufferSize_ = 2048;
   std::uint16_t inputLen_ = 1;

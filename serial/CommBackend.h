@@ -45,7 +45,9 @@ class ICommPort {
 
   virtual bool SetupQueues(std::uint32_t inputSize, std::uint32_t outputSize) = 0;
   virtual void Purge(std::uint32_t flags) = 0;
-  virtual void ApplyState(const TLineSettings& settings) = 0;
+  // False when the port refused the settings or some of them (a rate the
+  // platform does not offer); what it took stays applied.
+  [[nodiscard]] virtual bool ApplyState(const TLineSettings& settings) = 0;
   virtual void ApplyTimeouts(const TCommTimeouts& timeouts) = 0;
 
   // Reader side: at most one read and one comm-event wait pending.
@@ -72,7 +74,7 @@ class ICommBackend {
   // Opens `commName` for exclusive use; null with the reason otherwise.
   virtual std::unique_ptr<ICommPort> Open(const std::string& commName, TOpenStatus& status) = 0;
   // Null when the event cannot be created.
-  virtual std::unique_ptr<ICommEvent> CreateEvent() = 0;
+  virtual std::unique_ptr<ICommEvent> MakeEvent() = 0;
   // Waits until `first` or `second` is set: 0 or 1 (first wins), -1 on failure.
   virtual int WaitEither(ICommEvent& first, ICommEvent& second) = 0;
   // Runs `body` on a new thread; throws std::system_error when none can be created.

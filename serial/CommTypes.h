@@ -60,53 +60,33 @@ struct TCommTimeouts {
   std::uint32_t WriteTotalTimeoutConstant = 0;
 };
 
-// The names below are those of the Windows serial API, which <windows.h>
-// defines as macros with the same values; where it came first, its macros serve.
+// Line error word bits, as the platform reports them for the port and
+// MSG_RX_ERROR passes them on unchanged.
+namespace LineError {
+inline constexpr std::uint32_t RxOver = 0x0001;
+inline constexpr std::uint32_t Overrun = 0x0002;
+inline constexpr std::uint32_t RxParity = 0x0004;
+inline constexpr std::uint32_t Frame = 0x0008;
+inline constexpr std::uint32_t Break = 0x0010;
+}  // namespace LineError
 
-// Line error word bits (MSG_RX_ERROR).
-#ifndef CE_RXOVER
-inline constexpr std::uint32_t CE_RXOVER = 0x0001;
-#endif
-#ifndef CE_OVERRUN
-inline constexpr std::uint32_t CE_OVERRUN = 0x0002;
-#endif
-#ifndef CE_RXPARITY
-inline constexpr std::uint32_t CE_RXPARITY = 0x0004;
-#endif
-#ifndef CE_FRAME
-inline constexpr std::uint32_t CE_FRAME = 0x0008;
-#endif
-#ifndef CE_BREAK
-inline constexpr std::uint32_t CE_BREAK = 0x0010;
-#endif
-
-// Comm events the reader watches.
-#ifndef EV_RLSD
-inline constexpr std::uint32_t EV_RLSD = 0x0020;
-#endif
-#ifndef EV_ERR
-inline constexpr std::uint32_t EV_ERR = 0x0080;
-#endif
-#ifndef EV_RING
-inline constexpr std::uint32_t EV_RING = 0x0100;
-#endif
+// Comm event mask bits; the reader watches these three.
+namespace CommEvent {
+inline constexpr std::uint32_t Carrier = 0x0020;
+inline constexpr std::uint32_t Error = 0x0080;
+inline constexpr std::uint32_t Ring = 0x0100;
+}  // namespace CommEvent
 
 // Modem event bits (MSG_MODEM).
 inline constexpr std::uint32_t MODEM_RING = 4;
 inline constexpr std::uint32_t MODEM_RLSD = 8;
 
-// Purge flags.
-#ifndef PURGE_TXABORT
-inline constexpr std::uint32_t PURGE_TXABORT = 0x01;
-#endif
-#ifndef PURGE_RXABORT
-inline constexpr std::uint32_t PURGE_RXABORT = 0x02;
-#endif
-#ifndef PURGE_TXCLEAR
-inline constexpr std::uint32_t PURGE_TXCLEAR = 0x04;
-#endif
-#ifndef PURGE_RXCLEAR
-inline constexpr std::uint32_t PURGE_RXCLEAR = 0x08;
-#endif
+// Purge flags: abort the pending operation, discard the driver's queue.
+namespace Purge {
+inline constexpr std::uint32_t TxAbort = 0x01;
+inline constexpr std::uint32_t RxAbort = 0x02;
+inline constexpr std::uint32_t TxClear = 0x04;
+inline constexpr std::uint32_t RxClear = 0x08;
+}  // namespace Purge
 
 }  // namespace korvane

@@ -8,7 +8,7 @@ std::unique_ptr<IWriteQueue> ICommBackend::CreateWriteQueue(std::atomic<bool>& i
 }
 
 TEventWriteQueue::TEventWriteQueue(ICommBackend& backend, std::atomic<bool>& idle)
-    : backend_(backend), idle_(idle), wake_(backend.CreateEvent()) {}
+    : backend_(backend), idle_(idle), wake_(backend.MakeEvent()) {}
 
 TEventWriteQueue::~TEventWriteQueue() = default;
 

@@ -9,12 +9,14 @@ namespace korvane {
 TPlainLoop::TPlainLoop(std::size_t capacity) : capacity_(capacity) {}
 
 TUiLoop::TargetId TPlainLoop::AddTarget(INoticeTarget& target) {
+  owner_.Check();
   const TargetId id = nextId_++;
   targets_[id] = &target;
   return id;
 }
 
 void TPlainLoop::RemoveTarget(TargetId id) {
+  owner_.Check();
   targets_.erase(id);
   std::deque<TQueued> dropped;  // released outside the lock
   std::lock_guard lock(mutex_);
@@ -28,7 +30,9 @@ bool TPlainLoop::Post(TargetId target, TNotice&& notice) {
   bool wasEmpty = false;
   {
     std::lock_guard lock(mutex_);
-    if (queue_.size() >= capacity_) {
+    // A worker posts its hangup as it ends, at most once, often because a post
+    // was refused: it is always taken, so the owner learns of the end.
+    if (queue_.size() >= capacity_ && notice.Msg != MSG_HANGUP) {
       return false;
     }
     wasEmpty = queue_.empty();
@@ -42,6 +46,7 @@ bool TPlainLoop::Post(TargetId target, TNotice&& notice) {
 }
 
 void TPlainLoop::WaitPumping(std::uint32_t milliseconds) {
+  owner_.Check();
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
   for (;;) {

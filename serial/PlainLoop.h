@@ -6,12 +6,14 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "serial/OwnerThread.h"
 #include "serial/UiLoop.h"
 
 namespace korvane {
 
 // The user-interface loop without a toolkit: a bounded notice queue guarded by
-// a mutex, pumped by WaitPumping on the thread that owns the loop.
+// a mutex, pumped by WaitPumping on the thread that owns the loop. Hangup
+// notices are taken beyond the bound.
 class TPlainLoop final : public TUiLoop {
  public:
   static constexpr std::size_t kDefaultCapacity = 1 << 20;  // notices
@@ -29,6 +31,7 @@ class TPlainLoop final : public TUiLoop {
     TNotice Notice;
   };
 
+  TOwnerThread owner_;  // the pumping thread
   std::size_t capacity_;
   std::mutex mutex_;
   std::condition_variable posted_;

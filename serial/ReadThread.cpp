@@ -6,7 +6,7 @@
 namespace korvane {
 
 namespace {
-constexpr std::uint32_t kWatchedEvents = EV_RLSD | EV_ERR | EV_RING;
+constexpr std::uint32_t kWatchedEvents = CommEvent::Carrier | CommEvent::Error | CommEvent::Ring;
 }
 
 TReadThread::TReadThread(ICommBackend& backend, ICommPort& port, ICommEvent& stop, TUiLoop& loop,
@@ -58,7 +58,7 @@ void TReadThread::Execute() {
       }
     }
   }
-  port_.Purge(PURGE_RXABORT | PURGE_RXCLEAR);
+  port_.Purge(Purge::RxAbort | Purge::RxClear);
   buffer_.clear();
   buffer_.shrink_to_fit();
 }
@@ -136,7 +136,7 @@ bool TReadThread::HandleCommEvent(bool collect) {
     }
   }
   bool result = false;
-  if ((eventMask_ & EV_ERR) != 0) {
+  if ((eventMask_ & CommEvent::Error) != 0) {
     std::uint32_t errors = 0;
     const TIoStatus status = port_.ClearError(errors);
     if (status != TIoStatus::Done) {
@@ -148,8 +148,8 @@ bool TReadThread::HandleCommEvent(bool collect) {
     }
     result = true;
   }
-  const std::uint32_t modem = ((eventMask_ & EV_RLSD) != 0 ? MODEM_RLSD : 0) |
-                              ((eventMask_ & EV_RING) != 0 ? MODEM_RING : 0);
+  const std::uint32_t modem = ((eventMask_ & CommEvent::Carrier) != 0 ? MODEM_RLSD : 0) |
+                              ((eventMask_ & CommEvent::Ring) != 0 ? MODEM_RING : 0);
   if (modem != 0) {
     if (!Post(MSG_MODEM, 0, modem)) {
       return false;

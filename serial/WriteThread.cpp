@@ -46,7 +46,7 @@ void TWriteThread::Execute() {
       request = {};
     }
   }
-  port_.Purge(PURGE_TXABORT | PURGE_TXCLEAR);
+  port_.Purge(Purge::TxAbort | Purge::TxClear);
   queue_->Close();
 }
 

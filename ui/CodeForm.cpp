@@ -51,19 +51,26 @@ void SetTextUncut(QLineEdit& edit, const QString& text) {
   edit.setText(text);
 }
 
-const char* const kLabelTexts[] = {"代码1:", "代码2:", "代码3:", "代码4:"};
+const char* const kLabelTexts[] = {QT_TRANSLATE_NOOP("korvane::TFormCode", "代码1:"),
+                                   QT_TRANSLATE_NOOP("korvane::TFormCode", "代码2:"),
+                                   QT_TRANSLATE_NOOP("korvane::TFormCode", "代码3:"),
+                                   QT_TRANSLATE_NOOP("korvane::TFormCode", "代码4:")};
 const int kRowTops[] = {24, 48, 72, 96};
 const int kLabelTops[] = {29, 52, 76, 100};
 
 }  // namespace
 
 TFormCode::TFormCode(QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) {
+  // A tool window with a close button only: minimising the modal dialog
+  // would leave the main window looking alive but deaf.
   setObjectName(QStringLiteral("FormCode"));
   ApplyFormStyle(*this);
+  RecentreWhenFramed(*this);
   setFixedSize(345, 324);
 
-  Button1 = new QPushButton(QStringLiteral("确定"), this);
+  Button1 = new QPushButton(tr("确定"), this);
   Button1->setObjectName(QStringLiteral("Button1"));
   Button1->setGeometry(248, 288, 75, 25);
   // Neither default nor cancel button: Enter does nothing of its own.
@@ -71,10 +78,8 @@ TFormCode::TFormCode(QWidget* parent)
   Button1->setDefault(false);
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 
-  GroupBox1 =
-      CreateGroup("GroupBox1", QStringLiteral("接触发送码(只能填入16进制符串)"), 8, 0, BWS, "BWS");
-  GroupBox2 = CreateGroup("GroupBox2", QStringLiteral("松开发送码(只能填入16进制符串)"), 144, 4,
-                          BUS, "BUS");
+  GroupBox1 = CreateGroup("GroupBox1", tr("接触发送码(只能填入16进制符串)"), 8, 0, BWS, "BWS");
+  GroupBox2 = CreateGroup("GroupBox2", tr("松开发送码(只能填入16进制符串)"), 144, 4, BUS, "BUS");
 
   setTabOrder(Button1, BWS[0]);
   QWidget* previous = BWS[0];
@@ -90,11 +95,11 @@ QGroupBox* TFormCode::CreateGroup(const char* name, const QString& caption, int 
   group->setObjectName(QString::fromLatin1(name));
   group->setGeometry(0, top, 345, 129);
   for (int row = 0; row < 4; ++row) {
-    auto* label = new QLabel(QString::fromUtf8(kLabelTexts[row]), group);
+    auto* label = new QLabel(tr(kLabelTexts[row]), group);
     label->setObjectName(QStringLiteral("Label%1").arg(firstLabel + row + 1));
     label->setGeometry(8, kLabelTops[row], 41, 13);
     label->setFixedSize(41, 13);
-    Labels.at(static_cast<std::size_t>(firstLabel + row)) = label;
+    Labels.at(static_cast<std::size_t>(firstLabel) + static_cast<std::size_t>(row)) = label;
 
     auto* edit = new QLineEdit(group);
     edit->setObjectName(QStringLiteral("%1%2").arg(QLatin1String(editPrefix)).arg(row + 1));

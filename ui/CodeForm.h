@@ -20,6 +20,8 @@ inline constexpr int kTypedCodeLimit = 126;
 // Editor of the eight codes of one button. It keeps nothing between showings:
 // each showing fills the boxes from the code table, "确定" stores them back.
 class TFormCode : public QDialog {
+  Q_OBJECT
+
  public:
   explicit TFormCode(QWidget* parent = nullptr);
 

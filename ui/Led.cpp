@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QImage>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -14,7 +15,7 @@ namespace {
 // Holds the control's lock for one paint.
 class TPaintLock {
  public:
-  TPaintLock(std::function<void()> lock, std::function<void()> unlock)
+  TPaintLock(const std::function<void()>& lock, std::function<void()> unlock)
       : unlock_(std::move(unlock)) {
     lock();
   }
@@ -90,14 +91,24 @@ void TiComponent::paintEvent(QPaintEvent* event) {
 
 void TiComponent::PaintBuffered(const QRegion& region) {
   TPaintLock lock([this] { Lock(); }, [this] { Unlock(); });
-  QImage buffer(std::max(Width(), 1), std::max(Height(), 1), QImage::Format_ARGB32_Premultiplied);
+  QPainter screen(this);
+  // The buffer has the screen's pixel density: on a high-density screen the
+  // same drawing is made with finer pixels instead of being enlarged.
+  // (The engine's device is where the pixels go: the window's backing store,
+  // or an image when the control is rendered elsewhere.)
+  const QPaintEngine* engine = screen.paintEngine();
+  const qreal ratio = engine != nullptr && engine->paintDevice() != nullptr
+                          ? engine->paintDevice()->devicePixelRatioF()
+                          : devicePixelRatioF();
+  const QSize size(std::max(Width(), 1), std::max(Height(), 1));
+  QImage buffer(size * ratio, QImage::Format_ARGB32_Premultiplied);
+  buffer.setDevicePixelRatio(ratio);
   paintRegion_ = region;
   {
     QPainter bufferPainter(&buffer);
-    TQtLedCanvas canvas(bufferPainter, palette());
+    TQtLedCanvas canvas(bufferPainter, palette(), ratio > 1.0);
     PaintPicture(canvas);
   }
-  QPainter screen(this);
   screen.drawImage(0, 0, buffer);
 }
 

@@ -71,9 +71,9 @@ ArcAngles ArcToQtAngles(int x1, int y1, int x2, int y2, int x3, int y3, int x4, 
   return {static_cast<int>(std::lround(start * 16)), static_cast<int>(std::lround(span * 16))};
 }
 
-TQtLedCanvas::TQtLedCanvas(QPainter& painter, const QPalette& palette)
+TQtLedCanvas::TQtLedCanvas(QPainter& painter, const QPalette& palette, bool smooth)
     : painter_(painter), palette_(palette) {
-  painter_.setRenderHint(QPainter::Antialiasing, false);
+  painter_.setRenderHint(QPainter::Antialiasing, smooth);
 }
 
 void TQtLedCanvas::SetPenColor(TColor color) {

@@ -43,10 +43,12 @@ class ILedCanvas {
   virtual void DrawImage(int x, int y, const QImage& image) = 0;
 };
 
-// Draws on a QPainter; system colours are resolved from `palette`.
+// Draws on a QPainter; system colours are resolved from `palette`. At one
+// device pixel per pixel the primitives cover whole pixels, as the canvas
+// rules have it; `smooth` edges suit denser screens.
 class TQtLedCanvas : public ILedCanvas {
  public:
-  TQtLedCanvas(QPainter& painter, const QPalette& palette);
+  TQtLedCanvas(QPainter& painter, const QPalette& palette, bool smooth = false);
 
   void SetPenColor(TColor color) override;
   void SetBrushColor(TColor color) override;

@@ -1,9 +1,12 @@
 #include "ui/MainForm.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFrame>
+#include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPaintEvent>
@@ -11,11 +14,14 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
+#include <QTreeView>
 
 #include <algorithm>
 
 #include "device/ConfigImage.h"
+#include "device/ImageFolder.h"
 #include "ui/CodeForm.h"
+#include "ui/DeviceTexts.h"
 #include "ui/ErrorReport.h"
 #include "ui/FormStyle.h"
 #include "ui/Led.h"
@@ -27,8 +33,15 @@ TFormMain* FormMain = nullptr;
 
 namespace {
 
-const QString kOpenCaption = QStringLiteral("打开串口");
-const QString kCloseCaption = QStringLiteral("关闭串口");
+constexpr int kFileDialogWidth = 720;
+
+// The port state is held in this button's caption, in the chosen language.
+QString OpenCaption() {
+  return TFormMain::tr("打开串口");
+}
+QString CloseCaption() {
+  return TFormMain::tr("关闭串口");
+}
 
 // The status bar's blank panel; it reports its rectangle, in status bar
 // coordinates, each time it is painted.
@@ -54,12 +67,18 @@ class TQtOperator : public IOperator {
  public:
   explicit TQtOperator(TFormMain& form) : form_(form) {}
 
+  // The file fault names its cause on a line of its own, so that the operator
+  // learns why the image file could not be made.
   void ShowMessage(const std::string& text, const std::string& caption) override {
-    form_.MessageBoxes().Show(QString::fromStdString(text), QString::fromStdString(caption));
+    QString shown = DeviceText(text);
+    if (const std::string cause = form_.ImageFaultCause();
+        text == kTextFileFault && !cause.empty()) {
+      shown += QStringLiteral("\n") + QString::fromStdString(cause);
+    }
+    form_.MessageBoxes().Show(shown, DeviceText(caption));
   }
   bool Confirm(const std::string& text, const std::string& caption) override {
-    return form_.MessageBoxes().Confirm(QString::fromStdString(text),
-                                        QString::fromStdString(caption));
+    return form_.MessageBoxes().Confirm(DeviceText(text), DeviceText(caption));
   }
   void CreateProgress(int minimum, int maximum, int step) override {
     DestroyProgress();
@@ -88,6 +107,34 @@ class TQtOperator : public IOperator {
   int step_ = 1;
 };
 
+// The port list; reports when its popup has closed, so that a scan that came
+// in meanwhile can be shown then.
+class TPortComboBox : public QComboBox {
+ public:
+  using QComboBox::QComboBox;
+
+  std::function<void()> OnPopupHidden;
+
+  void hidePopup() override {
+    QComboBox::hidePopup();
+    if (OnPopupHidden) {
+      OnPopupHidden();
+    }
+  }
+};
+
+bool ShowsPorts(const QComboBox& list, const std::vector<PortListEntry>& ports) {
+  if (list.count() != static_cast<int>(ports.size())) {
+    return false;
+  }
+  for (int i = 0; i < list.count(); ++i) {
+    if (list.itemText(i) != QString::fromStdString(ports[static_cast<std::size_t>(i)].Name)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 QPushButton* NewButton(QWidget* parent, const char* name, const QString& caption,
                        const QRect& bounds) {
   auto* button = new QPushButton(caption, parent);
@@ -104,19 +151,47 @@ QLabel* NewLabel(QWidget* parent, const char* name, const QString& caption, cons
   return label;
 }
 
+void FitFileColumns(QFileDialog& dialog) {
+  dialog.resize(std::max(dialog.width(), kFileDialogWidth), dialog.height());
+  if (auto* details = dialog.findChild<QTreeView*>()) {
+    QHeaderView* header = details->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+  }
+}
+
 }  // namespace
+
+int CaptionRoom(const QString& caption) {
+  // The title bar's font is the window manager's, often bold and larger than
+  // the application's; its buttons and margins take the rest.
+  QFont titleFont = QApplication::font();
+  titleFont.setBold(true);
+  return QFontMetrics(titleFont).horizontalAdvance(caption) * 5 / 4 + kTitleBarButtonsRoom;
+}
+
+std::unique_ptr<QMessageBox> NewMessageBox(const QString& text, const QString& caption,
+                                           QMessageBox::StandardButtons buttons) {
+  auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, caption, text, buttons,
+                                           QApplication::activeWindow());
+  // Without an icon the caption is the only sign of success or warning: the
+  // box is made wide enough for it to show whole.
+  if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+    grid->addItem(new QSpacerItem(CaptionRoom(caption), 0, QSizePolicy::Minimum), grid->rowCount(),
+                  0, 1, grid->columnCount());
+  }
+  return box;
+}
 
 TMessageBoxes QtMessageBoxes() {
   TMessageBoxes boxes;
   boxes.Show = [](const QString& text, const QString& caption) {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.exec();
+    NewMessageBox(text, caption, QMessageBox::Ok)->exec();
   };
   boxes.Confirm = [](const QString& text, const QString& caption) {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
-                    QApplication::activeWindow());
-    return box.exec() == QMessageBox::Ok;
+    return NewMessageBox(text, caption, QMessageBox::Ok | QMessageBox::Cancel)->exec() ==
+           QMessageBox::Ok;
   };
   return boxes;
 }
@@ -146,8 +221,9 @@ TFormMain::TFormMain(TFormMainServices services, QWidget* parent)
   }
   FormMain = this;
   setObjectName(QStringLiteral("FormMain"));
-  setWindowTitle(QStringLiteral("KORVANE发送码编辑器"));
+  setWindowTitle(tr("KORVANE发送码编辑器"));
   ApplyFormStyle(*this);
+  RecentreWhenFramed(*this);
   setFixedSize(288, 408);
   CreateControls();
   ConnectHandlers();
@@ -183,8 +259,13 @@ void TFormMain::CreateControls() {
 }
 
 void TFormMain::CreatePortControls() {
-  Label1 = NewLabel(this, "Label1", QStringLiteral("串口号："), {13, 19, 48, 13});
-  ComboBox1 = new QComboBox(this);
+  Label1 = NewLabel(this, "Label1", tr("串口号："), {13, 19, 48, 13});
+  auto* portList = new TPortComboBox(this);
+  // Applied once the popup has gone, after the pick that closed it.
+  portList->OnPopupHidden = [this] {
+    QTimer::singleShot(0, this, [this] { RunReported([this] { ApplyPendingPortList(); }); });
+  };
+  ComboBox1 = portList;
   ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
   ComboBox1->setGeometry(64, 16, 89, 21);
   ComboBox1->setEditable(false);
@@ -196,8 +277,8 @@ void TFormMain::CreatePortControls() {
   LED->SetBounds(168, 16, 20, 20);
   LED->SetLoading(false);
 
-  BitBtn1 = NewButton(this, "BitBtn1", kOpenCaption, {200, 12, 57, 25});
-  Label2 = NewLabel(this, "Label2", QStringLiteral("控制通讯波特率："), {13, 52, 105, 13});
+  BitBtn1 = NewButton(this, "BitBtn1", OpenCaption(), {200, 12, 57, 25});
+  Label2 = NewLabel(this, "Label2", tr("控制通讯波特率："), {13, 52, 105, 13});
   Label2->setFixedSize(105, 13);
   ComboBox2 = new QComboBox(this);
   ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
@@ -225,11 +306,11 @@ void TFormMain::CreateIoButtons() {
 }
 
 void TFormMain::CreateCommandButtons() {
-  Button4 = NewButton(this, "Button4", QStringLiteral("打开"), {40, 312, 49, 25});
-  Button5 = NewButton(this, "Button5", QStringLiteral("保存"), {96, 312, 49, 25});
-  Button3 = NewButton(this, "Button3", QStringLiteral("读取"), {152, 312, 49, 25});
-  Button1 = NewButton(this, "Button1", QStringLiteral("写入"), {208, 312, 49, 25});
-  Button2 = NewButton(this, "Button2", QStringLiteral("退出"), {200, 352, 75, 25});
+  Button4 = NewButton(this, "Button4", tr("打开"), {40, 312, 49, 25});
+  Button5 = NewButton(this, "Button5", tr("保存"), {96, 312, 49, 25});
+  Button3 = NewButton(this, "Button3", tr("读取"), {152, 312, 49, 25});
+  Button1 = NewButton(this, "Button1", tr("写入"), {208, 312, 49, 25});
+  Button2 = NewButton(this, "Button2", tr("退出"), {200, 352, 75, 25});
 }
 
 void TFormMain::CreateStatusBar() {
@@ -279,7 +360,7 @@ void TFormMain::ConnectHandlers() {
 }
 
 void TFormMain::FormCreate() {
-  ConfigFilePath = ConfigFilePathIn(ExecutableDirectory());
+  ConfigFilePath = ConfigFilePathIn(ImageDirectoryFor(ExecutableDirectory(), UserStateDirectory()));
   FillPortList();
   if (ComboBox1->count() > 0) {
     ComboBox1->setCurrentIndex(0);
@@ -306,6 +387,20 @@ void TFormMain::showEvent(QShowEvent* event) {
   RunReported([this] { FormShow(); });
 }
 
+void TFormMain::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  if (!iconShown_) {
+    // Drawing the icon's SVG at the sizes the title bar and task bar want
+    // takes longer than the window's first frame: it follows that frame.
+    iconShown_ = true;
+    QTimer::singleShot(0, this, [this] {
+      const QIcon icon = ProductIcon();
+      QApplication::setWindowIcon(icon);
+      setWindowIcon(icon);
+    });
+  }
+}
+
 void TFormMain::FormShow() {
   CentreOnScreen(*this);
 }
@@ -329,17 +424,17 @@ void TFormMain::FormClose() {
 
 void TFormMain::BitBtn1Click() {
   comm_->SetCommName("//./" + ComboBox1->currentText().toStdString());
-  if (BitBtn1->text() == kOpenCaption) {
+  if (BitBtn1->text() == OpenCaption()) {
     comm_->OpenPort();
     if (comm_->PortOpen()) {
-      BitBtn1->setText(kCloseCaption);
+      BitBtn1->setText(CloseCaption());
       LED->SetActive(true);
     } else {
-      boxes_.Show(QStringLiteral("串口不存在！或已被占用！"), QStringLiteral("警告"));
+      boxes_.Show(tr("串口不存在！或已被占用！"), tr("警告"));
     }
-  } else if (BitBtn1->text() == kCloseCaption) {
+  } else if (BitBtn1->text() == CloseCaption()) {
     comm_->ClosePort();
-    BitBtn1->setText(kOpenCaption);
+    BitBtn1->setText(OpenCaption());
     LED->SetActive(false);
   }
 }
@@ -347,16 +442,40 @@ void TFormMain::BitBtn1Click() {
 void TFormMain::ComboBox1Change() {
   comm_->ClosePort();
   LED->SetActive(false);
-  BitBtn1->setText(kOpenCaption);
+  BitBtn1->setText(OpenCaption());
 }
 
 void TFormMain::Timer1Timer() {
-  const int remembered = ComboBox1->currentIndex();
-  FillPortList();
-  ComboBox1->setCurrentIndex(remembered < ComboBox1->count() ? remembered : -1);
+  ShowPortList(listPorts_());
+}
+
+void TFormMain::ShowPortList(const std::vector<PortListEntry>& ports) {
+  const bool same = ShowsPorts(*ComboBox1, ports);
+  if (!same && ComboBox1->view()->isVisible()) {
+    // Rebuilding under the open popup would lose the operator's highlight.
+    pendingPorts_ = ports;
+    return;
+  }
+  pendingPorts_.reset();
+  if (!same) {
+    // An unchanged list is left alone: no rebuild, no redraw.
+    const int remembered = ComboBox1->currentIndex();
+    ComboBox1->clear();
+    for (const PortListEntry& port : ports) {
+      ComboBox1->addItem(QString::fromStdString(port.Name));
+    }
+    ComboBox1->setCurrentIndex(remembered < ComboBox1->count() ? remembered : -1);
+  }
   shownPortIndex_ = ComboBox1->currentIndex();
   portSelectable_ = !ComboBox1->currentText().isEmpty();
   ApplyEnabledState();
+}
+
+void TFormMain::ApplyPendingPortList() {
+  if (pendingPorts_) {
+    const std::vector<PortListEntry> ports = std::move(*pendingPorts_);
+    ShowPortList(ports);
+  }
 }
 
 void TFormMain::StatusBar1DrawPanel(const QRect& rect) {
@@ -370,7 +489,7 @@ void TFormMain::OpenCodeEditor(int button) {
     dialog = ownCodeForm_.get();
     FormCode = dialog;
   }
-  dialog->setWindowTitle(QStringLiteral("IO%1发送码编辑").arg(button));
+  dialog->setWindowTitle(tr("IO%1发送码编辑").arg(button));
   dialog->SetButtonNumber(button);
   dialog->exec();
 }
@@ -396,16 +515,19 @@ void TFormMain::SetBaudIndex(int index) {
   ComboBox2->setCurrentIndex(index >= 0 && index < ComboBox2->count() ? index : -1);
 }
 
-void TFormMain::RunOperation(const std::function<void()>& operation) {
+void TFormMain::RunOperation(QPushButton* starter, const std::function<void()>& operation) {
   if (Busy()) {
     return;
   }
+  focusAfterBusy_ = starter;
   TBusyGuard guard(*this);
   operation();
 }
 
 TFormMain::TBusyGuard::TBusyGuard(TFormMain& form) : form_(form) {
-  ++form_.busyDepth_;
+  if (form_.busyDepth_++ == 0) {
+    form_.setCursor(Qt::BusyCursor);
+  }
   form_.ApplyEnabledState();
 }
 
@@ -418,7 +540,12 @@ void TFormMain::LeaveBusy() {
     return;
   }
   stopRequested_ = false;
+  unsetCursor();
   ApplyEnabledState();
+  if (focusAfterBusy_ != nullptr) {
+    focusAfterBusy_->setFocus(Qt::OtherFocusReason);
+    focusAfterBusy_ = nullptr;
+  }
   if (closeDeferred_) {
     closeDeferred_ = false;
     QTimer::singleShot(0, this, [this] { close(); });
@@ -428,8 +555,11 @@ void TFormMain::LeaveBusy() {
 void TFormMain::ApplyEnabledState() {
   const bool idle = !Busy();
   BitBtn1->setEnabled(idle && portSelectable_);
-  for (QWidget* control : std::initializer_list<QWidget*>{
-           ComboBox1, Button1, Button3, Button4, Button5, BitBtn2, BitBtn3, BitBtn4, BitBtn5}) {
+  // The baud index goes into the image and comes back from the device: it
+  // must not change while an operation runs.
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{ComboBox1, ComboBox2, Button1, Button3, Button4, Button5,
+                                       BitBtn2, BitBtn3, BitBtn4, BitBtn5}) {
     control->setEnabled(idle);
   }
 }
@@ -451,6 +581,9 @@ QString TFormMain::ChooseFileWithDialog(TFileDialogKind kind) {
   if (!lastName.isEmpty()) {
     dialog.selectFile(lastName);
   }
+  // The platform's own dialog where there is one; Qt's otherwise, in the
+  // chosen language and wide enough for its size, type and date columns.
+  FitFileColumns(dialog);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return {};
   }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,8 @@ namespace korvane {
 class TiLedRound;
 class TFormCode;
 
-// Directory of the executable + "Configuration.bin", set at start-up.
+// Directory of the executable + "Configuration.bin", set at start-up; the
+// per-user state folder instead where the program's folder takes no files.
 extern std::string ConfigFilePath;
 
 struct TPanelRect {
@@ -54,6 +56,8 @@ struct TFormMainServices {
 // buttons, the file and device commands, and the status bar panel that hosts
 // a transfer's progress bar.
 class TFormMain : public QWidget {
+  Q_OBJECT
+
  public:
   explicit TFormMain(TFormMainServices services, QWidget* parent = nullptr);
   ~TFormMain() override;
@@ -73,17 +77,17 @@ class TFormMain : public QWidget {
   void Timer1Timer();
   void StatusBar1DrawPanel(const QRect& rect);
   void Button1Click() {
-    RunOperation([this] { RunDeviceProgramming(); });
+    RunOperation(Button1, [this] { RunDeviceProgramming(); });
   }
   void Button2Click();
   void Button3Click() {
-    RunOperation([this] { RunDeviceReadBack(); });
+    RunOperation(Button3, [this] { RunDeviceReadBack(); });
   }
   void Button4Click() {
-    RunOperation([this] { RunLoadCodeSet(); });
+    RunOperation(Button4, [this] { RunLoadCodeSet(); });
   }
   void Button5Click() {
-    RunOperation([this] { RunSaveCodeSet(); });
+    RunOperation(Button5, [this] { RunSaveCodeSet(); });
   }
   void Comm1ReceiveData(const char* buffer, std::uint16_t length);
 
@@ -100,14 +104,18 @@ class TFormMain : public QWidget {
   // Message boxes and the progress bar over the status bar panel.
   IOperator& Operator();
   const TMessageBoxes& MessageBoxes() const { return boxes_; }
+  // Why the running programming's image file failed (the system's error
+  // text); empty when it did not or nothing runs.
+  std::string ImageFaultCause() const { return faultCause_ ? *faultCause_ : std::string(); }
   // The open or save dialog; empty when cancelled.
   QString ChooseFile(TFileDialogKind kind);
   int BaudIndex() const;
   void SetBaudIndex(int index);
 
   // While an operation runs, the commands that would start another one or
-  // change the port are disabled. A close asked for meanwhile sets
-  // StopRequested and happens when the operation has returned.
+  // change the port or the baud index are disabled and the window shows the
+  // busy cursor. A close asked for meanwhile sets StopRequested and happens
+  // when the operation has returned.
   bool Busy() const { return busyDepth_ > 0; }
   bool StopRequested() const { return stopRequested_; }
   class TBusyGuard {
@@ -151,6 +159,7 @@ class TFormMain : public QWidget {
 
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   void CreateControls();
@@ -162,9 +171,14 @@ class TFormMain : public QWidget {
   void ConnectHandlers();
   void FillPortList();
   void OpenCodeEditor(int button);
-  void RunOperation(const std::function<void()>& operation);
+  // Runs `operation` busy; afterwards the keyboard focus is back on `starter`,
+  // which was disabled meanwhile (the focus had moved on, to "退出").
+  void RunOperation(QPushButton* starter, const std::function<void()>& operation);
   void ApplyEnabledState();
   void LeaveBusy();
+  // The port list as scanned; deferred while the list's popup is open.
+  void ShowPortList(const std::vector<PortListEntry>& ports);
+  void ApplyPendingPortList();
   QString ChooseFileWithDialog(TFileDialogKind kind);
   // A device operation's context on this window's port, loop and operator.
   DeviceContext MakeDeviceContext();
@@ -178,6 +192,7 @@ class TFormMain : public QWidget {
   TMessageBoxes boxes_;
   FileChooser chooseFile_;
   std::unique_ptr<IOperator> operator_;
+  const std::string* faultCause_ = nullptr;  // of the programming that runs
   std::unique_ptr<TFormCode> ownCodeForm_;
   CodeTable codes_;
   TResponseLog responseLog_;
@@ -186,6 +201,10 @@ class TFormMain : public QWidget {
   int busyDepth_ = 0;
   bool stopRequested_ = false;
   bool closeDeferred_ = false;
+  bool iconShown_ = false;
+  // A scan that found another list while the popup was open.
+  std::optional<std::vector<PortListEntry>> pendingPorts_;
+  QPushButton* focusAfterBusy_ = nullptr;
   QString lastOpenName_;
   QString lastSaveName_;
 };

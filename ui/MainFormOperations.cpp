@@ -9,10 +9,15 @@
 namespace korvane {
 namespace {
 
-const QString kWarning = QStringLiteral("警告");
-
 std::string LocalPath(const QString& name) {
   return QFile::encodeName(name).toStdString();
+}
+
+// The Chinese text of a file failure. Its path is in the file system's
+// encoding, the text in UTF-8: the path is converted first.
+QString FileErrorText(FileError error) {
+  error.Path = QFile::decodeName(QByteArray::fromStdString(error.Path)).toStdString();
+  return QString::fromStdString(ChineseText(error));
 }
 
 }  // namespace
@@ -38,6 +43,11 @@ void TFormMain::RunDeviceProgramming() {
     return;
   }
   DeviceContext context = MakeDeviceContext();
+  faultCause_ = &context.FaultCause;
+  struct Forget {
+    const std::string*& cause;
+    ~Forget() { cause = nullptr; }
+  } forget{faultCause_};
   ProgramDevice(context, codes_, BaudIndex());
 }
 
@@ -55,17 +65,17 @@ void TFormMain::RunLoadCodeSet() {
     OnLoadCodeSet();
     return;
   }
-  const std::string path = AskForCodeSetFile(
-      QStringLiteral("您确定要打开配置文件吗？当前的配置文件如果没有保存将丢失！"),
-      QStringLiteral("打开确认"), TFileDialogKind::Open);
+  const std::string path =
+      AskForCodeSetFile(tr("您确定要打开配置文件吗？当前的配置文件如果没有保存将丢失！"),
+                        tr("打开确认"), TFileDialogKind::Open);
   if (path.empty()) {
     return;
   }
   // A missing file empties the table, as an empty code set; a file that exists
   // but cannot be read leaves the table alone and says so.
-  std::string error;
-  if (!LoadCodeSet(codes_, path, &error)) {
-    boxes_.Show(QStringLiteral("无法读取配置文件：") + QString::fromStdString(error), kWarning);
+  FileError error;
+  if (!LoadCodeSet(codes_, path, error)) {
+    boxes_.Show(tr("无法读取配置文件：") + FileErrorText(error), tr("警告"));
   }
 }
 
@@ -74,17 +84,17 @@ void TFormMain::RunSaveCodeSet() {
     OnSaveCodeSet();
     return;
   }
-  const std::string path = AskForCodeSetFile(
-      QStringLiteral("您确定要保存配置文件吗？当前的配置文件如果没有保存将丢失！"),
-      QStringLiteral("保存确认"), TFileDialogKind::Save);
+  const std::string path =
+      AskForCodeSetFile(tr("您确定要保存配置文件吗？当前的配置文件如果没有保存将丢失！"),
+                        tr("保存确认"), TFileDialogKind::Save);
   if (path.empty()) {
     return;
   }
   // The file is replaced whole or not at all; a failed save is not passed off
   // as done.
-  std::string error;
-  if (!SaveCodeSet(codes_, path, &error)) {
-    boxes_.Show(QStringLiteral("配置文件保存失败：") + QString::fromStdString(error), kWarning);
+  FileError error;
+  if (!SaveCodeSet(codes_, path, error)) {
+    boxes_.Show(tr("配置文件保存失败：") + FileErrorText(error), tr("警告"));
   }
 }
 

@@ -5,111 +5,136 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
+#include <functional>
+#include <iterator>
+#include <optional>
+
 namespace korvane {
 namespace {
 
-const QEvent::Type kNoticeEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+const QEvent::Type kWakeEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
 
-// Carries one notice; destroying an undelivered event frees its block.
-class TNoticeEvent : public QEvent {
+// Notices handed over per wake-up before other events get their turn.
+constexpr std::size_t kNoticesPerWake = 1024;
+
+class TWaker : public QObject {
  public:
-  TNoticeEvent(TNotice&& notice, std::shared_ptr<std::atomic<std::size_t>> pending)
-      : QEvent(kNoticeEventType), notice_(std::move(notice)), pending_(std::move(pending)) {}
-  ~TNoticeEvent() override { --*pending_; }
-  TNoticeEvent(const TNoticeEvent&) = delete;
-  TNoticeEvent& operator=(const TNoticeEvent&) = delete;
-
-  TNotice& Notice() { return notice_; }
-
- private:
-  TNotice notice_;
-  std::shared_ptr<std::atomic<std::size_t>> pending_;
-};
-
-class TNoticeReceiver : public QObject {
- public:
-  explicit TNoticeReceiver(INoticeTarget& target) : target_(&target) {}
-
-  bool Delivering() const { return delivering_ > 0; }
-  void Detach() { target_ = nullptr; }
+  explicit TWaker(std::function<void()> wake) : wake_(std::move(wake)) {}
 
   bool event(QEvent* event) override {
-    if (event->type() != kNoticeEventType) {
+    if (event->type() != kWakeEventType) {
       return QObject::event(event);
     }
-    if (target_ != nullptr) {
-      ++delivering_;
-      struct TLeave {
-        int& depth;
-        ~TLeave() { --depth; }
-      } leave{delivering_};
-      target_->HandleNotice(static_cast<TNoticeEvent*>(event)->Notice());
-    }
+    wake_();
     return true;
   }
 
  private:
-  INoticeTarget* target_;
-  int delivering_ = 0;
+  std::function<void()> wake_;
 };
 
-// Drops the receiver's pending notices and deletes it; a receiver that is
-// delivering right now (its target removed itself) is deleted once it is done.
-void DisposeReceiver(std::unique_ptr<QObject> object) {
-  auto* receiver = static_cast<TNoticeReceiver*>(object.get());
-  QCoreApplication::removePostedEvents(receiver, kNoticeEventType);
-  if (receiver->Delivering()) {
-    receiver->Detach();
-    object.release()->deleteLater();
-  }
+void PostWake(QObject* waker) {
+  QCoreApplication::postEvent(waker, new QEvent(kWakeEventType));
 }
 
 }  // namespace
 
 TQtUiLoop::TQtUiLoop(std::size_t maxPending)
-    : maxPending_(maxPending), pending_(std::make_shared<std::atomic<std::size_t>>(0)) {}
+    : maxPending_(maxPending), waker_(std::make_unique<TWaker>([this] { DeliverQueued(); })) {}
 
+// The waker goes first, and with it any wake-up still posted.
 TQtUiLoop::~TQtUiLoop() {
-  std::lock_guard guard(targetsLock_);
-  targets_.clear();
+  owner_.Check();
+  waker_.reset();
 }
 
 TUiLoop::TargetId TQtUiLoop::AddTarget(INoticeTarget& target) {
-  std::lock_guard guard(targetsLock_);
+  owner_.Check();
+  std::lock_guard lock(mutex_);
   const TargetId id = nextId_++;
-  targets_.emplace(id, std::make_unique<TNoticeReceiver>(target));
+  targets_.emplace(id, &target);
   return id;
 }
 
 void TQtUiLoop::RemoveTarget(TargetId id) {
-  std::unique_ptr<QObject> receiver;
-  {
-    std::lock_guard guard(targetsLock_);
-    auto found = targets_.find(id);
-    if (found == targets_.end()) {
-      return;
-    }
-    receiver = std::move(found->second);
-    targets_.erase(found);
-  }
-  DisposeReceiver(std::move(receiver));
+  owner_.Check();
+  std::deque<TQueued> dropped;  // released outside the lock
+  std::lock_guard lock(mutex_);
+  targets_.erase(id);
+  auto keep = std::stable_partition(queue_.begin(), queue_.end(),
+                                    [id](const TQueued& queued) { return queued.Target != id; });
+  std::move(keep, queue_.end(), std::back_inserter(dropped));
+  queue_.erase(keep, queue_.end());
 }
 
 bool TQtUiLoop::Post(TargetId target, TNotice&& notice) {
-  std::lock_guard guard(targetsLock_);
-  auto found = targets_.find(target);
-  if (found == targets_.end()) {
-    return false;
+  {
+    std::lock_guard lock(mutex_);
+    if (targets_.find(target) == targets_.end()) {
+      return false;
+    }
+    if (queue_.size() >= maxPending_ && notice.Msg != MSG_HANGUP) {
+      return false;
+    }
+    queue_.push_back({target, std::move(notice)});
+    if (wakePosted_) {
+      return true;  // the wake-up on its way delivers this one too
+    }
+    wakePosted_ = true;
   }
-  if (pending_->fetch_add(1) >= maxPending_) {
-    --*pending_;
-    return false;
-  }
-  QCoreApplication::postEvent(found->second.get(), new TNoticeEvent(std::move(notice), pending_));
+  PostWake(waker_.get());
   return true;
 }
 
+// A handler may remove targets, post, or run a nested loop that delivers the
+// next notices itself: each notice is taken from the queue before it is handed
+// over, and its target is looked up afresh.
+void TQtUiLoop::DeliverQueued() {
+  owner_.Check();
+  ++wakeUps_;
+  {
+    std::lock_guard lock(mutex_);
+    wakePosted_ = false;
+  }
+  for (std::size_t handed = 0; handed < kNoticesPerWake; ++handed) {
+    std::optional<TQueued> next;
+    INoticeTarget* target = nullptr;
+    {
+      std::lock_guard lock(mutex_);
+      if (queue_.empty()) {
+        return;
+      }
+      next.emplace(std::move(queue_.front()));
+      queue_.pop_front();
+      const auto found = targets_.find(next->Target);
+      target = found == targets_.end() ? nullptr : found->second;
+    }
+    if (target != nullptr) {
+      target->HandleNotice(next->Notice);
+    }
+  }
+  WakeIfQueued();
+}
+
+void TQtUiLoop::WakeIfQueued() {
+  {
+    std::lock_guard lock(mutex_);
+    if (queue_.empty() || wakePosted_) {
+      return;
+    }
+    wakePosted_ = true;
+  }
+  PostWake(waker_.get());
+}
+
+std::size_t TQtUiLoop::Pending() const {
+  std::lock_guard lock(mutex_);
+  return queue_.size();
+}
+
 void TQtUiLoop::WaitPumping(std::uint32_t milliseconds) {
+  owner_.Check();
   if (milliseconds == 0) {
     return;
   }

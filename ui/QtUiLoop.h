@@ -2,23 +2,32 @@
 
 #include <QObject>
 
-#include <atomic>
 #include <cstddef>
-#include <map>
+#include <deque>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 
+#include "serial/OwnerThread.h"
 #include "serial/UiLoop.h"
 
 namespace korvane {
 
-// The user-interface loop on Qt's event loop. Each target gets a QObject on
-// the loop's thread; a notice travels as a posted event to it, so Qt keeps the
-// order of each posting thread and drops what is pending when the target goes.
+// The user-interface loop on Qt's event loop. Notices wait in a queue of the
+// loop's own; the first notice of an empty queue posts one wake-up event to
+// the loop's thread, and that event hands queued notices to their targets one
+// by one, in order, a batch at a time so that paint and input events keep
+// their turn during a long burst.
 class TQtUiLoop : public TUiLoop {
  public:
-  // At most `maxPending` notices wait for delivery at any time.
-  explicit TQtUiLoop(std::size_t maxPending = 65536);
+  // At most `maxPending` notices wait for delivery, besides hangup notices:
+  // those are always taken (each worker posts at most one, as it ends), so a
+  // reader that ends on a full queue still tells its owner.
+  // As many as the plain loop takes: with cheap posts the reader can run a
+  // long way ahead of the handlers during a burst.
+  static constexpr std::size_t kDefaultCapacity = 1 << 20;
+
+  explicit TQtUiLoop(std::size_t maxPending = kDefaultCapacity);
   ~TQtUiLoop() override;
   TQtUiLoop(const TQtUiLoop&) = delete;
   TQtUiLoop& operator=(const TQtUiLoop&) = delete;
@@ -28,13 +37,27 @@ class TQtUiLoop : public TUiLoop {
   bool Post(TargetId target, TNotice&& notice) override;
   void WaitPumping(std::uint32_t milliseconds) override;
 
-  std::size_t Pending() const { return pending_->load(); }
+  std::size_t Pending() const;
+  // Wake-up events handled so far: at most one per batch of notices.
+  std::size_t WakeUps() const { return wakeUps_; }
 
  private:
+  struct TQueued {
+    TargetId Target;
+    TNotice Notice;
+  };
+
+  void DeliverQueued();
+  void WakeIfQueued();
+
+  TOwnerThread owner_;  // the thread whose Qt event loop delivers
   std::size_t maxPending_;
-  std::shared_ptr<std::atomic<std::size_t>> pending_;
-  std::mutex targetsLock_;  // guards targets_ against posting threads
-  std::map<TargetId, std::unique_ptr<QObject>> targets_;
+  std::size_t wakeUps_ = 0;         // loop thread only
+  std::unique_ptr<QObject> waker_;  // lives on the loop's thread
+  mutable std::mutex mutex_;        // guards everything below
+  std::deque<TQueued> queue_;
+  bool wakePosted_ = false;
+  std::unordered_map<TargetId, INoticeTarget*> targets_;
   TargetId nextId_ = 1;
 };
 

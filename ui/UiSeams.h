@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,17 @@ struct TMessageBoxes {
 
 // Qt message boxes with the active window as owner.
 TMessageBoxes QtMessageBoxes();
+
+// Room a title bar needs beside the caption: window buttons and margins.
+inline constexpr int kTitleBarButtonsRoom = 150;
+
+// The width a message box needs for `caption` to show whole in its title bar.
+int CaptionRoom(const QString& caption);
+
+// A message box without icon, owned by the active window, at least as wide as
+// its caption needs.
+std::unique_ptr<QMessageBox> NewMessageBox(const QString& text, const QString& caption,
+                                           QMessageBox::StandardButtons buttons);
 
 enum class TFileDialogKind { Open, Save };
 

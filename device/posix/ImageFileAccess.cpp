@@ -1,8 +1,10 @@
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -25,10 +27,31 @@ class FileDescriptor {
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   int get() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
 
  private:
   int fd_;
 };
+
+// The system's text for `error` in English, whatever locale the program runs in
+// (the editor takes the user's).
+std::string EnglishErrorText(int error) {
+  static const locale_t english = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  if (english == static_cast<locale_t>(0)) {
+    return "error " + std::to_string(error);
+  }
+  return ::strerror_l(error, english);
+}
+
+void SetCause(std::string* cause, const std::string& what, const std::string& path, int error) {
+  if (cause) {
+    *cause = what + " " + path + ": " + EnglishErrorText(error);
+  }
+}
 
 bool WriteAll(int fd, std::string_view bytes, off_t offset) {
   while (!bytes.empty()) {
@@ -43,6 +66,35 @@ bool WriteAll(int fd, std::string_view bytes, off_t offset) {
     offset += written;
   }
   return true;
+}
+
+// Reads up to `length` bytes at `start`; fewer only at the end of the file.
+std::optional<std::string> ReadAt(const std::string& path, off_t start, std::size_t length,
+                                  std::string* cause) {
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) {
+    SetCause(cause, "cannot open", path, errno);
+    return std::nullopt;
+  }
+  std::string data(length, '\0');
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t got =
+        ::pread(fd.get(), data.data() + done, data.size() - done, start + static_cast<off_t>(done));
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      SetCause(cause, "cannot read", path, errno);
+      return std::nullopt;
+    }
+    if (got == 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(got);
+  }
+  data.resize(done);
+  return data;
 }
 
 }  // namespace
@@ -60,43 +112,47 @@ std::string ExecutableDirectory() {
   return directory;
 }
 
-bool WriteImageBytes(const std::string& path, std::string_view bytes, std::uint32_t offset) {
-  if (bytes.empty() || offset > kImageSize || bytes.size() > kImageSize - offset) {
+bool WriteImageBytes(const std::string& path, std::string_view bytes, std::uint32_t offset,
+                     std::string* cause) {
+  if (!FitsImage(bytes, offset)) {
     return false;
   }
   FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
   if (!fd.valid()) {
+    SetCause(cause, "cannot open", path, errno);
     return false;
   }
-  if (::ftruncate(fd.get(), kImageSize) != 0) {
+  if (::ftruncate(fd.get(), kImageSize) != 0 ||
+      !WriteAll(fd.get(), bytes, static_cast<off_t>(offset))) {
+    SetCause(cause, "cannot write", path, errno);
     return false;
   }
-  return WriteAll(fd.get(), bytes, static_cast<off_t>(offset));
+  // A file system may report a failed write only when the file is closed.
+  const int descriptor = fd.release();
+  if (::close(descriptor) != 0) {
+    SetCause(cause, "cannot write", path, errno);
+    return false;
+  }
+  return true;
 }
 
-std::optional<std::string> ReadImageBlock(const std::string& path, int block) {
+std::optional<std::string> ReadImageBlock(const std::string& path, int block, std::string* cause) {
   if (block < 0 || block >= kBlockCount) {
     return std::nullopt;
   }
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.valid()) {
+  std::optional<std::string> data =
+      ReadAt(path, static_cast<off_t>(kBlockSize) * block, kBlockSize, cause);
+  if (data && data->size() != kBlockSize) {
+    if (cause) {
+      *cause = "cannot read block " + std::to_string(block) + " of " + path + ": the file is short";
+    }
     return std::nullopt;
   }
-  std::string data(kBlockSize, '\0');
-  std::size_t done = 0;
-  const off_t start = static_cast<off_t>(kBlockSize) * block;
-  while (done < data.size()) {
-    const ssize_t got =
-        ::pread(fd.get(), data.data() + done, data.size() - done, start + static_cast<off_t>(done));
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
-    if (got <= 0) {
-      return std::nullopt;
-    }
-    done += static_cast<std::size_t>(got);
-  }
   return data;
+}
+
+std::optional<std::string> ReadImageFile(const std::string& path, std::string* cause) {
+  return ReadAt(path, 0, kImageSize + 1, cause);
 }
 
 std::unique_ptr<TImageFileLock> TImageFileLock::TryAcquire(const std::string& imagePath) {

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <locale.h>
+#include <string.h>
+
 #include <cerrno>
 #include <filesystem>
 #include <optional>
@@ -16,14 +19,52 @@ namespace {
 constexpr int kMaxLinkHops = 40;
 constexpr int kTempNameAttempts = 100;
 
-std::string Describe(const std::string& what, const std::string& path, int err) {
-  return what + " " + path + ": " + std::generic_category().message(err);
+// The system's words for `err` in English, whatever the program's locale.
+std::string EnglishErrorText(int err) {
+  static const locale_t english = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  if (english == static_cast<locale_t>(0)) {
+    return "error " + std::to_string(err);
+  }
+  return ::strerror_l(err, english);
 }
 
-void SetError(std::string* error, std::string text) {
-  if (error) {
-    *error = std::move(text);
+FileReason ReasonOf(int err) {
+  switch (err) {
+    case EACCES:
+    case EPERM:
+      return FileReason::kDenied;
+    case ENOSPC:
+    case EDQUOT:
+      return FileReason::kNoSpace;
+    case ENOENT:
+    case ENOTDIR:
+      return FileReason::kMissing;
+    case EROFS:
+      return FileReason::kReadOnly;
+    case ETXTBSY:
+    case EBUSY:
+      return FileReason::kInUse;
+    case EFBIG:
+      return FileReason::kTooLarge;
+    default:
+      return FileReason::kOther;
   }
+}
+
+FileError Failure(FileStep step, const std::string& path, int err) {
+  FileError error;
+  error.Step = step;
+  error.Path = path;
+  error.Reason = ReasonOf(err);
+  error.SystemText = EnglishErrorText(err);
+  return error;
+}
+
+FileError NotRegular(const std::string& path) {
+  FileError error;
+  error.Step = FileStep::kNotRegular;
+  error.Path = path;
+  return error;
 }
 
 // Closes the descriptor it holds when it goes out of scope.
@@ -87,7 +128,7 @@ bool WriteAll(int fd, std::string_view bytes) {
 }
 
 // The path that a chain of symbolic links ends at (which need not exist yet).
-std::optional<std::string> FollowLinks(const std::string& path, std::string* error) {
+std::optional<std::string> FollowLinks(const std::string& path, FileError& error) {
   std::filesystem::path current = path;
   for (int hop = 0; hop < kMaxLinkHops; ++hop) {
     struct stat info {};
@@ -95,7 +136,7 @@ std::optional<std::string> FollowLinks(const std::string& path, std::string* err
       if (errno == ENOENT) {
         return current.string();
       }
-      SetError(error, Describe("cannot reach", current.string(), errno));
+      error = Failure(FileStep::kReach, current.string(), errno);
       return std::nullopt;
     }
     if (!S_ISLNK(info.st_mode)) {
@@ -104,12 +145,12 @@ std::optional<std::string> FollowLinks(const std::string& path, std::string* err
     std::error_code ec;
     const auto target = std::filesystem::read_symlink(current, ec);
     if (ec) {
-      SetError(error, Describe("cannot follow link", current.string(), ec.value()));
+      error = Failure(FileStep::kReach, current.string(), ec.value());
       return std::nullopt;
     }
     current = target.is_absolute() ? target : current.parent_path() / target;
   }
-  SetError(error, Describe("cannot follow link", path, ELOOP));
+  error = Failure(FileStep::kReach, path, ELOOP);
   return std::nullopt;
 }
 
@@ -119,19 +160,19 @@ struct TargetInfo {
 };
 
 // Checks that an existing target is a regular file we may write, without changing it.
-std::optional<TargetInfo> InspectTarget(const std::string& path, std::string* error) {
+std::optional<TargetInfo> InspectTarget(const std::string& path, FileError& error) {
   TargetInfo target;
   const int fd = OpenRetrying(path, O_WRONLY | O_NONBLOCK);
   if (fd < 0) {
     if (errno == ENOENT) {
       return target;
     }
-    SetError(error, Describe("cannot write", path, errno));
+    error = Failure(FileStep::kWrite, path, errno);
     return std::nullopt;
   }
   Fd guard(fd);
   if (::fstat(fd, &target.info) != 0 || !S_ISREG(target.info.st_mode)) {
-    SetError(error, "cannot write " + path + ": not a regular file");
+    error = NotRegular(path);
     return std::nullopt;
   }
   target.exists = true;
@@ -182,12 +223,55 @@ void SyncDirectoryOf(const std::filesystem::path& target) {
   }
 }
 
+// Writes `bytes` over the open file and cuts it to their length; 0 or the
+// error. The space is taken before anything is written, so that a full disk
+// changes nothing; an I/O error after that can leave the file half written.
+int Overwrite(int fd, std::string_view bytes) {
+  const off_t size = static_cast<off_t>(bytes.size());
+  int failure = size > 0 ? ::posix_fallocate(fd, 0, size) : 0;
+  if (failure == EOPNOTSUPP || failure == EINVAL) {
+    failure = 0;  // a file system that cannot reserve: write and see
+  }
+  if (failure == 0 && (!WriteAll(fd, bytes) || ::ftruncate(fd, size) != 0 || ::fsync(fd) != 0)) {
+    failure = errno;
+  }
+  return failure;
+}
+
+// Writes the file itself, for a folder that takes no temporary file; flushed
+// to the disk before it counts as done.
+bool WriteInPlace(const std::string& path, std::string_view bytes, int folderError,
+                  FileError& error) {
+  const int fd = OpenRetrying(path, O_WRONLY);
+  int failure = fd < 0 ? errno : 0;
+  if (fd >= 0) {
+    Fd file(fd);
+    failure = Overwrite(fd, bytes);
+    if (!file.Close() && failure == 0) {
+      failure = errno;
+    }
+  }
+  if (failure == 0) {
+    return true;
+  }
+  error = Failure(FileStep::kWriteInPlace, path, failure);
+  error.FolderReason = ReasonOf(folderError);
+  error.FolderSystemText = EnglishErrorText(folderError);
+  return false;
+}
+
 bool WriteThroughTemp(const std::string& path, std::string_view bytes, const TargetInfo& target,
-                      std::string* error) {
+                      FileError& error) {
   std::string tempName;
   const int fd = CreateTempBeside(path, tempName);
   if (fd < 0) {
-    SetError(error, Describe("cannot create a file beside", path, errno));
+    // A folder we may not write in (not a full one: there an overwrite could
+    // stop halfway) leaves the file itself, if we may write it.
+    const int folderError = errno;
+    if (target.exists && ReasonOf(folderError) == FileReason::kDenied) {
+      return WriteInPlace(path, bytes, folderError, error);
+    }
+    error = Failure(FileStep::kCreateBeside, path, folderError);
     return false;
   }
   Fd temp(fd);
@@ -199,7 +283,7 @@ bool WriteThroughTemp(const std::string& path, std::string_view bytes, const Tar
     failure = errno;
   }
   if (failure != 0) {
-    SetError(error, Describe("cannot write", path, failure));
+    error = Failure(FileStep::kWrite, path, failure);
     ::unlink(tempName.c_str());
     return false;
   }
@@ -216,19 +300,19 @@ FileContents ReadFileBytes(const std::string& path) {
     const int err = errno;
     contents.status =
         (err == ENOENT || err == ENOTDIR) ? ReadStatus::kMissing : ReadStatus::kFailed;
-    contents.error = Describe("cannot read", path, err);
+    contents.SetFailure(Failure(FileStep::kRead, path, err));
     return contents;
   }
   Fd guard(fd);
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     contents.status = ReadStatus::kFailed;
-    contents.error = "cannot read " + path + ": not a regular file";
+    contents.SetFailure(NotRegular(path));
     return contents;
   }
   if (!ReadAll(fd, contents.bytes)) {
     contents.status = ReadStatus::kFailed;
-    contents.error = Describe("cannot read", path, errno);
+    contents.SetFailure(Failure(FileStep::kRead, path, errno));
     contents.bytes.clear();
     return contents;
   }
@@ -236,9 +320,10 @@ FileContents ReadFileBytes(const std::string& path) {
   return contents;
 }
 
-bool ReplaceFileBytes(const std::string& path, std::string_view bytes, std::string* error) {
+bool ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError& error) {
+  error = FileError{};
   if (path.empty()) {
-    SetError(error, "cannot write a file without a name");
+    error.Step = FileStep::kNoName;
     return false;
   }
   const auto finalPath = FollowLinks(path, error);

@@ -9,25 +9,59 @@ namespace {
 
 constexpr int kTempNameAttempts = 100;
 
+// The system's words for `error`, in English where the system has them.
 std::string SystemMessage(DWORD error) {
   char text[512];
-  DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, error, 0, text, sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
-                        text[length - 1] == ' ' || text[length - 1] == '.')) {
-    --length;
+  for (DWORD language :
+       {static_cast<DWORD>(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)), static_cast<DWORD>(0)}) {
+    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                    nullptr, error, language, text, sizeof text, nullptr);
+    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
+                          text[length - 1] == ' ' || text[length - 1] == '.')) {
+      --length;
+    }
+    if (length > 0) {
+      return std::string(text, length);
+    }
   }
-  return length > 0 ? std::string(text, length) : "error " + std::to_string(error);
+  return "error " + std::to_string(error);
 }
 
-std::string Describe(const std::string& what, const std::string& path, DWORD error) {
-  return what + " " + path + ": " + SystemMessage(error);
+FileReason ReasonOf(DWORD error) {
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+      return FileReason::kDenied;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return FileReason::kNoSpace;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return FileReason::kMissing;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return FileReason::kInUse;
+    case ERROR_FILE_TOO_LARGE:
+      return FileReason::kTooLarge;
+    default:
+      return FileReason::kOther;
+  }
 }
 
-void SetError(std::string* error, std::string text) {
-  if (error) {
-    *error = std::move(text);
-  }
+FileError Failure(FileStep step, const std::string& path, DWORD code) {
+  FileError error;
+  error.Step = step;
+  error.Path = path;
+  error.Reason = ReasonOf(code);
+  error.SystemText = SystemMessage(code);
+  return error;
+}
+
+FileError NotRegular(const std::string& path) {
+  FileError error;
+  error.Step = FileStep::kNotRegular;
+  error.Path = path;
+  return error;
 }
 
 class THandle {
@@ -94,25 +128,70 @@ HANDLE CreateTempBeside(const std::string& path, std::string& name) {
 }
 
 // An existing target must be a file we may write; read-only files are refused.
-bool CheckTarget(const std::string& path, std::string* error) {
+// `exists` tells whether there is one.
+bool CheckTarget(const std::string& path, bool& exists, FileError& error) {
+  exists = false;
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD code = ::GetLastError();
     if (code == ERROR_FILE_NOT_FOUND) {
       return true;
     }
-    SetError(error, Describe("cannot write", path, code));
+    error = Failure(FileStep::kWrite, path, code);
     return false;
   }
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    SetError(error, "cannot write " + path + ": not a regular file");
+    error = NotRegular(path);
     return false;
   }
   if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    SetError(error, Describe("cannot write", path, ERROR_ACCESS_DENIED));
+    error = Failure(FileStep::kWrite, path, ERROR_ACCESS_DENIED);
     return false;
   }
+  exists = true;
   return true;
+}
+
+// Makes the file at least `size` bytes long and leaves its position at the
+// start, so that a full disk shows before anything is overwritten.
+bool TakeRoom(HANDLE file, std::size_t size) {
+  LARGE_INTEGER current{};
+  if (!::GetFileSizeEx(file, &current)) {
+    return false;
+  }
+  LARGE_INTEGER wanted{};
+  wanted.QuadPart = static_cast<LONGLONG>(size);
+  if (wanted.QuadPart > current.QuadPart &&
+      (!::SetFilePointerEx(file, wanted, nullptr, FILE_BEGIN) || !::SetEndOfFile(file))) {
+    return false;
+  }
+  const LARGE_INTEGER start{};
+  return ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN);
+}
+
+// Overwrites the file itself, for a folder that takes no temporary file. The
+// space is taken before anything is written; a write error after that (an I/O
+// error) can leave the file half written. Flushed to the disk before it counts
+// as done.
+bool WriteInPlace(const std::string& path, std::string_view bytes, DWORD folderError,
+                  FileError& error) {
+  DWORD failure = 0;
+  THandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid() || !TakeRoom(file.Get(), bytes.size()) || !WriteAll(file.Get(), bytes) ||
+      !::SetEndOfFile(file.Get()) || !::FlushFileBuffers(file.Get())) {
+    failure = ::GetLastError();
+  }
+  if (!file.Close() && failure == 0) {
+    failure = ::GetLastError();
+  }
+  if (failure == 0) {
+    return true;
+  }
+  error = Failure(FileStep::kWriteInPlace, path, failure);
+  error.FolderReason = ReasonOf(folderError);
+  error.FolderSystemText = SystemMessage(folderError);
+  return false;
 }
 
 }  // namespace
@@ -126,17 +205,17 @@ FileContents ReadFileBytes(const std::string& path) {
     contents.status = (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
                           ? ReadStatus::kMissing
                           : ReadStatus::kFailed;
-    contents.error = Describe("cannot read", path, code);
+    contents.SetFailure(Failure(FileStep::kRead, path, code));
     return contents;
   }
   if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
     contents.status = ReadStatus::kFailed;
-    contents.error = "cannot read " + path + ": not a regular file";
+    contents.SetFailure(NotRegular(path));
     return contents;
   }
   if (!ReadAll(file.Get(), contents.bytes)) {
     contents.status = ReadStatus::kFailed;
-    contents.error = Describe("cannot read", path, ::GetLastError());
+    contents.SetFailure(Failure(FileStep::kRead, path, ::GetLastError()));
     contents.bytes.clear();
     return contents;
   }
@@ -144,18 +223,26 @@ FileContents ReadFileBytes(const std::string& path) {
   return contents;
 }
 
-bool ReplaceFileBytes(const std::string& path, std::string_view bytes, std::string* error) {
+bool ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError& error) {
+  error = FileError{};
   if (path.empty()) {
-    SetError(error, "cannot write a file without a name");
+    error.Step = FileStep::kNoName;
     return false;
   }
-  if (!CheckTarget(path, error)) {
+  bool exists = false;
+  if (!CheckTarget(path, exists, error)) {
     return false;
   }
   std::string tempName;
   THandle temp(CreateTempBeside(path, tempName));
   if (!temp.Valid()) {
-    SetError(error, Describe("cannot create a file beside", path, ::GetLastError()));
+    // A folder we may not write in (not a full one: there an overwrite could
+    // stop halfway) leaves the file itself, if we may write it.
+    const DWORD folderError = ::GetLastError();
+    if (exists && ReasonOf(folderError) == FileReason::kDenied) {
+      return WriteInPlace(path, bytes, folderError, error);
+    }
+    error = Failure(FileStep::kCreateBeside, path, folderError);
     return false;
   }
   DWORD failure = 0;
@@ -170,7 +257,7 @@ bool ReplaceFileBytes(const std::string& path, std::string_view bytes, std::stri
     failure = ::GetLastError();
   }
   if (failure != 0) {
-    SetError(error, Describe("cannot write", path, failure));
+    error = Failure(FileStep::kWrite, path, failure);
     ::DeleteFileA(tempName.c_str());
     return false;
   }

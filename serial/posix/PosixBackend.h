@@ -7,10 +7,11 @@
 
 namespace korvane {
 
-// Manual-reset event on an eventfd, so that poll() waits can include it.
+// Manual-reset event on a descriptor, so that poll() waits can include it
+// (Linux: an eventfd).
 class TPosixEvent final : public ICommEvent {
  public:
-  // Check Valid() afterwards: creating the eventfd can fail.
+  // Check Valid() afterwards: creating the descriptor can fail.
   TPosixEvent();
   ~TPosixEvent() override;
   TPosixEvent(const TPosixEvent&) = delete;
@@ -27,10 +28,14 @@ class TPosixEvent final : public ICommEvent {
   std::atomic<bool> set_{false};
 };
 
+// Raises the calling thread a little above its peers where the system lets
+// it; a refusal is ignored.
+void RaiseThreadPriority(TThreadPriority priority);
+
 class TPosixBackend : public ICommBackend {
  public:
   std::unique_ptr<ICommPort> Open(const std::string& commName, TOpenStatus& status) override;
-  std::unique_ptr<ICommEvent> CreateEvent() override;
+  std::unique_ptr<ICommEvent> MakeEvent() override;
   int WaitEither(ICommEvent& first, ICommEvent& second) override;
   std::thread StartThread(std::function<void()> body, TThreadPriority priority) override;
 };

@@ -1,6 +1,5 @@
 #include "serial/posix/PosixPort.h"
 
-#include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -48,6 +47,11 @@ speed_t SpeedFor(std::uint32_t baudRate) {
     default:
       return B0;
   }
+}
+
+speed_t OutputSpeed(int fd) {
+  termios tio{};
+  return ::tcgetattr(fd, &tio) == 0 ? ::cfgetospeed(&tio) : B0;
 }
 
 tcflag_t SizeFlag(std::uint8_t dataBits) {
@@ -101,8 +105,8 @@ bool TPosixPort::SetupQueues(std::uint32_t, std::uint32_t) {
 
 void TPosixPort::Purge(std::uint32_t flags) {
   // Aborting pending I/O is the stop event's work: every wait includes it.
-  const bool input = (flags & PURGE_RXCLEAR) != 0;
-  const bool output = (flags & PURGE_TXCLEAR) != 0;
+  const bool input = (flags & Purge::RxClear) != 0;
+  const bool output = (flags & Purge::TxClear) != 0;
   if (input || output) {
     ::tcflush(fd_, input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH);
   }
@@ -111,10 +115,10 @@ void TPosixPort::Purge(std::uint32_t flags) {
 // Carries over what termios can express; DSR flow and sensitivity, the
 // continue-on-XOFF choice, the XON/XOFF limits and NUL stripping have no
 // termios counterpart and are left to the driver's defaults.
-void TPosixPort::ApplyState(const TLineSettings& settings) {
+bool TPosixPort::ApplyState(const TLineSettings& settings) {
   termios tio{};
   if (::tcgetattr(fd_, &tio) != 0) {
-    return;
+    return false;
   }
   ::cfmakeraw(&tio);
   tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
@@ -140,7 +144,9 @@ void TPosixPort::ApplyState(const TLineSettings& settings) {
     ::cfsetispeed(&tio, speed);
     ::cfsetospeed(&tio, speed);
   }
-  ::tcsetattr(fd_, TCSANOW, &tio);
+  // tcsetattr succeeds when any part was taken: read the rate back.
+  const bool applied =
+      speed != B0 && ::tcsetattr(fd_, TCSANOW, &tio) == 0 && OutputSpeed(fd_) == speed;
 
   // Handshake modes leave the line to the driver; toggle mode idles with RTS off.
   const std::uint32_t dtr = flags & LineFlag::DtrControlMask;
@@ -148,6 +154,7 @@ void TPosixPort::ApplyState(const TLineSettings& settings) {
   if (rts != LineFlag::RtsControlHandshake) {
     SetModemLine(fd_, TIOCM_RTS, rts == LineFlag::RtsControlEnable);
   }
+  return applied;
 }
 
 void TPosixPort::ApplyTimeouts(const TCommTimeouts& timeouts) {
@@ -158,7 +165,7 @@ void TPosixPort::ApplyTimeouts(const TCommTimeouts& timeouts) {
 
 bool TPosixPort::SetCommMask(std::uint32_t mask) {
   commMask_ = mask;
-  countersKept_ = ReadCounters(counters_);
+  countersKept_ = ReadLineCounters(fd_, counters_);
   return true;
 }
 
@@ -278,34 +285,23 @@ TReaderWake TPosixPort::WaitReader(ICommEvent& stop) {
   }
 }
 
-bool TPosixPort::ReadCounters(TCounters& counters) const {
-  serial_icounter_struct icount{};
-  if (::ioctl(fd_, TIOCGICOUNT, &icount) != 0) {
-    return false;
-  }
-  counters =
-      TCounters{{icount.frame, icount.parity, icount.overrun, icount.buf_overrun, icount.brk},
-                icount.dcd,
-                icount.rng};
-  return true;
-}
-
 bool TPosixPort::CheckCounters() {
-  TCounters now;
-  if (!countersKept_ || !ReadCounters(now)) {
+  TLineCounters now;
+  if (!countersKept_ || !ReadLineCounters(fd_, now)) {
     return false;
   }
-  static constexpr std::uint32_t kErrorBits[5] = {CE_FRAME, CE_RXPARITY, CE_OVERRUN, CE_RXOVER,
-                                                  CE_BREAK};
+  static constexpr std::uint32_t kErrorBits[5] = {LineError::Frame, LineError::RxParity,
+                                                  LineError::Overrun, LineError::RxOver,
+                                                  LineError::Break};
   std::uint32_t mask = 0;
   for (int i = 0; i < 5; ++i) {
     if (now.Errors[i] != counters_.Errors[i]) {
       lineErrors_ |= kErrorBits[i];
-      mask |= EV_ERR;
+      mask |= CommEvent::Error;
     }
   }
-  mask |= now.Carrier != counters_.Carrier ? EV_RLSD : 0;
-  mask |= now.Ring != counters_.Ring ? EV_RING : 0;
+  mask |= now.Carrier != counters_.Carrier ? CommEvent::Carrier : 0;
+  mask |= now.Ring != counters_.Ring ? CommEvent::Ring : 0;
   counters_ = now;
   mask &= commMask_;
   if (mask == 0) {

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "serial/CommBackend.h"
+#include "serial/posix/LineCounters.h"
 
 namespace korvane {
 
@@ -24,7 +25,7 @@ class TPosixPort final : public ICommPort {
 
   bool SetupQueues(std::uint32_t inputSize, std::uint32_t outputSize) override;
   void Purge(std::uint32_t flags) override;
-  void ApplyState(const TLineSettings& settings) override;
+  bool ApplyState(const TLineSettings& settings) override;
   void ApplyTimeouts(const TCommTimeouts& timeouts) override;
 
   bool SetCommMask(std::uint32_t mask) override;
@@ -50,17 +51,11 @@ class TPosixPort final : public ICommPort {
     Clock::time_point LastByte;
     TIoStatus Status = TIoStatus::Done;
   };
-  struct TCounters {
-    int Errors[5] = {};  // frame, parity, overrun, buffer overrun, break
-    int Carrier = 0;
-    int Ring = 0;
-  };
 
   // Reads what has arrived into the pending read; true when it has ended.
   bool ReadMore(bool hangup);
   std::optional<Clock::time_point> ReadDeadline() const;
   int PollTimeout(Clock::time_point now) const;
-  bool ReadCounters(TCounters& counters) const;
   // Turns counter changes into a completed comm-event wait; true if one completed.
   bool CheckCounters();
 
@@ -81,7 +76,7 @@ class TPosixPort final : public ICommPort {
   std::uint32_t completedMask_ = 0;
   std::uint32_t lineErrors_ = 0;
   bool countersKept_ = false;
-  TCounters counters_;
+  TLineCounters counters_;
 
   // Writer thread only.
   const char* writeData_ = nullptr;

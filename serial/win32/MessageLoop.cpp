@@ -61,6 +61,7 @@ TMessageLoop::TMessageLoop() {
 TMessageLoop::~TMessageLoop() = default;
 
 TUiLoop::TargetId TMessageLoop::AddTarget(INoticeTarget& target) {
+  owner_.Check();
   HWND window = ::CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                   ::GetModuleHandleA(nullptr), nullptr);
   if (window == nullptr) {
@@ -71,6 +72,7 @@ TUiLoop::TargetId TMessageLoop::AddTarget(INoticeTarget& target) {
 }
 
 void TMessageLoop::RemoveTarget(TargetId id) {
+  owner_.Check();
   if (id == 0) {
     return;
   }
@@ -99,6 +101,7 @@ bool TMessageLoop::Post(TargetId target, TNotice&& notice) {
 }
 
 void TMessageLoop::WaitPumping(std::uint32_t milliseconds) {
+  owner_.Check();
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
   for (;;) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "serial/OwnerThread.h"
 #include "serial/UiLoop.h"
 
 namespace korvane {
@@ -23,6 +24,9 @@ class TMessageLoop final : public TUiLoop {
   void RemoveTarget(TargetId id) override;
   bool Post(TargetId target, TNotice&& notice) override;
   void WaitPumping(std::uint32_t milliseconds) override;
+
+ private:
+  TOwnerThread owner_;  // the thread whose message queue serves the targets
 };
 
 }  // namespace korvane

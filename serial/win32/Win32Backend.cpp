@@ -32,7 +32,7 @@ std::unique_ptr<ICommPort> TWin32Backend::Open(const std::string& commName, TOpe
   return OpenWin32Port(commName, status);
 }
 
-std::unique_ptr<ICommEvent> TWin32Backend::CreateEvent() {
+std::unique_ptr<ICommEvent> TWin32Backend::MakeEvent() {
   return TWin32Event::Create();
 }
 

@@ -32,7 +32,7 @@ class TWin32Event final : public ICommEvent {
 class TWin32Backend final : public ICommBackend {
  public:
   std::unique_ptr<ICommPort> Open(const std::string& commName, TOpenStatus& status) override;
-  std::unique_ptr<ICommEvent> CreateEvent() override;
+  std::unique_ptr<ICommEvent> MakeEvent() override;
   int WaitEither(ICommEvent& first, ICommEvent& second) override;
   std::thread StartThread(std::function<void()> body, TThreadPriority priority) override;
   std::unique_ptr<IWriteQueue> CreateWriteQueue(std::atomic<bool>& idle) override;
@@ -40,11 +40,6 @@ class TWin32Backend final : public ICommBackend {
 
 // Opens a serial device for overlapped use: unshared, existing devices only.
 std::unique_ptr<ICommPort> OpenWin32Port(const std::string& commName, TOpenStatus& status);
-
-// True while one of our programs has the port open. Some systems (Wine among
-// them) let a second program open a port, so each open port is also marked by
-// a named mutex of our own.
-bool IsPortClaimed(const std::string& commName);
 
 // The writer queue on the writer thread's own message queue.
 std::unique_ptr<IWriteQueue> CreateThreadMessageQueue(std::atomic<bool>& idle);

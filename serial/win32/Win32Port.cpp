@@ -1,11 +1,22 @@
 #include <algorithm>
 #include <cctype>
 
+#include "serial/PortClaim.h"
 #include "serial/win32/Win32Backend.h"
 #include "serial/win32/WinApi.h"
 
 namespace korvane {
 namespace {
+
+// The shared headers name the serial API's bits themselves; the words pass to
+// and from the system unchanged, so each name must have the system's value.
+static_assert(LineError::RxOver == CE_RXOVER && LineError::Overrun == CE_OVERRUN &&
+              LineError::RxParity == CE_RXPARITY && LineError::Frame == CE_FRAME &&
+              LineError::Break == CE_BREAK);
+static_assert(CommEvent::Carrier == EV_RLSD && CommEvent::Error == EV_ERR &&
+              CommEvent::Ring == EV_RING);
+static_assert(Purge::TxAbort == PURGE_TXABORT && Purge::RxAbort == PURGE_RXABORT &&
+              Purge::TxClear == PURGE_TXCLEAR && Purge::RxClear == PURGE_RXCLEAR);
 
 TIoStatus StatusOfError(DWORD error) {
   switch (error) {
@@ -72,7 +83,7 @@ class TWin32Port final : public ICommPort {
     return ::SetupComm(handle_, inputSize, outputSize) != 0;
   }
   void Purge(std::uint32_t flags) override;
-  void ApplyState(const TLineSettings& settings) override;
+  bool ApplyState(const TLineSettings& settings) override;
   void ApplyTimeouts(const TCommTimeouts& timeouts) override;
 
   bool SetCommMask(std::uint32_t mask) override;
@@ -133,16 +144,16 @@ void TWin32Port::Settle(TOverlapped& record, bool& pending) {
 
 void TWin32Port::Purge(std::uint32_t flags) {
   // Some drivers (and Wine) leave a pending read alone on a purge; cancel it first.
-  if ((flags & PURGE_RXABORT) != 0) {
+  if ((flags & Purge::RxAbort) != 0) {
     ::CancelIoEx(handle_, read_.Get());
   }
-  if ((flags & PURGE_TXABORT) != 0) {
+  if ((flags & Purge::TxAbort) != 0) {
     ::CancelIoEx(handle_, write_.Get());
   }
   ::PurgeComm(handle_, flags);
 }
 
-void TWin32Port::ApplyState(const TLineSettings& settings) {
+bool TWin32Port::ApplyState(const TLineSettings& settings) {
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
   ::GetCommState(handle_, &dcb);
@@ -170,7 +181,7 @@ void TWin32Port::ApplyState(const TLineSettings& settings) {
   dcb.XonChar = settings.XonChar;
   dcb.XoffChar = settings.XoffChar;
   dcb.ErrorChar = settings.ErrorChar;
-  ::SetCommState(handle_, &dcb);  // a refusal leaves the driver's settings
+  return ::SetCommState(handle_, &dcb) != 0;  // a refusal leaves the driver's settings
 }
 
 void TWin32Port::ApplyTimeouts(const TCommTimeouts& timeouts) {

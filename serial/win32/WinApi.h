@@ -1,8 +1,8 @@
 #pragma once
 
-// <windows.h> for the Windows sources. Include it after the project's own
-// headers: it defines the serial API's names (EV_RLSD, PURGE_TXABORT ...) as
-// macros, and CreateEvent as a macro that would rename the backend's method.
+// <windows.h> for the Windows sources, without its min/max macros and rarely
+// used parts. The shared headers use none of its macro names, so the order of
+// includes does not matter.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -10,8 +10,6 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
-
-#undef CreateEvent
 
 namespace korvane {
 

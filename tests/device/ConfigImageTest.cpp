@@ -26,8 +26,11 @@ class ConfigImageTest : public ::testing::Test {
 
   std::string Build(const CodeTable& table, int baud) {
     DeleteImageFile(path_);
-    BuildImage(table, baud, path_, nullptr);
-    return ReadFile();
+    std::string cause;
+    EXPECT_TRUE(BuildImage(table, baud, path_, nullptr, &cause)) << cause;
+    const std::string image = ReadFile();
+    EXPECT_EQ(image, ComposeImage(table, baud));
+    return image;
   }
 
   testing::TempDir temp_;
@@ -149,26 +152,67 @@ TEST_F(ConfigImageTest, ReadBlockGivesEachBlockAnew) {
   DeleteImageFile(path_);  // deleting an absent file is not an error
 }
 
-TEST_F(ConfigImageTest, UnwritableLocationLeavesNoImage) {
+TEST_F(ConfigImageTest, UnwritableLocationLeavesNoImageAndSaysWhy) {
   const std::string path = ConfigFilePathIn((dir_ / "no-such-dir").string() + "/");
-  BuildImage(CodeTable{}, 1, path, nullptr);
+  std::string cause;
+  EXPECT_FALSE(BuildImage(CodeTable{}, 1, path, nullptr, &cause));
+  EXPECT_EQ(cause, "cannot open " + path + ": No such file or directory");
   EXPECT_FALSE(fs::exists(path));
-  EXPECT_FALSE(ReadImageBlock(path, 0).has_value());
+  EXPECT_FALSE(ReadImageBlock(path, 0, &cause).has_value());
+  EXPECT_EQ(cause, "cannot open " + path + ": No such file or directory");
 }
 
-TEST_F(ConfigImageTest, ReadOnlyOldFileIsSentUnchanged) {
-  std::ofstream(path_, std::ios::binary) << std::string(kImageSize, '\x5A');
-  const std::string failure = testing::RunWithoutPrivilege(dir_, [&]() -> std::string {
-    std::error_code error;
-    fs::permissions(path_, fs::perms::owner_read, error);
-    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec, error);
-    DeleteImageFile(path_);
-    BuildImage(CodeTable{}, 1, path_, nullptr);
-    fs::permissions(dir_, fs::perms::owner_all, error);
-    return error ? "cannot change permissions: " + error.message() : "";
-  });
-  EXPECT_EQ(failure, "");
-  EXPECT_EQ(ReadFile(), std::string(kImageSize, '\x5A'));
+// An old image in a folder where it cannot be removed: rewritten whole when
+// it is writable, reported and left alone when it is not.
+TEST_F(ConfigImageTest, OldImageThatCannotBeRemoved) {
+  struct Case {
+    fs::perms filePerms;
+    bool built;
+    std::string cause;
+  };
+  CodeTable table;
+  table.SetText(1, 1, "01");
+  for (const Case& c : {Case{fs::perms::owner_read | fs::perms::owner_write, true, ""},
+                        Case{fs::perms::owner_read, false, ": Permission denied"}}) {
+    SCOPED_TRACE(c.built);
+    std::ofstream(path_, std::ios::binary) << std::string(kImageSize, '\x5A');
+    const std::string failure = testing::RunWithoutPrivilege(dir_, [&]() -> std::string {
+      std::error_code error;
+      fs::permissions(path_, c.filePerms, error);
+      fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec, error);
+      DeleteImageFile(path_);
+      std::string cause;
+      const bool built = BuildImage(table, 1, path_, nullptr, &cause);
+      fs::permissions(dir_, fs::perms::owner_all, error);
+      if (error) {
+        return "cannot change permissions: " + error.message();
+      }
+      if (built != c.built || cause.size() < c.cause.size() ||
+          cause.compare(cause.size() - c.cause.size(), c.cause.size(), c.cause) != 0) {
+        return "built " + std::to_string(built) + ", cause \"" + cause + "\"";
+      }
+      return "";
+    });
+    EXPECT_EQ(failure, "");
+    EXPECT_EQ(ReadFile(), c.built ? ComposeImage(table, 1) : std::string(kImageSize, '\x5A'));
+    fs::permissions(path_, fs::perms::owner_all);
+  }
+}
+
+TEST_F(ConfigImageTest, BlockReadAgainstTheBuiltImage) {
+  CodeTable table;
+  table.SetText(3, 1, "77");
+  const std::string image = Build(table, 1);
+  std::string cause;
+  EXPECT_EQ(ReadCheckedImageBlock(path_, 2, image, &cause), image.substr(1024, kBlockSize));
+  WriteImageBytes(path_, "\x66"s, 1030);
+  EXPECT_FALSE(ReadCheckedImageBlock(path_, 2, image, &cause).has_value());
+  EXPECT_EQ(cause, "block 2 of " + path_ +
+                       " no longer holds the image built (changed by another program?)");
+  EXPECT_TRUE(ReadCheckedImageBlock(path_, 1, image, &cause).has_value());
+  fs::resize_file(path_, 1500);
+  EXPECT_FALSE(ReadCheckedImageBlock(path_, 3, image, &cause).has_value());
+  EXPECT_EQ(cause, "cannot read block 3 of " + path_ + ": the file is short");
 }
 
 TEST(ConfigFilePath, ExecutableDirectoryEndsInSeparator) {

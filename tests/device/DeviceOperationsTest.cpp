@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -10,6 +16,9 @@
 #include "model/HexCodec.h"
 #include "tests/device/ScriptedLink.h"
 #include "tests/support/TempDir.h"
+#ifndef _WIN32
+#include "tests/support/Unprivileged.h"
+#endif
 
 using namespace std::string_literals;
 namespace fs = std::filesystem;
@@ -193,7 +202,8 @@ TEST_F(DeviceOperationsTest, BlockNeverAcknowledgedFailsAfterSixSendings) {
   EXPECT_EQ(device.blockAttempts[1], 6);
   EXPECT_EQ(link_.SentToDevice().size(), 1u + 1u + 6u);
   ExpectOnlyMessage(kTextBlockFailed, kCaptionWarning);
-  EXPECT_EQ(operator_.Progress.back(), "destroy");
+  // The failure is shown over the bar, which goes when the box is closed.
+  EXPECT_EQ(operator_.Order, (std::vector<std::string>{"message", "destroy"}));
   EXPECT_EQ(ImageFile().size(), kImageSize);  // the complete image stays on disk
 }
 
@@ -221,16 +231,98 @@ TEST_F(DeviceOperationsTest, ImageFileInUseByAnotherProgramSendsNothing) {
   EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::Success);
 }
 
-TEST_F(DeviceOperationsTest, UnreadableImageFileStopsWithAMessage) {
+// What a programming run did, in one line, so that runs in another process
+// (without privilege) can be checked too.
+std::string Outcome(ProgramResult result, const ScriptedLink& link, const RecordingOperator& oper,
+                    const DeviceContext& context) {
+  std::string text = "result " + std::to_string(static_cast<int>(result)) + ", sent " +
+                     std::to_string(link.SentToDevice().size()) + ",";
+  for (const auto& message : oper.Messages) {
+    text += " " + message.Caption + ": " + message.Text;
+  }
+  text += ", progress " + (oper.Progress.empty() ? std::string("none") : oper.Progress.back());
+  return text + ", cause " + context.FaultCause;
+}
+
+std::string FileFaultOutcome(ProgramResult result, std::size_t sent, const std::string& cause) {
+  return "result " + std::to_string(static_cast<int>(result)) + ", sent " + std::to_string(sent) +
+         ", " + kCaptionWarning + ": " + kTextFileFault + ", progress destroy, cause " + cause;
+}
+
+TEST_F(DeviceOperationsTest, ImageFileChangedDuringTheTransferStopsBeforeTheChangedBlock) {
   ProgrammableDevice device;
   UseDevice(device);
-  context_.ImagePath = (dir_ / "missing-folder" / "Configuration.bin").string();
-  EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::ImageUnreadable);
-  ASSERT_EQ(operator_.Messages.size(), 1u);
-  EXPECT_NE(operator_.Messages[0].Text.find(context_.ImagePath), std::string::npos);
-  EXPECT_EQ(operator_.Progress.back(), "destroy");
-  EXPECT_EQ(link_.SentToDevice().size(), 1u);  // the handshake only
+  link_.DuringWait = [&] {
+    if (device.blocksAcked == 1) {
+      WriteImageBytes(context_.ImagePath, "\x01"s, kBlockSize + 7);
+    }
+  };
+  const ProgramResult result = ProgramDevice(context_, CodeTable{}, 1);
+  EXPECT_EQ(Outcome(result, link_, operator_, context_),
+            FileFaultOutcome(ProgramResult::ImageUnreadable, 2,
+                             "block 1 of " + context_.ImagePath +
+                                 " no longer holds the image built (changed by another program?)"));
+  EXPECT_EQ(device.blocksAcked, 1);
 }
+
+#ifndef _WIN32
+// An image file that cannot be made to hold the image built ends programming
+// right after the handshake: no block goes out, and the cause is kept.
+TEST_F(DeviceOperationsTest, ImageFileFaultsSendNothingAfterTheHandshake) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& path)> arrange;  // runs without privilege
+    std::string cause;
+    bool oldImageStays;
+  };
+  const std::string missingFolder = (dir_ / "missing" / "Configuration.bin").string();
+  rlimit savedLimit{};
+  ::getrlimit(RLIMIT_FSIZE, &savedLimit);
+  const std::vector<Case> cases = {
+      {"image folder missing", [&](const std::string&) { context_.ImagePath = missingFolder; },
+       "cannot open " + missingFolder + ": No such file or directory", true},
+      {"old image neither removable nor writable",
+       [&](const std::string& path) {
+         fs::permissions(path, fs::perms::owner_read);
+         fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+       },
+       "cannot open " + context_.ImagePath + ": Permission denied", true},
+      {"file system takes fewer bytes than the image",
+       [&](const std::string&) {
+         ::signal(SIGXFSZ, SIG_IGN);
+         rlimit limit{};
+         ::getrlimit(RLIMIT_FSIZE, &limit);
+         savedLimit = limit;
+         limit.rlim_cur = kImageSize / 2;
+         ::setrlimit(RLIMIT_FSIZE, &limit);
+       },
+       "cannot write " + context_.ImagePath + ": File too large", false},
+  };
+  const std::string imagePath = context_.ImagePath;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::WriteBytes(imagePath, std::string(kImageSize, '\x5A'));
+    // Without root the check runs in this process: each case starts afresh
+    // and undoes what it arranged.
+    const std::string outcome = testing::RunWithoutPrivilege(dir_, [&] {
+      context_.ImagePath = imagePath;
+      link_.Wire.clear();
+      operator_ = RecordingOperator{};
+      ProgrammableDevice device;
+      UseDevice(device);
+      c.arrange(imagePath);
+      const ProgramResult result = ProgramDevice(context_, CodeTable{}, 1);
+      ::setrlimit(RLIMIT_FSIZE, &savedLimit);
+      ::signal(SIGXFSZ, SIG_DFL);
+      fs::permissions(dir_, fs::perms::owner_all);
+      return Outcome(result, link_, operator_, context_);
+    });
+    EXPECT_EQ(outcome, FileFaultOutcome(ProgramResult::FileFault, 1, c.cause));
+    fs::permissions(imagePath, fs::perms::owner_all);
+    EXPECT_EQ(testing::ReadBytes(imagePath) == std::string(kImageSize, '\x5A'), c.oldImageStays);
+  }
+}
+#endif
 
 // A reply of `bytes` bytes: a 512-byte lead, then `image`, cut or padded.
 std::string Reply(const std::string& image, std::size_t bytes = kReadReplyBytes) {

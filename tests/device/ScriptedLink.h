@@ -103,9 +103,11 @@ class RecordingOperator : public IOperator {
   std::vector<Message> Messages;
   std::vector<std::string> Confirmations;
   std::vector<std::string> Progress;  // "create 0 36 1", "step", "destroy"
+  std::vector<std::string> Order;     // "message" and "destroy", as they happen
 
   void ShowMessage(const std::string& text, const std::string& caption) override {
     Messages.push_back({text, caption});
+    Order.push_back("message");
   }
   bool Confirm(const std::string& text, const std::string& caption) override {
     Confirmations.push_back(caption + ": " + text);
@@ -116,7 +118,10 @@ class RecordingOperator : public IOperator {
                        std::to_string(step));
   }
   void StepProgress() override { Progress.push_back("step"); }
-  void DestroyProgress() override { Progress.push_back("destroy"); }
+  void DestroyProgress() override {
+    Progress.push_back("destroy");
+    Order.push_back("destroy");
+  }
 
   int Steps() const {
     int steps = 0;

@@ -109,6 +109,17 @@ std::optional<std::string> ChildProcess::ReadLine(std::chrono::milliseconds time
   }
 }
 
+bool ChildProcess::WaitForErr(const std::string& text, std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  while (err_.find(text) == std::string::npos) {
+    if (errFd_ < 0 || RemainingMs(deadline) == 0) {
+      return false;
+    }
+    Drain(RemainingMs(deadline));
+  }
+  return true;
+}
+
 std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
   while (!status_) {

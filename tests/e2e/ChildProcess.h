@@ -22,6 +22,8 @@ class ChildProcess {
   // Waits for the exit, at most `timeout`; the exit status, or nullopt.
   std::optional<int> Wait(std::chrono::milliseconds timeout);
   void Signal(int signal);
+  // Waits until stderr holds `text`, at most `timeout`.
+  bool WaitForErr(const std::string& text, std::chrono::milliseconds timeout);
 
   const std::string& Out() const { return out_; }
   const std::string& Err() const { return err_; }

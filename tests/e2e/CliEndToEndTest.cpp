@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
+#include <KorvaneVersion.h>
 #include "device/ConfigImage.h"
 #include "files/CodeSetFile.h"
 #include "tests/e2e/ChildProcess.h"
@@ -21,9 +26,29 @@ namespace {
 
 using testing::ChildProcess;
 
-// Simulators and the command-line tool share a private port folder.
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> Listing(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Simulators and the command-line tool share a private port folder and a
+// private temporary folder; messages are in English.
 class CliEndToEnd : public ::testing::Test {
  protected:
+  void SetUp() override { fs::create_directory(tmp_); }
   void TearDown() override { sims_.clear(); }
 
   // Starts a simulator and returns its port name.
@@ -40,16 +65,18 @@ class CliEndToEnd : public ::testing::Test {
     std::string out;
     std::string err;
   };
-  // Runs korvane-cli; a write builds its image files in the test's own folder.
-  Run Cli(std::vector<std::string> arguments, std::chrono::seconds limit = 30s) {
-    if (arguments.front() == "write") {
-      arguments.insert(arguments.begin() + 1, {"--image-dir", dir_.string()});
-    }
+  // Starts korvane-cli (each run keeps its images in its own temporary folder).
+  std::unique_ptr<ChildProcess> Start(std::vector<std::string> arguments,
+                                      const std::vector<std::string>& prefix = {}) {
     arguments.insert(arguments.begin(), KORVANE_CLI_PATH);
-    ChildProcess cli(arguments, env_);
+    arguments.insert(arguments.begin(), prefix.begin(), prefix.end());
+    return std::make_unique<ChildProcess>(arguments, env_);
+  }
+  static Run Finish(ChildProcess& cli, std::chrono::seconds limit = 40s) {
     const auto status = cli.Wait(limit);
     return {status.value_or(-1), cli.Out(), cli.Err()};
   }
+  Run Cli(std::vector<std::string> arguments) { return Finish(*Start(std::move(arguments))); }
 
   std::string WriteCodeSet(const CodeTable& table, const std::string& name = "codes.IOS") {
     const std::string path = (dir_ / name).string();
@@ -66,103 +93,304 @@ class CliEndToEnd : public ::testing::Test {
     return table;
   }
 
+  // A simulator whose device holds `table` in `imageFile`.
+  std::string StartSimHolding(const CodeTable& table, const fs::path& imageFile) {
+    std::ofstream(imageFile, std::ios::binary) << ComposeImage(table, 1);
+    return StartSim({"--image", imageFile.string()});
+  }
+
   testing::TempDir temp_;
   const fs::path& dir_ = temp_.Path();
-  std::vector<std::string> env_{"XDG_RUNTIME_DIR=" + dir_.string()};
+  const fs::path tmp_ = dir_ / "tmp";
+  std::vector<std::string> env_{"XDG_RUNTIME_DIR=" + dir_.string(), "TMPDIR=" + tmp_.string(),
+                                "LC_ALL=", "LC_MESSAGES=", "LANG=C.UTF-8"};
   std::vector<std::unique_ptr<ChildProcess>> sims_;
 };
 
-TEST_F(CliEndToEnd, WriteThenReadBackGivesTheFile) {
+TEST_F(CliEndToEnd, WriteVerifiesThenReadGivesTheFileOnStdout) {
   const std::string port = StartSim();
   const CodeTable table = SampleTable();
   const std::string file = WriteCodeSet(table);
 
-  const Run write = Cli({"write", "--port", port, file, "--baud-index", "2"});
+  const Run write = Cli({"write", "-p", port, file, "--baud", "19200"});
   ASSERT_EQ(write.exit, 0) << write.out << write.err;
-  EXPECT_NE(write.out.find("配置成功!"), std::string::npos) << write.out;
+  EXPECT_EQ(write.out, port + ": programmed, verified\n");
+
+  const Run read = Cli({"read", "--port=" + port, "-o", "-"});
+  ASSERT_EQ(read.exit, 0) << read.err;
+  EXPECT_EQ(read.out, CodeSetText(table));  // nothing but the code set
+  EXPECT_TRUE(Contains(read.err, "baud rate 19200")) << read.err;
 
   const std::string readBack = (dir_ / "back.IOS").string();
-  const Run read = Cli({"read", "--port", port, "-o", readBack});
-  ASSERT_EQ(read.exit, 0) << read.out << read.err;
-  EXPECT_NE(read.out.find("baud rate: 19200"), std::string::npos) << read.out;
+  const Run toFile = Cli({"read", "-p", port, "--output", readBack, "-q"});
+  ASSERT_EQ(toFile.exit, 0) << toFile.err;
+  EXPECT_EQ(toFile.out, port + ": read, baud rate 19200\n");
+  EXPECT_EQ(toFile.err, "");
   CodeTable back;
   ASSERT_TRUE(LoadCodeSet(back, readBack));
   EXPECT_EQ(back, table);
 }
 
-TEST_F(CliEndToEnd, VerifyCatchesADeviceThatStoresACorruptedImage) {
-  const std::string port = StartSim({"--corrupt-image"});
-  const Run write = Cli({"write", "--verify", "--port", port, WriteCodeSet(SampleTable())});
-  EXPECT_EQ(write.exit, 16) << write.out << write.err;
-  EXPECT_NE(write.err.find("verify failed"), std::string::npos) << write.err;
-}
-
-TEST_F(CliEndToEnd, TwoDevicesAreProgrammedInParallel) {
-  const std::string first = StartSim();
-  const std::string second = StartSim();
+// Every command: the exit code, results on stdout, the reason on stderr as
+// "korvane-cli: PORT: ...". The cases run at once, each on its own simulator.
+TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
   const std::string file = WriteCodeSet(SampleTable());
-  const auto start = std::chrono::steady_clock::now();
-  const Run write = Cli({"write", "--port", first, "--port", second, file});
-  const auto took = std::chrono::steady_clock::now() - start;
-  ASSERT_EQ(write.exit, 0) << write.out << write.err;
-  EXPECT_NE(write.out.find(first + ": ok"), std::string::npos) << write.out;
-  EXPECT_NE(write.out.find(second + ": ok"), std::string::npos) << write.out;
-  // One programming takes 5.5 s of fixed waits; two in sequence would take 11.
-  EXPECT_LT(took, 9s);
-}
-
-TEST_F(CliEndToEnd, FailuresHaveTheirOwnExitCodes) {
-  const std::string file = WriteCodeSet(SampleTable());
-  EXPECT_EQ(Cli({"write", "--port", "NO_SUCH_PORT", file}).exit, 10);
-  EXPECT_EQ(Cli({"write", "--port", StartSim({"--silent"}), file}).exit, 11);
-  EXPECT_EQ(Cli({"write", "--port", StartSim({"--ack-block-from", "2:99"}), file}).exit, 13);
-
   CodeTable overlong;
   overlong.SetText(2, 2, std::string(130, 'A'));
-  const Run tooLong = Cli({"write", "--port", StartSim(), WriteCodeSet(overlong, "long.IOS")});
-  EXPECT_EQ(tooLong.exit, 14);
-  EXPECT_NE(tooLong.out.find("IO2"), std::string::npos) << tooLong.out;
-
-  const Run shortReply = Cli({"read", "--port", StartSim({"--read-reply-bytes", "3071"}), "-o",
-                              (dir_ / "none.IOS").string()});
-  EXPECT_EQ(shortReply.exit, 15);
-  EXPECT_FALSE(fs::exists(dir_ / "none.IOS"));
-
-  EXPECT_EQ(Cli({"write", "--port", "x", (dir_ / "missing.IOS").string()}).exit, 3);
-  EXPECT_EQ(Cli({"write", file}).exit, 2);
-
-  // Another program building the same image file: nothing is sent.
-  {
-    const auto held = TImageFileLock::TryAcquire((dir_ / "Configuration.bin").string());
-    ASSERT_NE(held, nullptr);
-    EXPECT_EQ(Cli({"write", "--port", StartSim(), file}).exit, 12);
+  const std::string longFile = WriteCodeSet(overlong, "long.IOS");
+  std::ofstream(dir_ / "other.ini") << "[Settings]\nColour=blue\n";
+  const std::string other = (dir_ / "other.ini").string();
+  struct Case {
+    std::vector<std::string> args;
+    int exit;
+    std::string out;  // stdout holds this ("" for nothing at all)
+    std::string err;  // stderr holds this
+  };
+  const std::string silent = StartSim({"--silent"});
+  const std::string silentToo = StartSim({"--silent"});
+  const std::string noAck = StartSim({"--ack-block-from", "2:99"});
+  const std::string shortReply = StartSim({"--read-reply-bytes", "3071"});
+  const std::string dropped = StartSim({"--drop-after", "600"});  // unplugged in block 2
+  const std::string traced = StartSim();
+  const std::string good = StartSim();
+  const std::vector<Case> cases = {
+      {{"--version"}, 0, "korvane-cli " KORVANE_VERSION "\n", ""},
+      {{"bogus"}, 2, "", "Run 'korvane-cli --help' for usage."},
+      {{"write", "-p", good, file, "--frob"}, 2, "", "Run 'korvane-cli write --help'"},
+      {{"write", "-p", "NO_SUCH_PORT", file},
+       10,
+       "NO_SUCH_PORT: failed (exit 10)\n",
+       "korvane-cli: NO_SUCH_PORT: /dev/NO_SUCH_PORT: no such serial port"},
+      {{"write", "-p", silent, file},
+       11,
+       silent + ": failed (exit 11)\n",
+       "korvane-cli: " + silent + ": the device did not accept the programming request"},
+      {{"write", "-p", silentToo, file, "--lang", "zh"},
+       11,
+       "failed (exit 11)",
+       "korvane-cli: " + silentToo + ": 设备没办法接受编程请求！请检查通讯是否正常!"},
+      {{"write", "-p", noAck, file, "--no-verify"},
+       13,
+       noAck + ": failed (exit 13)\n",
+       "may be partly written"},
+      {{"write", "-p", good, longFile},
+       14,
+       "failed (exit 14)",
+       "IO2 ButtonDownSend2 (130 characters)"},
+      {{"write", "-p", dropped, file},
+       13,
+       dropped + ": failed (exit 13)\n",
+       "not acknowledged; program again; the line was lost"},
+      {{"read", "-p", shortReply},
+       15,
+       shortReply + ": failed (exit 15)\n",
+       "korvane-cli: " + shortReply + ": the device's reply could not be read"},
+      {{"write", "-p", good, (dir_ / "missing.IOS").string()}, 3, "", "no such file"},
+      {{"write", "-p", good, other}, 3, "", "holds none of the 32 code keys"},
+      {{"write", "-p", good, "--port", (dir_ / "korvane-sim" / good).string(), file},
+       2,
+       "",
+       "name the same device"},
+      {{"image", file, "-o", file}, 3, "", "is the code set file itself"},
+      {{"write", "-p", traced, file, "-v", "--no-verify"},
+       0,
+       traced + ": programmed\n",
+       " " + traced + ": sent 8 bytes C7EBC7F3B1E0B3CC (+"},
+  };
+  std::vector<std::unique_ptr<ChildProcess>> runs;
+  for (const Case& c : cases) {
+    runs.push_back(Start(c.args));
   }
-  EXPECT_EQ(Cli({"bogus"}).exit, 2);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const Run run = Finish(*runs[i]);
+    const Case& c = cases[i];
+    const std::string what = c.args.front() + " " + (c.args.size() > 2 ? c.args[2] : "");
+    EXPECT_EQ(run.exit, c.exit) << what << "\n" << run.out << run.err;
+    if (c.out.empty()) {
+      EXPECT_EQ(run.out, "") << what;
+    } else {
+      EXPECT_TRUE(Contains(run.out, c.out)) << what << ": " << run.out;
+    }
+    EXPECT_TRUE(Contains(run.err, c.err)) << what << ": " << run.err;
+  }
+  const Run none = Cli({"--help"});
+  EXPECT_EQ(none.exit, 0);
+  EXPECT_EQ(
+      Finish(*std::make_unique<ChildProcess>(std::vector<std::string>{KORVANE_CLI_PATH}, env_))
+          .exit,
+      2);
+}
+
+TEST_F(CliEndToEnd, JsonAndResultsLogForAGoodAndAFailingPort) {
+  const std::string good = StartSim();
+  const std::string silent = StartSim({"--silent"});
+  const std::string file = WriteCodeSet(SampleTable());
+  const std::string log = (dir_ / "station.jsonl").string();
+  const Run write = Cli({"write", "-p", good, "-p", silent, "--json", "--log", log, file});
+  EXPECT_EQ(write.exit, 11) << write.err;
+  const auto json = nlohmann::json::parse(write.out);  // the whole of stdout
+  EXPECT_EQ(json["format"], 1);
+  EXPECT_EQ(json["exit"], 11);
+  EXPECT_EQ(json["file"]["sha256"].get<std::string>().size(), 64u);
+  ASSERT_EQ(json["ports"].size(), 2u);
+  const auto& ok = json["ports"][0];
+  const auto& failed = json["ports"][1];
+  EXPECT_EQ(ok["port"], good);
+  EXPECT_EQ(ok["path"], (dir_ / "korvane-sim" / good).string());
+  EXPECT_TRUE(ok["usb"].is_null());
+  EXPECT_EQ(ok["phase"], "done");
+  EXPECT_EQ(ok["result"], "ok");
+  EXPECT_EQ(ok["exit"], 0);
+  EXPECT_EQ(ok["differences"].size(), 0u);
+  EXPECT_GT(ok["duration_ms"].get<int>(), 9000);  // programming and the read-back
+  EXPECT_EQ(failed["phase"], "connecting");
+  EXPECT_EQ(failed["result"], "failed");
+  EXPECT_EQ(failed["exit"], 11);
+  EXPECT_TRUE(Contains(failed["message"], "did not accept")) << failed["message"];
+  EXPECT_GT(failed["duration_ms"].get<int>(), 2900);  // six requests, 500 ms apart
+
+  std::istringstream lines(ReadAll(log));
+  std::vector<nlohmann::json> entries;
+  for (std::string line; std::getline(lines, line);) {
+    entries.push_back(nlohmann::json::parse(line));
+  }
+  ASSERT_EQ(entries.size(), 2u);
+  for (const auto& entry : entries) {
+    EXPECT_EQ(entry["file"], "codes.IOS");
+    EXPECT_EQ(entry["sha256"], json["file"]["sha256"]);
+    EXPECT_EQ(entry["time"].get<std::string>().size(), 20u);  // 2026-12-08T09:00:00Z
+  }
+  EXPECT_EQ(entries[0]["port"], good);
+  EXPECT_EQ(entries[1]["result"], "failed");
+
+  const Run read = Cli({"read", "-p", good, "--json"});
+  ASSERT_EQ(read.exit, 0) << read.err;
+  const auto back = nlohmann::json::parse(read.out);
+  EXPECT_EQ(back["command"], "read");
+  EXPECT_EQ(back["ports"][0]["baud_rate"], "9600");
+  EXPECT_EQ(back["ports"][0]["codes"]["Button2"]["ButtonUpSend1"], "A0B1C2D3");
+  EXPECT_EQ(back["ports"][0]["codes"]["Button4"]["ButtonUpSend4"], "");
+
+  const auto ports = nlohmann::json::parse(Cli({"ports", "--json"}).out);
+  EXPECT_EQ(ports["format"], 1);
+  EXPECT_EQ(ports["ports"][0]["name"], good);
+  EXPECT_EQ(ports["ports"][0]["virtual"], true);
+}
+
+TEST_F(CliEndToEnd, VerifyComparesTheDeviceWithTheCodeSetFile) {
+  const std::string slow = StartSim({"--reply-delay", "600"});
+  const std::string corrupting = StartSim({"--corrupt-image"});
+  const std::string file = WriteCodeSet(SampleTable());
+  auto slowRun = Start({"write", "-p", slow, file, "--image-dir", (dir_ / "a").string()});
+  fs::create_directory(dir_ / "a");
+  fs::create_directory(dir_ / "b");
+  auto corruptRun = Start({"write", "-p", corrupting, file, "--image-dir", (dir_ / "b").string()});
+  const Run late = Finish(*slowRun, 60s);
+  EXPECT_EQ(late.exit, 16) << late.out << late.err;
+  EXPECT_TRUE(Contains(late.err, "verify failed")) << late.err;
+  const Run corrupt = Finish(*corruptRun, 60s);
+  EXPECT_EQ(corrupt.exit, 16) << corrupt.out << corrupt.err;
+  EXPECT_TRUE(Contains(corrupt.err, "verify: IO")) << corrupt.err;
+}
+
+// A full file system for the image, and an old image another user left that
+// cannot be replaced: nothing after the handshake reaches the device.
+TEST_F(CliEndToEnd, AnImageThatCannotBeWrittenIsNeverSent) {
+  const CodeTable earlier = SampleTable();
+  CodeTable next;
+  next.SetText(1, 1, "AABBCC");
+  const std::string file = WriteCodeSet(next, "next.IOS");
+
+  const fs::path stale = dir_ / "stale";
+  fs::create_directory(stale);
+  fs::permissions(stale, fs::perms::all | fs::perms::sticky_bit);  // like /tmp
+  std::ofstream(stale / "Configuration.bin", std::ios::binary) << std::string(2560, 'X');
+  fs::permissions(stale / "Configuration.bin", fs::perms(0644));
+  fs::permissions(dir_, fs::perms(0755));
+  fs::permissions(file, fs::perms(0644));
+  const fs::path staleDevice = dir_ / "stale-device.bin";
+  const std::string stalePort = StartSimHolding(earlier, staleDevice);
+  // The port and the files as user nobody sees them.
+  ::chmod(fs::canonical(dir_ / "korvane-sim" / stalePort).c_str(), 0666);
+  fs::permissions(dir_ / "korvane-sim", fs::perms(0755));
+  fs::permissions(tmp_, fs::perms::all | fs::perms::sticky_bit);
+  const Run denied =
+      Finish(*Start({"write", "-p", (dir_ / "korvane-sim" / stalePort).string(), "--image-dir",
+                     stale.string(), file},
+                    {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"}));
+  EXPECT_EQ(denied.exit, 12) << denied.out << denied.err;
+  EXPECT_TRUE(Contains(denied.err, "Configuration.bin")) << denied.err;
+  EXPECT_TRUE(Contains(denied.err, "--image-dir")) << denied.err;
+  EXPECT_FALSE(Contains(denied.err, "may be partly written")) << denied.err;
+  EXPECT_EQ(ReadAll(staleDevice), ComposeImage(earlier, 1));
+
+  const fs::path full = dir_ / "full";
+  fs::create_directory(full);
+  if (::mount("tmpfs", full.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno)
+                 << "): the full-disk case needs root in a namespace that allows mounts";
+  }
+  {
+    std::ofstream filler(full / "filler", std::ios::binary);
+    filler << std::string(128 * 1024, 'F');  // fails part-way: the disk is full
+  }
+  const fs::path fullDevice = dir_ / "full-device.bin";
+  const std::string fullPort = StartSimHolding(earlier, fullDevice);
+  const Run noSpace = Cli({"write", "-p", fullPort, "--image-dir", full.string(), file});
+  const Run image = Cli({"image", file, "-o", (full / "out.bin").string()});
+  ::umount2(full.c_str(), MNT_DETACH);
+  EXPECT_EQ(noSpace.exit, 12) << noSpace.out << noSpace.err;
+  EXPECT_TRUE(Contains(noSpace.err, "No space left on device")) << noSpace.err;
+  EXPECT_EQ(ReadAll(fullDevice), ComposeImage(earlier, 1));
+  EXPECT_EQ(image.exit, 3) << image.out << image.err;
+  EXPECT_TRUE(Contains(image.err, "No space left on device")) << image.err;
+}
+
+TEST_F(CliEndToEnd, InterruptEndsAfterTheBlockInFlightAndReleasesThePort) {
+  const std::string port = StartSim();
+  const std::string file = WriteCodeSet(SampleTable());
+  auto cli = Start({"write", "-p", port, file, "--image-dir", dir_.string()});
+  ASSERT_TRUE(cli->WaitForErr("block 2/5", 15s)) << cli->Err();
+  cli->Signal(SIGINT);
+  const Run interrupted = Finish(*cli);
+  EXPECT_EQ(interrupted.exit, 130) << interrupted.err;
+  EXPECT_TRUE(Contains(interrupted.err, "interrupted by SIGINT during block 2/5"))
+      << interrupted.err;
+  EXPECT_TRUE(Contains(interrupted.err, port + ": the device may be partly written"));
+  EXPECT_FALSE(Contains(interrupted.err, "block 3/5")) << interrupted.err;
+  // The image lock and the port are free again.
+  EXPECT_NE(TImageFileLock::TryAcquire((dir_ / "Configuration.bin").string()), nullptr);
+  EXPECT_EQ(Cli({"write", "-p", port, file, "--no-verify"}).exit, 0);
+}
+
+TEST_F(CliEndToEnd, FourProcessesOnFourDevicesAtOnceLeaveNothingBehind) {
+  const fs::path programFolder = fs::path(KORVANE_CLI_PATH).parent_path();
+  const auto before = Listing(programFolder);
+  const std::string file = WriteCodeSet(SampleTable());
+  std::vector<std::string> ports;
+  for (int i = 0; i < 4; ++i) {
+    ports.push_back(StartSim());
+  }
+  std::vector<std::unique_ptr<ChildProcess>> runs;
+  for (const std::string& port : ports) {
+    auto arguments = std::vector<std::string>{KORVANE_CLI_PATH, "write", "-p", port, file};
+    runs.push_back(std::make_unique<ChildProcess>(arguments, env_));
+  }
+  for (auto& run : runs) {
+    const Run result = Finish(*run, 60s);
+    EXPECT_EQ(result.exit, 0) << result.out << result.err;
+  }
+  EXPECT_EQ(Listing(programFolder), before);
+  EXPECT_TRUE(Listing(tmp_).empty());  // each private image folder is gone
 }
 
 TEST_F(CliEndToEnd, ImageIsByteIdenticalToTheEditorsBuild) {
   const std::string file = WriteCodeSet(SampleTable());
   const std::string cliImage = (dir_ / "cli.bin").string();
   ASSERT_EQ(Cli({"image", file, "-o", cliImage, "--baud-index", "3"}).exit, 0);
-
   CodeTable loaded;
   ASSERT_TRUE(LoadCodeSet(loaded, file));
-  const std::string editorImage = (dir_ / "editor.bin").string();
-  BuildImage(loaded, 3, editorImage, nullptr);
-  auto read = [](const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
-  EXPECT_EQ(read(cliImage).size(), kImageSize);
-  EXPECT_EQ(read(cliImage), read(editorImage));
-}
-
-TEST_F(CliEndToEnd, PortsListsTheSimulator) {
-  const std::string port = StartSim();
-  const Run ports = Cli({"ports"});
-  ASSERT_EQ(ports.exit, 0);
-  EXPECT_NE(ports.out.find(port + " " + (dir_ / "korvane-sim" / port).string()), std::string::npos)
-      << ports.out;
+  EXPECT_EQ(ReadAll(cliImage), ComposeImage(loaded, 3));
 }
 
 }  // namespace

@@ -103,22 +103,77 @@ TEST(ReplaceFileBytes, FailedWriteLeavesTheOldFile) {
   EXPECT_EQ(dir.EntryCount(), 1u);
 }
 
-TEST(ReplaceFileBytes, ReadOnlyTargetOrDirectoryIsRefused) {
+ino_t InodeOf(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0);
+  return info.st_ino;
+}
+
+// Where the folder takes no temporary file but the file may be written, the
+// file is written in place; every other refusal leaves things as they were.
+TEST(ReplaceFileBytes, ReadOnlyTargetOrFolder) {
+  struct Case {
+    const char* name;
+    mode_t fileMode;  // 0: no file yet
+    rlim_t sizeLimit;
+    std::string result;  // "written in place", or the English text of the failure
+    const char* chinese;
+  };
   TempDir dir;
   const auto target = dir.File("codes.IOS");
-  WriteBytes(target, "keep");
-  const std::string failure = testing::RunWithoutPrivilege(dir.Path(), [&]() -> std::string {
-    if (::chmod(target.c_str(), 0444) != 0 || ReplaceFileBytes(target, "x")) {
-      return "replaced a read-only file";
+  const std::string folderDenied = "its folder takes no temporary file (Permission denied)";
+  const std::vector<Case> cases = {
+      {"read-only file", 0444, RLIM_INFINITY, "cannot write " + target + ": Permission denied",
+       "无法写入 "},
+      {"writable file, read-only folder", 0640, RLIM_INFINITY, "written in place", ""},
+      {"new file, read-only folder", 0, RLIM_INFINITY,
+       "cannot create a file beside " + target + ": Permission denied", "所在的文件夹中创建文件"},
+      {"writable file, read-only folder, full disk", 0640, 64,
+       "cannot write " + target + ": " + folderDenied +
+           " and writing the file in place failed too: File too large",
+       "所在的文件夹中不能创建临时文件（没有权限），直接写入该文件也失败：文件太大"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::permissions(dir.Path(), fs::perms::owner_all);
+    fs::remove(target);
+    if (c.fileMode != 0) {
+      WriteBytes(target, "keep");
+      ASSERT_EQ(::chmod(target.c_str(), c.fileMode), 0);
     }
-    if (::chmod(target.c_str(), 0644) != 0 || ::chmod(dir.Path().c_str(), 0555) != 0 ||
-        ReplaceFileBytes(target, "x")) {
-      return "replaced a file in a read-only folder";
+    const ino_t inode = c.fileMode != 0 ? InodeOf(target) : 0;
+    const std::string result = testing::RunWithoutPrivilege(dir.Path(), [&]() -> std::string {
+      rlimit saved{};
+      ::getrlimit(RLIMIT_FSIZE, &saved);
+      rlimit limit = saved;
+      limit.rlim_cur = c.sizeLimit;
+      const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+      ::chmod(dir.Path().c_str(), 0555);
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      FileError error;
+      const bool written = ReplaceFileBytes(target, std::string(100, 'n'), error);
+      ::setrlimit(RLIMIT_FSIZE, &saved);
+      std::signal(SIGXFSZ, previousHandler);
+      ::chmod(dir.Path().c_str(), 0755);
+      if (written) {
+        return "written in place";
+      }
+      const std::string chinese = ChineseText(error);
+      return chinese.find(c.chinese) == std::string::npos ? "Chinese text: " + chinese
+                                                          : EnglishText(error);
+    });
+    EXPECT_EQ(result, c.result);
+    if (c.fileMode == 0) {
+      EXPECT_FALSE(fs::exists(target));
+    } else if (c.result == "written in place") {
+      EXPECT_EQ(ReadBytes(target), std::string(100, 'n'));
+      EXPECT_EQ(InodeOf(target), inode);
+      EXPECT_EQ(ModeOf(target), c.fileMode);
+    } else {
+      EXPECT_EQ(ReadBytes(target), "keep");
     }
-    return "";
-  });
-  EXPECT_EQ(failure, "");
-  EXPECT_EQ(ReadBytes(target), "keep");
+    EXPECT_EQ(dir.EntryCount(), c.fileMode == 0 ? 0u : 1u);  // no temporary file left
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "SerialTestSupport.h"
 #include "serial/Comm.h"
+#include "serial/PortClaim.h"
 #include "serial/WriteThread.h"
 
 namespace korvane::test {
@@ -102,6 +103,36 @@ TEST_F(CommPtyTest, PortIsUsedExclusively) {
   ::close(holder);
   comm.OpenPort();
   EXPECT_TRUE(comm.PortOpen()) << comm.PortOpenError();
+}
+
+// A rate the platform does not offer opens the port all the same (as before),
+// and the refusal is readable; every change re-applies and re-judges.
+TEST_F(CommPtyTest, RefusedLineSettingsAreReported) {
+  comm.SetBaudRate(12345);
+  OpenAndSettle();
+  EXPECT_TRUE(comm.PortOpen());
+  EXPECT_EQ(comm.LineSettingsError(), "Line settings refused by the serial port");
+  const struct {
+    std::uint32_t Rate;
+    bool Taken;
+  } rates[] = {{9600, true}, {0, false}, {115200, true}, {250000, false}, {921600, true}};
+  for (const auto& rate : rates) {
+    comm.SetBaudRate(rate.Rate);
+    EXPECT_EQ(comm.LineSettingsError().empty(), rate.Taken) << rate.Rate;
+  }
+}
+
+// The check neither takes the port nor leaves it taken.
+TEST_F(CommPtyTest, PortIsClaimedWhileOpen) {
+  EXPECT_FALSE(IsPortClaimed(pty.SlavePath()));
+  OpenAndSettle();
+  EXPECT_TRUE(IsPortClaimed(pty.SlavePath()));
+  EXPECT_TRUE(IsPortClaimed(pty.SlavePath()));
+  comm.ClosePort();
+  EXPECT_FALSE(IsPortClaimed(pty.SlavePath()));
+  comm.OpenPort();
+  EXPECT_TRUE(comm.PortOpen()) << comm.PortOpenError();
+  EXPECT_FALSE(IsPortClaimed("/nonexistent/ttyX"));
 }
 
 TEST_F(CommPtyTest, EachByteOfAnAnswerIsItsOwnEvent) {

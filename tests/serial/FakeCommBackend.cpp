@@ -15,7 +15,7 @@ class TQueueFailingPort final : public ICommPort {
  public:
   bool SetupQueues(std::uint32_t, std::uint32_t) override { return false; }
   void Purge(std::uint32_t) override {}
-  void ApplyState(const TLineSettings&) override {}
+  bool ApplyState(const TLineSettings&) override { return true; }
   void ApplyTimeouts(const TCommTimeouts&) override {}
   bool SetCommMask(std::uint32_t) override { return false; }
   TIoStatus StartRead(char*, std::uint32_t, std::uint32_t&) override { return TIoStatus::Failed; }
@@ -38,9 +38,10 @@ void TFakePort::Purge(std::uint32_t flags) {
   script_.Purges.push_back(flags);
 }
 
-void TFakePort::ApplyState(const TLineSettings& settings) {
+bool TFakePort::ApplyState(const TLineSettings& settings) {
   std::lock_guard lock(script_.Mutex);
   script_.States.push_back(settings);
+  return !script_.RefuseState;
 }
 
 void TFakePort::ApplyTimeouts(const TCommTimeouts& timeouts) {
@@ -146,8 +147,8 @@ std::unique_ptr<ICommPort> TFakeBackend::Open(const std::string&, TOpenStatus& s
   return std::make_unique<TFakePort>(Script);
 }
 
-std::unique_ptr<ICommEvent> TFakeBackend::CreateEvent() {
-  return ++events_ == FailEventNumber ? nullptr : TPosixBackend::CreateEvent();
+std::unique_ptr<ICommEvent> TFakeBackend::MakeEvent() {
+  return ++events_ == FailEventNumber ? nullptr : TPosixBackend::MakeEvent();
 }
 
 std::thread TFakeBackend::StartThread(std::function<void()> body, TThreadPriority priority) {

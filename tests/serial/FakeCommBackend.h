@@ -22,6 +22,7 @@ class TFakePort final : public ICommPort {
     std::uint32_t ErrorWord = 0;             // returned by ClearError
     std::vector<std::uint32_t> WriteLimits;  // bytes accepted per write, in turn
     bool RefuseWrites = false;
+    bool RefuseState = false;  // ApplyState reports a refusal
     std::string Written;
     std::vector<std::uint32_t> WriteSizes;
     std::vector<TLineSettings> States;
@@ -38,7 +39,7 @@ class TFakePort final : public ICommPort {
 
   bool SetupQueues(std::uint32_t, std::uint32_t) override { return true; }
   void Purge(std::uint32_t flags) override;
-  void ApplyState(const TLineSettings& settings) override;
+  bool ApplyState(const TLineSettings& settings) override;
   void ApplyTimeouts(const TCommTimeouts& timeouts) override;
 
   bool SetCommMask(std::uint32_t) override { return true; }
@@ -71,7 +72,7 @@ class TFakeBackend final : public TPosixBackend {
   TFakePort::TScript Script;
 
   std::unique_ptr<ICommPort> Open(const std::string& commName, TOpenStatus& status) override;
-  std::unique_ptr<ICommEvent> CreateEvent() override;
+  std::unique_ptr<ICommEvent> MakeEvent() override;
   std::thread StartThread(std::function<void()> body, TThreadPriority priority) override;
 
   void AddChunk(std::string bytes);

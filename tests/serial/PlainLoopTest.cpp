@@ -73,6 +73,12 @@ TEST(PlainLoopTest, RefusesPostsBeyondItsCapacityAndKeepsTheNotice) {
   loop.WaitPumping(10);
   EXPECT_EQ(recorder.Seen.size(), 2u);
   EXPECT_TRUE(loop.Post(target, std::move(third)));
+  EXPECT_TRUE(loop.Post(target, Notice(4)));
+  EXPECT_FALSE(loop.Post(target, Notice(5)));
+  EXPECT_TRUE(loop.Post(target, TNotice{MSG_HANGUP, 0, 0, nullptr}));  // over the bound
+  loop.WaitPumping(10);
+  ASSERT_EQ(recorder.Seen.size(), 5u);
+  EXPECT_EQ(recorder.Seen.back().Msg, static_cast<std::uint32_t>(MSG_HANGUP));
 }
 
 TEST(PlainLoopTest, RemovedTargetGetsNothingMore) {

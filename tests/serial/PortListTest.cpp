@@ -55,6 +55,21 @@ TEST_F(PortListTest, ListsPortsWithADeviceInNaturalOrder) {
   EXPECT_EQ(names, (std::vector<std::string>{"ttyACM0", "ttyS0", "ttyUSB2", "ttyUSB10"}));
 }
 
+TEST_F(PortListTest, VirtualTerminalsAreNeverListedButLookalikesAre) {
+  // A device link here would be an anomaly; the names alone rule them out.
+  for (const char* name : {"tty", "tty1", "tty63", "console", "ptmx"}) {
+    AddEntry(name, true);
+  }
+  for (const char* name : {"ttyX0", "tty1a", "ttyprintk", "ttyAMA0"}) {
+    AddEntry(name, true);
+  }
+  std::vector<std::string> names;
+  for (const SerialPortEntry& port : ListRealSerialPorts((root_ / "tty").string())) {
+    names.push_back(port.Name);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"tty1a", "ttyAMA0", "ttyX0", "ttyprintk"}));
+}
+
 TEST_F(PortListTest, MissingRootGivesNoPorts) {
   EXPECT_TRUE(ListRealSerialPorts((root_ / "absent").string()).empty());
 }

@@ -63,6 +63,8 @@ TEST(SimOptionsTest, EverySwitchIsParsed) {
   EXPECT_EQ(options.DropAfter, 520u);
   EXPECT_EQ(options.ReplyDelay, 250ms);
   EXPECT_TRUE(ParseSimOptions({"--help"}).Help);
+  EXPECT_TRUE(ParseSimOptions({"-V"}).Version);
+  EXPECT_TRUE(ParseSimOptions({"--no-pacing", "--version"}).Version);
 }
 
 TEST(SimOptionsTest, BadArgumentsAreRefusedWithTheirName) {

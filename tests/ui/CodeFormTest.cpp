@@ -156,6 +156,12 @@ TEST_F(CodeFormTest, LayoutCaptionsAndTabOrder) {
   EXPECT_EQ(form.BUS[3]->objectName(), QStringLiteral("BUS4"));
   EXPECT_EQ(form.Button1->text(), QStringLiteral("确定"));
   EXPECT_EQ(form.Button1->geometry(), QRect(248, 288, 75, 25));
+  // A tool window with a close button only: it cannot be minimised or maximised.
+  const Qt::WindowFlags flags = form.windowFlags();
+  EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool);
+  EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint));
+  EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+  EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
 
   const std::vector<QWidget*> expected = {form.Button1, form.BWS[0], form.BWS[1],
                                           form.BWS[2],  form.BWS[3], form.BUS[0],

@@ -10,7 +10,9 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 
+#include "serial/Comm.h"
 #include "ui/CommPort.h"
 #include "ui/Led.h"
 #include "ui/MainForm.h"
@@ -98,6 +100,42 @@ TEST(MainWindowWithSerialComponent, OpensAPortReceivesIntoTheLogAndSends) {
   window.BitBtn1->click();
   EXPECT_FALSE(window.Comm1().PortOpen());
   EXPECT_FALSE(window.LED->Active());
+}
+
+// A reader whose notices overflow the loop's queue ends; its hangup notice
+// still reaches the owner, after the bytes that were queued.
+TEST(SerialComponentOnTheQtLoop, HangupAfterAnOverflowIsDelivered) {
+  TPtyMaster master;
+  ASSERT_TRUE(master.Valid());
+  constexpr std::size_t kRoom = 16;
+  TQtUiLoop loop(kRoom);
+  TComm comm(loop);
+  std::string received;
+  int hangups = 0;
+  comm.OnReceiveData = [&](TComm&, const char* buffer, std::uint16_t length) {
+    EXPECT_EQ(hangups, 0);
+    received.append(buffer, length);
+  };
+  comm.OnRequestHangup = [&](TComm&) { ++hangups; };
+  comm.SetInputLen(1);
+  comm.SetCommName("/dev/" + master.SlaveName());
+  comm.OpenPort();
+  ASSERT_TRUE(comm.PortOpen());
+  master.Write(std::string(4 * kRoom, 'x'));
+  // Nothing is delivered until the loop pumps: wait for the reader to end.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (loop.Pending() <= kRoom && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  for (int i = 0; i < 100 && hangups == 0; ++i) {
+    loop.WaitPumping(10);
+  }
+  EXPECT_EQ(hangups, 1);
+  // The queue also holds the component's own notices (the writer's, for one).
+  EXPECT_GE(received.size(), kRoom / 2);
+  EXPECT_LE(received.size(), kRoom);
+  EXPECT_EQ(received, std::string(received.size(), 'x'));
+  comm.ClosePort();
 }
 
 }  // namespace

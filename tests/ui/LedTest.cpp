@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPainter>
 #include <QPalette>
 
 #include <stdexcept>
@@ -129,6 +130,50 @@ TEST(LedDrawing, ScreenPixelsFollowState) {
   EXPECT_EQ(lit.pixelColor(0, 0), led.palette().color(QPalette::Button));
   led.SetActive(false);
   EXPECT_EQ(led.grab().toImage().pixelColor(10, 13), QColor(0, 0x55, 0));
+}
+
+// Renders `led` at `ratio` device pixels per pixel, as a screen of that
+// density would show it.
+QImage RenderAt(QWidget& led, qreal ratio) {
+  QImage image(led.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(ratio);
+  image.fill(Qt::magenta);
+  QPainter painter(&image);
+  led.render(&painter);
+  painter.end();
+  return image;
+}
+
+// Whether every 2 x 2 block of device pixels has one colour, as when a 1x
+// picture is enlarged.
+bool MadeOfDoubledPixels(const QImage& image) {
+  for (int y = 0; y + 1 < image.height(); y += 2) {
+    for (int x = 0; x + 1 < image.width(); x += 2) {
+      const QRgb corner = image.pixel(x, y);
+      if (image.pixel(x + 1, y) != corner || image.pixel(x, y + 1) != corner ||
+          image.pixel(x + 1, y + 1) != corner) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+TEST(LedDrawing, HighDensityScreensGetTheirOwnPixels) {
+  TCountingLed led;
+  led.SetActive(true);
+  const QImage one = RenderAt(led, 1.0);
+  EXPECT_EQ(one.size(), QSize(20, 20));
+  EXPECT_EQ(one, led.grab().toImage().convertToFormat(one.format()));  // 1x as before
+
+  for (const qreal ratio : {1.5, 2.0}) {
+    const QImage dense = RenderAt(led, ratio);
+    ASSERT_EQ(dense.size(), QSize(20, 20) * ratio);
+    EXPECT_EQ(dense.pixelColor(dense.width() / 2, dense.height() * 2 / 3), QColor(0, 255, 0));
+    EXPECT_EQ(dense.pixelColor(0, 0), led.palette().color(QPalette::Button));  // nothing left blank
+  }
+  EXPECT_FALSE(MadeOfDoubledPixels(RenderAt(led, 2.0)));
+  EXPECT_TRUE(MadeOfDoubledPixels(one.scaled(40, 40)));  // what an enlarged 1x picture is
 }
 
 TEST(LedProperties, ActiveRepaintsThenNotifiesOnlyOnChange) {

@@ -127,8 +127,8 @@ TEST_F(MainFormFilesTest, AFailedSaveIsReportedAndLeavesNothingBehind) {
   chosen = PathIn("no-such-folder/codes.IOS");
   form->Button5->click();
   ASSERT_EQ(shown.size(), 1u);
-  EXPECT_TRUE(shown[0].startsWith(QStringLiteral("警告: 配置文件保存失败：")))
-      << shown[0].toStdString();
+  EXPECT_EQ(shown[0], QStringLiteral("警告: 配置文件保存失败：无法在 ") + chosen +
+                          QStringLiteral(" 所在的文件夹中创建文件：文件或文件夹不存在"));
   EXPECT_FALSE(fs::exists(dir / "no-such-folder"));
 }
 

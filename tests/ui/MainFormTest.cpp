@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -11,16 +13,22 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
 
+#include "device/DeviceOperations.h"
+#include "model/HexCodec.h"
 #include "ui/CodeForm.h"
+#include "ui/DeviceTexts.h"
 #include "ui/ErrorReport.h"
 #include "ui/FormStyle.h"
+#include "ui/Language.h"
 #include "ui/Led.h"
 #include "ui/MainForm.h"
+#include "ui/QtUiLoop.h"
 
 namespace korvane {
 namespace {
@@ -34,14 +42,24 @@ struct TPortScript {
   bool ThrowOnOpen = false;
   bool Open = false;
   ISerialPort::ReceiveHandler Receive;
+  std::function<std::string(const std::string&)> Answer;  // the device's reply to Output
 };
 
 class TFakePort : public ISerialPort {
  public:
   explicit TFakePort(TPortScript& script) : script_(script) {}
   bool PortOpen() const override { return script_.Open; }
-  void SetOutput(const std::string&) override {}
-  bool SendData(const char*, std::uint16_t) override { return script_.Open; }
+  void SetOutput(const std::string& bytes) override {
+    script_.Calls.push_back("Output " + std::to_string(bytes.size()));
+    const std::string reply = script_.Answer ? script_.Answer(bytes) : std::string();
+    if (!reply.empty() && script_.Receive) {
+      script_.Receive(reply.data(), static_cast<std::uint16_t>(reply.size()));
+    }
+  }
+  bool SendData(const char*, std::uint16_t length) override {
+    script_.Calls.push_back("SendData " + std::to_string(length));
+    return script_.Open;
+  }
   void SetCommName(const std::string& path) override {
     script_.CommName = path;
     script_.Calls.push_back("SetCommName " + path);
@@ -81,6 +99,7 @@ class MainFormTest : public testing::Test {
     TFormMainServices services;
     services.Comm = std::make_unique<TFakePort>(port);
     services.ListPorts = [this] { return ports; };
+    services.Loop = loop;
     services.Boxes.Show = [this](const QString& text, const QString& caption) {
       boxes.push_back({text, caption});
     };
@@ -100,6 +119,8 @@ class MainFormTest : public testing::Test {
   }
 
   TPortScript port;
+  TQtUiLoop qtLoop;         // outlives the window
+  TUiLoop* loop = nullptr;  // for device operations
   std::vector<PortListEntry> ports;
   std::vector<TShownBox> boxes;
   std::vector<QString> errors;
@@ -185,6 +206,46 @@ TEST_F(MainFormTest, PortAddedLaterIsListedButNotSelected) {
   window.BitBtn1->click();
   EXPECT_EQ(port.CommName, "//./KSIM1");
   ExpectState(true);
+}
+
+TEST_F(MainFormTest, ScanFindingTheSamePortsLeavesTheListAlone) {
+  TFormMain& window = Start({kCom1, kCom2});
+  int modelChanges = 0;
+  QAbstractItemModel* model = window.ComboBox1->model();
+  for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
+    QObject::connect(model, signal, [&] { ++modelChanges; });
+  }
+  QObject::connect(model, &QAbstractItemModel::modelReset, [&] { ++modelChanges; });
+  window.Timer1Timer();
+  window.Timer1Timer();
+  EXPECT_EQ(modelChanges, 0);
+  EXPECT_EQ(window.ComboBox1->currentIndex(), 0);
+
+  ports = {kCom2, kCom1};  // same names, another order: shown as scanned
+  window.Timer1Timer();
+  EXPECT_GT(modelChanges, 0);
+  EXPECT_EQ(window.ComboBox1->itemText(0), QStringLiteral("COM2"));
+  EXPECT_EQ(window.ComboBox1->currentIndex(), 0);
+}
+
+TEST_F(MainFormTest, PortFoundWhileThePopupIsOpenAppearsWhenItCloses) {
+  TFormMain& window = Start({kCom1});
+  window.show();
+  window.ComboBox1->showPopup();
+  ASSERT_TRUE(window.ComboBox1->view()->isVisible());
+  ports = {kCom1, kSim};
+  window.Timer1Timer();
+  EXPECT_EQ(window.ComboBox1->count(), 1);  // the popup is left as the operator sees it
+  ports = {kCom1, kCom2, kSim};
+  window.Timer1Timer();  // the latest scan is the one shown afterwards
+  EXPECT_EQ(window.ComboBox1->count(), 1);
+
+  window.ComboBox1->hidePopup();
+  QTRY_COMPARE_WITH_TIMEOUT(window.ComboBox1->count(), 3, 2000);
+  EXPECT_EQ(window.ComboBox1->itemText(2), QStringLiteral("KSIM1"));
+  EXPECT_EQ(window.ComboBox1->currentIndex(), 0);
+  ExpectState(true);
+  EXPECT_EQ(Count("ClosePort"), 0);
 }
 
 TEST_F(MainFormTest, RemovedOpenPortLeavesTheStateAlone) {
@@ -278,12 +339,13 @@ TEST_F(MainFormTest, OperationsRunBusyAndACloseWaitsForThem) {
   window.OnDeviceProgramming = [&] {
     ++runs;
     EXPECT_TRUE(window.Busy());
-    const std::vector<QWidget*> commands = {window.BitBtn1, window.ComboBox1, window.Button1,
-                                            window.Button3, window.Button4,   window.Button5,
-                                            window.BitBtn2};
+    const std::vector<QWidget*> commands = {window.BitBtn1, window.ComboBox1, window.ComboBox2,
+                                            window.Button1, window.Button3,   window.Button4,
+                                            window.Button5, window.BitBtn2};
     for (QWidget* control : commands) {
       EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
     }
+    EXPECT_EQ(window.cursor().shape(), Qt::BusyCursor);
     window.Button1Click();  // a second operation does not start
     window.close();
     EXPECT_TRUE(window.isVisible());
@@ -295,12 +357,37 @@ TEST_F(MainFormTest, OperationsRunBusyAndACloseWaitsForThem) {
   EXPECT_FALSE(window.Busy());
   EXPECT_TRUE(window.BitBtn1->isEnabled());
   EXPECT_TRUE(window.Button1->isEnabled());
+  EXPECT_TRUE(window.ComboBox2->isEnabled());
+  EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
 
   for (int i = 0; i < 100 && window.isVisible(); ++i) {
     QTest::qWait(10);
   }
   EXPECT_FALSE(window.isVisible());
   EXPECT_FALSE(port.Open);
+}
+
+// Space on the focused button must start the same command again, not "退出".
+TEST_F(MainFormTest, FocusReturnsToTheButtonThatStartedTheOperation) {
+  TFormMain& window = Start({kCom1});
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  QWidget* focusDuring = nullptr;
+  window.OnDeviceProgramming = [&] { focusDuring = QApplication::focusWidget(); };
+  window.OnDeviceReadBack = [] { throw std::runtime_error("reply lost"); };
+  int saves = 0;
+  window.OnSaveCodeSet = [&] { ++saves; };
+  for (QPushButton* starter : {window.Button1, window.Button3, window.Button5}) {
+    starter->setFocus();
+    QTest::keyClick(starter, Qt::Key_Space);
+    EXPECT_EQ(QApplication::focusWidget(), starter) << starter->objectName().toStdString();
+  }
+  EXPECT_EQ(focusDuring, window.Button2);  // where disabling had moved it
+  EXPECT_EQ(errors.size(), 1u);            // a failed operation gives the focus back too
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+  EXPECT_EQ(saves, 2);  // "保存" again, not "退出"
+  EXPECT_TRUE(window.isVisible());
 }
 
 TEST_F(MainFormTest, FailingOperationIsReportedAndReleasesTheWindow) {
@@ -311,6 +398,27 @@ TEST_F(MainFormTest, FailingOperationIsReportedAndReleasesTheWindow) {
   EXPECT_EQ(errors[0], QStringLiteral("image file missing"));
   EXPECT_FALSE(window.Busy());
   EXPECT_TRUE(window.Button3->isEnabled());
+}
+
+TEST_F(MainFormTest, ImageFileThatCannotBeWrittenStopsProgrammingWithTheFileFault) {
+  loop = &qtLoop;
+  TFormMain& window = Start({kCom1});
+  port.Answer = [](const std::string&) { return HexToBytes(kProgramAcceptedHex); };
+  ConfigFilePath = (QDir::tempPath() + "/korvane-no-such-folder/Configuration.bin").toStdString();
+  window.Button1->click();
+  ASSERT_EQ(boxes.size(), 1u);
+  // The text, then the system's cause with the file's path on a line of its own.
+  const QStringList lines = boxes[0].Text.split(QLatin1Char('\n'));
+  ASSERT_EQ(lines.size(), 2) << boxes[0].Text.toStdString();
+  EXPECT_EQ(lines[0], QStringLiteral("配置文件操作失败!"));
+  EXPECT_TRUE(lines[1].contains(QString::fromStdString(ConfigFilePath)));
+  EXPECT_TRUE(lines[1].contains(QStringLiteral("No such file or directory")));
+  EXPECT_FALSE(boxes[0].Text.contains(QStringLiteral("读取")));
+  EXPECT_EQ(window.ImageFaultCause(), "");  // forgotten when programming ends
+  EXPECT_EQ(boxes[0].Caption, QStringLiteral("警告"));
+  EXPECT_EQ(window.ProgressBar, nullptr);
+  EXPECT_EQ(Count("Output 8"), 1);
+  EXPECT_EQ(Count("SendData 512"), 0);
 }
 
 TEST_F(MainFormTest, EachButtonRunsItsOwnHook) {
@@ -415,6 +523,15 @@ TEST_F(MainFormTest, LayoutAndTabOrder) {
   }
 }
 
+TEST_F(MainFormTest, ProductIconFollowsTheFirstFrame) {
+  QApplication::setWindowIcon(QIcon());
+  TFormMain& window = Start({});
+  EXPECT_TRUE(window.windowIcon().isNull());
+  window.show();
+  QTRY_VERIFY_WITH_TIMEOUT(!window.windowIcon().pixmap(32, 32).isNull(), 5000);
+  EXPECT_FALSE(QApplication::windowIcon().pixmap(32, 32).isNull());  // the dialog's too
+}
+
 TEST_F(MainFormTest, CentredOnTheScreenWhenShown) {
   EXPECT_EQ(CentredTopLeft({100, 100}, {105, 50}), QPoint(-2, 25));
   EXPECT_EQ(CentredTopLeft({1920, 1080}, {288, 408}), QPoint(816, 336));
@@ -438,6 +555,171 @@ TEST_F(MainFormTest, Screenshots) {
   editor.setWindowTitle(QStringLiteral("IO1发送码编辑"));
   editor.show();
   ASSERT_TRUE(editor.grab().save(folder + QStringLiteral("/code-editor.png")));
+}
+
+// Every text the operator sees in the two windows, after a port has opened.
+QStringList VisibleTexts(const std::vector<QWidget*>& windows) {
+  QStringList texts;
+  for (QWidget* window : windows) {
+    texts << window->windowTitle();
+    for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+      texts << button->text();
+    }
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+      texts << label->text();
+    }
+    for (const QGroupBox* group : window->findChildren<QGroupBox*>()) {
+      texts << group->title();
+    }
+  }
+  return texts;
+}
+
+bool HasChinese(const QString& text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](QChar ch) { return ch.unicode() >= 0x3000 && ch.unicode() < 0xA000; });
+}
+
+void RemoveTranslations() {
+  for (QTranslator* translator : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+  }
+}
+
+class LanguageTest : public MainFormTest {
+ protected:
+  void TearDown() override {
+    RemoveTranslations();
+    MainFormTest::TearDown();
+  }
+
+  // The main window with an open port and the code editor opened from "IO3".
+  QStringList ShownTexts() {
+    TFormMain& window = Start({kCom1});
+    QStringList texts;
+    QTimer::singleShot(0, [&] {
+      texts = VisibleTexts({FormCode});
+      FormCode->close();
+    });
+    window.BitBtn4->click();
+    return texts + VisibleTexts({&window});
+  }
+};
+
+TEST(Language, ChosenByOptionThenEnvironment) {
+  struct Case {
+    QStringList Arguments;
+    QString Environment;
+    TLanguage Expected;
+  };
+  const Case cases[] = {
+      {{"korvane-editor"}, "", TLanguage::Chinese},
+      {{"korvane-editor", "--lang", "en"}, "", TLanguage::English},
+      {{"korvane-editor", "--lang=en"}, "", TLanguage::English},
+      {{"korvane-editor"}, "en", TLanguage::English},
+      {{"korvane-editor"}, " EN ", TLanguage::English},
+      {{"korvane-editor", "--lang", "zh"}, "en", TLanguage::Chinese},  // the option wins
+      {{"korvane-editor", "--lang"}, "", TLanguage::Chinese},          // no value
+      {{"korvane-editor", "--lang", "fr"}, "", TLanguage::Chinese},
+      {{"en"}, "", TLanguage::Chinese},  // the program's own name is no option
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ChooseLanguage(c.Arguments, c.Environment), c.Expected)
+        << c.Arguments.join(' ').toStdString() << " / " << c.Environment.toStdString();
+  }
+}
+
+TEST_F(LanguageTest, DefaultShowsTheExactChineseTexts) {
+  QStringList shown = ShownTexts();
+  shown.sort();
+  QStringList expected = {"KORVANE发送码编辑器",
+                          "串口号：",
+                          "控制通讯波特率：",
+                          "关闭串口",
+                          "IO1",
+                          "IO2",
+                          "IO3",
+                          "IO4",
+                          "打开",
+                          "保存",
+                          "读取",
+                          "写入",
+                          "退出",
+                          "IO3发送码编辑",
+                          "确定",
+                          "接触发送码(只能填入16进制符串)",
+                          "松开发送码(只能填入16进制符串)",
+                          "代码1:",
+                          "代码2:",
+                          "代码3:",
+                          "代码4:",
+                          "代码1:",
+                          "代码2:",
+                          "代码3:",
+                          "代码4:"};
+  expected.sort();
+  EXPECT_EQ(shown, expected);
+  EXPECT_EQ(DeviceText(kTextReadSuccess), QStringLiteral("读取数据成功！"));
+}
+
+TEST_F(LanguageTest, EnglishTranslatesEveryVisibleText) {
+  ASSERT_TRUE(InstallTranslations(TLanguage::English));
+  const QStringList shown = ShownTexts();
+  for (const QString& text : shown) {
+    EXPECT_FALSE(HasChinese(text)) << text.toStdString();
+  }
+  EXPECT_TRUE(shown.contains(QStringLiteral("Close port")));
+  form->BitBtn1->click();  // the state is still read from the translated caption
+  EXPECT_EQ(form->BitBtn1->text(), QStringLiteral("Open port"));
+  EXPECT_FALSE(form->LED->Active());
+
+  for (const char* text :
+       {kCaptionWarning, kCaptionSuccess, kCaptionDone, kTextPortClosed, kTextHandshakeFailed,
+        kTextFileFault, kTextBlockFailed, kTextProgramSuccess, kTextImageBusy, kTextReadConfirm,
+        kTextReadFailed, kTextReadSuccess}) {
+    EXPECT_FALSE(HasChinese(DeviceText(text))) << text;
+  }
+}
+
+TEST_F(LanguageTest, ChineseUsesQtsOwnChineseStandardTexts) {
+  ASSERT_TRUE(InstallTranslations(TLanguage::Chinese));
+  const std::unique_ptr<QMessageBox> box =
+      NewMessageBox(QStringLiteral("是否读取数据？"), QStringLiteral("警告"),
+                    QMessageBox::Ok | QMessageBox::Cancel);
+  EXPECT_EQ(box->button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+  EXPECT_EQ(box->button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
+}
+
+TEST(MessageBoxes, AreWideEnoughForTheirCaption) {
+  const QString long_caption = QStringLiteral("一个比按钮和文字都长得多的标题栏文字");
+  for (const QString& caption :
+       {QStringLiteral("成功"), QStringLiteral("完成"), QStringLiteral("警告"), long_caption}) {
+    for (const auto buttons :
+         {QMessageBox::StandardButtons(QMessageBox::Ok), QMessageBox::Ok | QMessageBox::Cancel}) {
+      const std::unique_ptr<QMessageBox> box =
+          NewMessageBox(QStringLiteral("配置成功!"), caption, buttons);
+      box->show();
+      EXPECT_GE(box->width(), CaptionRoom(caption)) << caption.toStdString();
+      EXPECT_GE(
+          CaptionRoom(caption),
+          QFontMetrics(QApplication::font()).horizontalAdvance(caption) + kTitleBarButtonsRoom);
+      EXPECT_EQ(box->windowTitle(), caption);
+      EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+      EXPECT_EQ(box->standardButtons(), buttons);
+    }
+  }
+}
+
+TEST(ProductIcon, DrawsAtSmallAndLargeSizes) {
+  const QIcon icon = ProductIcon();
+  for (const int size : {16, 32, 256}) {
+    const QImage image = icon.pixmap(size, size).toImage();
+    ASSERT_EQ(image.size(), QSize(size, size));
+    // Opaque in the middle (the device body), transparent at the rounded corner.
+    EXPECT_EQ(qAlpha(image.pixel(size / 2, size * 3 / 8)), 255) << size;
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << size;
+  }
 }
 
 TEST(ApplicationErrorReport, ExceptionInAnEventHandlerIsShownAndTheProgramGoesOn) {

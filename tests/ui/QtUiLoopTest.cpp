@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <ctime>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -169,6 +170,57 @@ TEST(QtUiLoop, PostFailsWhenFullAndLeavesTheNoticeWithTheCaller) {
   EXPECT_TRUE(loop.Post(id, std::move(third)));
   PumpUntil(loop, target, 3);
   EXPECT_EQ(target.Received.size(), 3u);
+}
+
+// One-byte notices, as the reader posts them with InputLen 1: all of a 1 MB
+// burst arrive in order, and the loop is woken once per batch, not per byte.
+TEST(QtUiLoop, OneByteBurstArrivesInOrderWithFewWakeUps) {
+  constexpr std::uint32_t kBytes = 1 << 20;
+  TQtUiLoop loop(kBytes);
+  struct TByteTarget : INoticeTarget {
+    std::string Bytes;
+    std::uint32_t OutOfOrder = 0;
+    void HandleNotice(TNotice& notice) override {
+      OutOfOrder += notice.LParam != Bytes.size() ? 1 : 0;
+      Bytes.append(notice.Block.get(), notice.WParam);
+    }
+  } target;
+  const auto id = loop.AddTarget(target);
+  std::thread poster([&] {
+    for (std::uint32_t i = 0; i < kBytes; ++i) {
+      TNotice notice = MakeNotice(1, i);
+      notice.Block[0] = static_cast<char>(i % 251);
+      ASSERT_TRUE(loop.Post(id, std::move(notice)));
+    }
+  });
+  poster.join();
+  const auto deadline = Clock::now() + std::chrono::seconds(60);
+  while (target.Bytes.size() < kBytes && Clock::now() < deadline) {
+    loop.WaitPumping(5);
+  }
+  ASSERT_EQ(target.Bytes.size(), kBytes);
+  EXPECT_EQ(target.OutOfOrder, 0u);
+  for (std::uint32_t i = 0; i < kBytes; ++i) {
+    ASSERT_EQ(target.Bytes[i], static_cast<char>(i % 251)) << "byte " << i;
+  }
+  EXPECT_LE(loop.WakeUps(), kBytes / 1000);
+}
+
+TEST(QtUiLoop, HangupIsTakenWhenTheQueueIsFull) {
+  TQtUiLoop loop(3);
+  TRecordingTarget target;
+  const auto id = loop.AddTarget(target);
+  for (std::uint32_t i = 0; i < 3; ++i) {
+    ASSERT_TRUE(loop.Post(id, MakeNotice(0, i)));
+  }
+  ASSERT_FALSE(loop.Post(id, MakeNotice(0, 3)));
+  TNotice hangup;
+  hangup.Msg = MSG_HANGUP;
+  ASSERT_TRUE(loop.Post(id, std::move(hangup)));
+  PumpUntil(loop, target, 4);
+  ASSERT_EQ(target.Received.size(), 4u);
+  EXPECT_EQ(target.Received[2].LParam, 2u);
+  EXPECT_EQ(target.Received[3].Msg, static_cast<std::uint32_t>(MSG_HANGUP));
 }
 
 }  // namespace

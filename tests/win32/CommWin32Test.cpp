@@ -7,6 +7,7 @@
 
 #include "files/FileBytes.h"
 #include "serial/Comm.h"
+#include "serial/PortClaim.h"
 #include "serial/PortList.h"
 #include "serial/win32/MessageLoop.h"
 #include "serial/win32/Win32Backend.h"

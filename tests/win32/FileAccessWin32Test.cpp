@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <string>
 
 #include "device/ConfigImage.h"
+#include "device/ImageFolder.h"
 #include "files/FileBytes.h"
 #include "tests/support/TempDir.h"
 
@@ -53,6 +56,23 @@ TEST(FileAccessWin32, OnlyOneProgramAtATimeHoldsTheImageLock) {
   first.reset();
   EXPECT_TRUE(TImageFileLock::TryAcquire(image));
   EXPECT_NE(ExecutableDirectory().find_last_of("\\/"), std::string::npos);
+}
+
+TEST(FileAccessWin32, TheImageMovesToLocalAppDataWhereTheProgramFolderTakesNoFiles) {
+  testing::TempDir dir;
+  const std::string appData = dir.Path().string();
+  ASSERT_EQ(::_putenv_s("LOCALAPPDATA", appData.c_str()), 0);
+  const std::string state = UserStateDirectory();
+  EXPECT_EQ(state, appData + "\\korvane\\");
+
+  const std::string writable = appData + "\\";
+  EXPECT_EQ(ImageDirectoryFor(writable, state), writable);
+  EXPECT_EQ(dir.EntryCount(), 0u);  // the check leaves nothing behind
+
+  const std::string missing = appData + "\\no-such-dir\\";
+  EXPECT_FALSE(ImageFileProblem(ConfigFilePathIn(missing)).empty());
+  EXPECT_EQ(ImageDirectoryFor(missing, state), state);
+  EXPECT_TRUE(WriteImageBytes(ConfigFilePathIn(state), "\x01", 0));
 }
 
 }  // namespace

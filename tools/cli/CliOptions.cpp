@@ -1,10 +1,14 @@
 #include "tools/cli/CliOptions.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <map>
 
 namespace korvane::cli {
 namespace {
+
+constexpr std::array<const char*, 5> kBaudRates = {"4800", "9600", "19200", "57600", "115200"};
 
 const std::map<std::string, Command> kCommands = {{"ports", Command::Ports},
                                                   {"write", Command::Write},
@@ -12,183 +16,264 @@ const std::map<std::string, Command> kCommands = {{"ports", Command::Ports},
                                                   {"image", Command::Image},
                                                   {"help", Command::Help}};
 
-bool ParseBaudIndex(const std::string& text, int& value) {
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && ptr == end && value >= 0 && value <= 4;
-}
-
-struct Parser {
-  const std::vector<std::string>& args;
-  std::size_t next = 1;
-  std::string& error;
-
-  bool Fail(const std::string& message) {
-    error = message;
-    return false;
-  }
-  bool TakeValue(const std::string& option, std::string& value) {
-    if (next >= args.size()) {
-      return Fail("option " + option + " needs a value");
-    }
-    value = args[next++];
-    return true;
-  }
+struct OptionRule {
+  const char* name;
+  const char* shortName;  // nullptr when there is none
+  bool takesValue;
+  std::vector<Command> commands;
 };
 
-bool Allowed(Command command, const std::string& option) {
-  static const std::map<std::string, std::vector<Command>> kAllowed = {
-      {"--port", {Command::Write, Command::Read}},
-      {"--baud-index", {Command::Write, Command::Image}},
-      {"--verify", {Command::Write}},
-      {"--image-dir", {Command::Write}},
-      {"-o", {Command::Read, Command::Image}},
-      {"--output", {Command::Read, Command::Image}}};
-  const auto it = kAllowed.find(option);
-  if (it == kAllowed.end()) {
-    return false;
-  }
-  for (Command allowed : it->second) {
-    if (allowed == command) {
-      return true;
-    }
-  }
-  return false;
+const std::vector<OptionRule>& OptionRules() {
+  using C = Command;
+  static const std::vector<OptionRule> rules = {
+      {"--port", "-p", true, {C::Write, C::Read}},
+      {"--output", "-o", true, {C::Read, C::Image}},
+      {"--baud-index", nullptr, true, {C::Write, C::Image}},
+      {"--baud", nullptr, true, {C::Write, C::Image}},
+      {"--image-dir", nullptr, true, {C::Write}},
+      {"--log", nullptr, true, {C::Write, C::Read}},
+      {"--lang", nullptr, true, {C::Ports, C::Write, C::Read, C::Image}},
+      {"--verify", nullptr, false, {C::Write}},
+      {"--no-verify", nullptr, false, {C::Write}},
+      {"--allow-empty", nullptr, false, {C::Write}},
+      {"--json", nullptr, false, {C::Ports, C::Write, C::Read}},
+      {"--quiet", "-q", false, {C::Ports, C::Write, C::Read, C::Image}},
+      {"--verbose", "-v", false, {C::Write, C::Read}},
+  };
+  return rules;
 }
 
-bool ParseOption(Parser& parser, CliOptions& options, const std::string& option) {
-  if (!Allowed(options.Action, option)) {
-    return parser.Fail("unknown option for this command: " + option);
+const OptionRule* FindRule(const std::string& name) {
+  for (const OptionRule& rule : OptionRules()) {
+    if (name == rule.name || (rule.shortName != nullptr && name == rule.shortName)) {
+      return &rule;
+    }
   }
-  std::string value;
-  if (option == "--verify") {
-    options.Verify = true;
+  return nullptr;
+}
+
+bool ParseInt(const std::string& text, int& value) {
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end;
+}
+
+bool ParseBaudIndex(const std::string& text, int& value) {
+  return ParseInt(text, value) && value >= 0 && value < static_cast<int>(kBaudRates.size());
+}
+
+bool ParseBaudRate(const std::string& text, int& value) {
+  const auto* found = std::find(kBaudRates.begin(), kBaudRates.end(), text);
+  if (found == kBaudRates.end()) {
+    return false;
+  }
+  value = static_cast<int>(found - kBaudRates.begin());
+  return true;
+}
+
+class Parser {
+ public:
+  Parser(const std::vector<std::string>& args, std::string& error) : args_(args), error_(error) {}
+
+  std::optional<CliOptions> Run() {
+    if (args_.size() < 2) {
+      return Fail("no command given");
+    }
+    const std::string& first = args_[1];
+    if (first == "--help" || first == "-h") {
+      return options_;
+    }
+    if (first == "--version" || first == "-V") {
+      options_.Action = Command::Version;
+      return options_;
+    }
+    const auto command = kCommands.find(first);
+    if (command == kCommands.end()) {
+      return Fail("unknown command: " + first);
+    }
+    options_.Action = command->second;
+    if (!ParseRest()) {
+      return std::nullopt;
+    }
+    return options_;
+  }
+
+ private:
+  std::nullopt_t Fail(const std::string& message) {
+    error_ = message;
+    return std::nullopt;
+  }
+  bool FailFalse(const std::string& message) {
+    error_ = message;
+    return false;
+  }
+
+  bool ParseRest() {
+    std::vector<std::string> positional;
+    bool optionsEnded = false;
+    for (next_ = 2; next_ < args_.size();) {
+      const std::string& argument = args_[next_++];
+      if (optionsEnded || argument == "-" || argument.empty() || argument[0] != '-') {
+        positional.push_back(argument);
+      } else if (argument == "--") {
+        optionsEnded = true;
+      } else if (argument == "--help" || argument == "-h") {
+        options_.HelpRequested = true;
+        return true;
+      } else if (!ParseOption(argument)) {
+        return false;
+      }
+    }
+    return CheckPositional(positional) && CheckComplete();
+  }
+
+  bool ParseOption(const std::string& argument) {
+    const std::size_t equals = argument.find('=');
+    const bool inlineValue = argument.rfind("--", 0) == 0 && equals != std::string::npos;
+    const std::string name = inlineValue ? argument.substr(0, equals) : argument;
+    const OptionRule* rule = FindRule(name);
+    if (rule == nullptr || std::find(rule->commands.begin(), rule->commands.end(),
+                                     options_.Action) == rule->commands.end()) {
+      return FailFalse("unknown option for " + CommandName(options_.Action) + ": " + name);
+    }
+    if (!rule->takesValue) {
+      if (inlineValue) {
+        return FailFalse("option " + std::string(rule->name) + " takes no value");
+      }
+      return ApplyFlag(rule->name);
+    }
+    std::string value;
+    if (inlineValue) {
+      value = argument.substr(equals + 1);
+    } else if (next_ < args_.size()) {
+      value = args_[next_++];
+    } else {
+      return FailFalse("option " + std::string(rule->name) + " needs a value");
+    }
+    return ApplyValue(rule->name, value);
+  }
+
+  bool ApplyFlag(const std::string& name) {
+    if (name == "--verify" || name == "--no-verify") {
+      options_.Verify = name == "--verify";
+    } else if (name == "--allow-empty") {
+      options_.AllowEmpty = true;
+    } else if (name == "--json") {
+      options_.Json = true;
+    } else if (name == "--quiet") {
+      options_.Level = Verbosity::Quiet;
+    } else {
+      options_.Level = Verbosity::Trace;
+    }
     return true;
   }
-  if (!parser.TakeValue(option, value)) {
-    return false;
-  }
-  if (option == "--port") {
-    options.Ports.push_back(value);
-  } else if (option == "--image-dir") {
-    options.ImageDirectory = value;
-  } else if (option == "--baud-index") {
-    if (!ParseBaudIndex(value, options.BaudIndex)) {
-      return parser.Fail("--baud-index must be 0 to 4 (4800, 9600, 19200, 57600, 115200): " +
-                         value);
-    }
-  } else {
-    options.Output = value;
-  }
-  return true;
-}
 
-bool CheckComplete(Parser& parser, const CliOptions& options,
-                   const std::vector<std::string>& positional) {
-  const bool wantsFile = options.Action == Command::Write || options.Action == Command::Image;
-  if (positional.size() > (wantsFile ? 1u : 0u)) {
-    return parser.Fail("unexpected argument: " + positional.back());
+  bool ApplyValue(const std::string& name, const std::string& value) {
+    if (value.empty() && name != "--output") {
+      return FailFalse("option " + name + " needs a value");
+    }
+    if (name == "--port") {
+      options_.Ports.push_back(value);
+    } else if (name == "--output") {
+      options_.Output = value;
+    } else if (name == "--image-dir") {
+      options_.ImageDirectory = value;
+    } else if (name == "--log") {
+      options_.LogFile = value;
+    } else if (name == "--lang") {
+      return ApplyLanguage(value);
+    } else if (name == "--baud-index") {
+      if (!ParseBaudIndex(value, options_.BaudIndex)) {
+        return FailFalse("--baud-index must be 0 to 4 (4800, 9600, 19200, 57600, 115200): " +
+                         value);
+      }
+    } else if (!ParseBaudRate(value, options_.BaudIndex)) {
+      return FailFalse("--baud must be 4800, 9600, 19200, 57600 or 115200: " + value);
+    }
+    return true;
   }
-  if (wantsFile && positional.empty()) {
-    return parser.Fail("a code set file (.IOS) is required");
+
+  bool ApplyLanguage(const std::string& value) {
+    if (value == "en") {
+      options_.Lang = Language::English;
+    } else if (value == "zh") {
+      options_.Lang = Language::Chinese;
+    } else {
+      return FailFalse("--lang must be en or zh: " + value);
+    }
+    return true;
   }
-  if ((options.Action == Command::Write || options.Action == Command::Read) &&
-      options.Ports.empty()) {
-    return parser.Fail("--port is required");
+
+  bool CheckPositional(const std::vector<std::string>& positional) {
+    const Command action = options_.Action;
+    const bool wantsFile = action == Command::Write || action == Command::Image;
+    if (positional.size() > (wantsFile ? 1u : 0u)) {
+      return FailFalse("unexpected argument: " + positional.back());
+    }
+    if (wantsFile && positional.empty()) {
+      return FailFalse("a code set file (.IOS) is required");
+    }
+    if (!positional.empty()) {
+      options_.CodeSetFile = positional.front();
+    }
+    return true;
   }
-  if (options.Action == Command::Read && options.Ports.size() > 1) {
-    return parser.Fail("read takes one --port");
+
+  bool CheckComplete() {
+    const Command action = options_.Action;
+    if ((action == Command::Write || action == Command::Read) && options_.Ports.empty()) {
+      return FailFalse("--port is required");
+    }
+    if (action == Command::Read && options_.Ports.size() > 1) {
+      return FailFalse("read takes one --port");
+    }
+    if (action == Command::Image && (options_.Output.empty() || options_.Output == "-")) {
+      return FailFalse("-o OUT.bin is required");
+    }
+    if (action == Command::Read && options_.Json && options_.Output == "-") {
+      return FailFalse("--json and -o - both want stdout");
+    }
+    return true;
   }
-  if (options.Action == Command::Image && options.Output.empty()) {
-    return parser.Fail("-o OUT.bin is required");
-  }
-  return true;
+
+  const std::vector<std::string>& args_;
+  std::string& error_;
+  std::size_t next_ = 2;
+  CliOptions options_;
+};
+
+bool IsChineseLocale(const char* value) {
+  return value != nullptr && std::string(value).rfind("zh", 0) == 0;
 }
 
 }  // namespace
 
 std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& arguments,
                                            std::string& error) {
-  CliOptions options;
-  Parser parser{arguments, 1, error};
-  if (arguments.size() < 2 || arguments[1] == "--help" || arguments[1] == "-h") {
-    return options;
-  }
-  const auto command = kCommands.find(arguments[1]);
-  if (command == kCommands.end()) {
-    error = "unknown command: " + arguments[1];
-    return std::nullopt;
-  }
-  options.Action = command->second;
-  parser.next = 2;
-  std::vector<std::string> positional;
-  while (parser.next < arguments.size()) {
-    const std::string& argument = arguments[parser.next++];
-    if (argument == "--help" || argument == "-h") {
-      options.HelpRequested = true;
-      return options;
-    }
-    if (argument.size() > 1 && argument[0] == '-') {
-      if (!ParseOption(parser, options, argument)) {
-        return std::nullopt;
-      }
-    } else {
-      positional.push_back(argument);
-    }
-  }
-  if (options.Action == Command::Help || options.Action == Command::Ports) {
-    if (!positional.empty()) {
-      error = "unexpected argument: " + positional.front();
-      return std::nullopt;
-    }
-    return options;
-  }
-  if (!CheckComplete(parser, options, positional)) {
-    return std::nullopt;
-  }
-  if (!positional.empty()) {
-    options.CodeSetFile = positional.front();
-  }
-  return options;
+  return Parser(arguments, error).Run();
 }
 
-std::string HelpText(Command command) {
-  switch (command) {
-    case Command::Ports:
-      return "usage: korvane-cli ports\n"
-             "Lists the serial ports the editor would list, one a line: name and device path.\n";
-    case Command::Write:
-      return "usage: korvane-cli write --port PORT [--port PORT ...] FILE.IOS [--baud-index N] "
-             "[--verify]\n"
-             "Programs the device on each PORT with the codes of FILE.IOS, exactly as the\n"
-             "editor's write button does. PORT is a name from 'korvane-cli ports' or a device\n"
-             "path. Several ports are programmed in parallel.\n"
-             "  --baud-index N  device control baud rate: 0=4800 1=9600 (default) 2=19200\n"
-             "                  3=57600 4=115200\n"
-             "  --verify        read the device back afterwards and compare\n"
-             "  --image-dir DIR build the image files in DIR instead of beside the program\n"
-             "Exit codes: 0 success, 2 usage, 3 code set file, 10 port, 11 handshake,\n"
-             "12 image file, 13 block not acknowledged, 14 code over 126 characters,\n"
-             "15 read-back length, 16 verify mismatch; with several ports, the code of the\n"
-             "first port that failed.\n";
-    case Command::Read:
-      return "usage: korvane-cli read --port PORT [-o FILE.IOS]\n"
-             "Reads the codes held by the device. Without -o the 32 codes are printed as a\n"
-             "code set file; the baud rate the device holds is always printed.\n"
-             "Exit codes: 0 success, 2 usage, 3 output file, 10 port, 15 reply length.\n";
-    case Command::Image:
-      return "usage: korvane-cli image FILE.IOS -o OUT.bin [--baud-index N]\n"
-             "Builds the 2560-byte configuration image of FILE.IOS without a device.\n";
-    case Command::Help:
-      break;
+std::string CommandName(Command command) {
+  for (const auto& [name, value] : kCommands) {
+    if (value == command) {
+      return name;
+    }
   }
-  return "usage: korvane-cli COMMAND [options]\n"
-         "Commands:\n"
-         "  ports   list the serial ports\n"
-         "  write   program devices from a code set file\n"
-         "  read    read the codes back from a device\n"
-         "  image   build the configuration image of a code set file\n"
-         "Run 'korvane-cli COMMAND --help' for the options of a command.\n";
+  return "help";
+}
+
+Language ChooseLanguage(const std::optional<Language>& requested, const char* lcAll,
+                        const char* lcMessages, const char* lang) {
+  if (requested) {
+    return *requested;
+  }
+  // The first of the three that is set decides, as for any program's messages.
+  for (const char* value : {lcAll, lcMessages, lang}) {
+    if (value != nullptr && *value != '\0') {
+      return IsChineseLocale(value) ? Language::Chinese : Language::English;
+    }
+  }
+  return Language::English;
 }
 
 }  // namespace korvane::cli

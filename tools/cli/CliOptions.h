@@ -6,24 +6,42 @@
 
 namespace korvane::cli {
 
-enum class Command { Help, Ports, Write, Read, Image };
+enum class Command { Help, Version, Ports, Write, Read, Image };
+
+enum class Language { English, Chinese };
+
+// How much goes to stderr besides errors.
+enum class Verbosity { Quiet, Normal, Trace };
 
 struct CliOptions {
   Command Action = Command::Help;
-  std::vector<std::string> Ports;  // --port, in the order given
+  std::vector<std::string> Ports;  // --port / -p, in the order given
   std::string CodeSetFile;         // write, image: the .IOS file
-  std::string Output;              // read, image: -o
-  std::string ImageDirectory;      // write: --image-dir (default: beside the executable)
-  int BaudIndex = 1;               // write, image: --baud-index (0-4)
-  bool Verify = false;             // write: --verify
-  bool HelpRequested = false;      // --help after a command
+  std::string Output;              // read, image: -o / --output ("-" is stdout)
+  std::string ImageDirectory;      // write: --image-dir (default: a private temporary folder)
+  std::string LogFile;             // write, read: --log, one JSON line per port
+  int BaudIndex = 1;               // write, image: --baud-index (0-4) or --baud RATE
+  bool Verify = true;              // write: on unless --no-verify
+  bool AllowEmpty = false;         // write: --allow-empty
+  bool Json = false;               // ports, write, read: --json
+  Verbosity Level = Verbosity::Normal;
+  std::optional<Language> Lang;  // --lang; unset: from the locale
+  bool HelpRequested = false;    // --help after a command
 };
 
 // Parses argv; on a usage error returns nullopt and sets `error`.
 std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& arguments,
                                            std::string& error);
 
+// The command's name as typed ("write"), for messages.
+std::string CommandName(Command command);
+
 // Help text of one command, or the overview for Command::Help.
 std::string HelpText(Command command);
+
+// The language of messages: --lang, else Chinese for a zh_* locale
+// (LC_ALL, LC_MESSAGES, LANG in that order), else English.
+Language ChooseLanguage(const std::optional<Language>& requested, const char* lcAll,
+                        const char* lcMessages, const char* lang);
 
 }  // namespace korvane::cli

@@ -1,47 +1,34 @@
 #include "tools/cli/Commands.h"
 
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
-#include "device/CommDevicePort.h"
 #include "device/ConfigImage.h"
 #include "device/DeviceOperations.h"
 #include "files/CodeSetFile.h"
 #include "files/FileBytes.h"
+#include "files/IniDocument.h"
 #include "model/HexCodec.h"
-#include "serial/Comm.h"
-#include "serial/PlatformLoop.h"
-#include "serial/PortList.h"
+#include "tools/cli/ImageFolder.h"
+#include "tools/cli/Interrupt.h"
+#include "tools/cli/Json.h"
+#include "tools/cli/Messages.h"
 #include "tools/cli/PortDiagnosis.h"
-#include "tools/cli/TerminalOperator.h"
+#include "tools/cli/PortSelection.h"
+#include "tools/cli/PortSession.h"
+#include "tools/cli/Progress.h"
+#include "tools/cli/ResultsLog.h"
+#include "tools/cli/RunReport.h"
+#include "tools/cli/Sha256.h"
+#include "tools/cli/Verify.h"
+
+namespace fs = std::filesystem;
 
 namespace korvane::cli {
 namespace {
-
-constexpr const char* kBaudRates[] = {"4800", "9600", "19200", "57600", "115200"};
-
-#ifdef _WIN32
-constexpr const char* kPathSeparators = "/\\";
-#else
-constexpr const char* kPathSeparators = "/";
-#endif
-
-// What a --port argument names: a listed port, or a device path.
-struct PortTarget {
-  std::string Label;     // as the operator wrote it
-  std::string CommName;  // what the port component opens
-  std::string Path;      // the device behind it, for diagnosis
-};
-
-PortTarget ResolvePort(const std::string& argument) {
-  if (argument.find_first_of(kPathSeparators) != std::string::npos) {
-    return {argument, argument, argument};
-  }
-  const std::string commName = "//./" + argument;
-  return {argument, commName, DevicePathForCommName(commName)};
-}
 
 std::string SafeFileName(const std::string& text) {
   std::string name;
@@ -51,27 +38,12 @@ std::string SafeFileName(const std::string& text) {
   return name;
 }
 
-// Loads a code set file that must exist (the editor's open dialog would accept
-// any name; a script naming a missing file has made a mistake).
-bool LoadExistingCodeSet(const std::string& path, CodeTable& table, std::ostream& err) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) {
-    err << "korvane-cli: cannot read the code set file " << path << ": "
-        << (std::filesystem::exists(path, error) ? "not a regular file" : "no such file") << "\n";
-    return false;
-  }
-  if (!LoadCodeSet(table, path)) {
-    err << "korvane-cli: cannot read the code set file " << path << "\n";
-    return false;
-  }
-  return true;
-}
-
 int ExitFor(ProgramResult result) {
   switch (result) {
     case ProgramResult::Success:
       return kExitSuccess;
     case ProgramResult::PortClosed:
+    case ProgramResult::Busy:
       return kExitPort;
     case ProgramResult::OverlongCode:
       return kExitOverlong;
@@ -83,241 +55,323 @@ int ExitFor(ProgramResult result) {
       return kExitImageFile;
     case ProgramResult::BlockFailed:
       return kExitBlock;
-    case ProgramResult::Busy:
     case ProgramResult::Aborted:
       break;
   }
-  return kExitInterrupted;
+  return InterruptExit();
 }
 
-std::string BaudText(int index) {
-  return index >= 0 && index <= 4 ? kBaudRates[index] : "none";
-}
-
-// One open port with everything a device operation needs, on the calling thread.
-class PortSession {
- public:
-  PortSession(const PortTarget& target, std::string imagePath, IOperator& oper)
-      : target_(target), port_(comm_), context_{port_, loop_, log_, oper, std::move(imagePath)} {
-    comm_.OnReceiveData = [this](TComm&, const char* buffer, std::uint16_t length) {
-      log_.Append(buffer, length);
-    };
-    comm_.SetCommName(target.CommName);
-  }
-  ~PortSession() { comm_.ClosePort(); }
-  PortSession(const PortSession&) = delete;
-  PortSession& operator=(const PortSession&) = delete;
-
-  // Opens the port; on failure returns the reason for the operator.
-  std::string Open() {
-    try {
-      comm_.OpenPort();
-    } catch (const ECommsError& error) {
-      return target_.Label + ": " + error.what();
-    }
-    if (comm_.PortOpen()) {
-      return {};
-    }
-    std::string reason = DiagnosePortProblem(target_.Path);
-    if (reason.empty()) {
-      reason = target_.Label + ": " + comm_.PortOpenError();
-    }
-    return reason;
-  }
-
-  DeviceContext& Context() { return context_; }
-
- private:
-  PortTarget target_;
-  TPlatformLoop loop_;
-  TComm comm_{loop_};
-  TCommDevicePort port_;
-  TResponseLog log_;
-  DeviceContext context_;
-};
-
-// The table and baud index the device reports when it holds `imagePath`.
-bool ExpectedReadBack(const std::string& imagePath, CodeTable& table, int& baud) {
-  const FileContents image = ReadFileBytes(imagePath);
-  if (image.status != ReadStatus::kRead || image.bytes.size() != kImageSize) {
+// Loads a code set file that must exist (the editor's open dialog would accept
+// any name; a script naming a missing file has made a mistake).
+bool LoadExistingCodeSet(const std::string& path, CodeTable& table, std::string& bytes,
+                         std::string& error) {
+  const FileContents contents = ReadFileBytes(path);
+  if (contents.status == ReadStatus::kMissing) {
+    error = "cannot read the code set file " + path + ": no such file";
     return false;
   }
-  baud = ParseReadReply(BytesToHex(std::string(kBlockSize, '\0') + image.bytes), table);
+  std::error_code code;
+  if (contents.status == ReadStatus::kFailed || !fs::is_regular_file(path, code)) {
+    error = "cannot read the code set file " + path + ": " +
+            (contents.error.empty() ? std::string("not a regular file") : contents.error);
+    return false;
+  }
+  std::string loadError;
+  if (!LoadCodeSet(table, path, &loadError)) {
+    error = "cannot read the code set file " + path + ": " + loadError;
+    return false;
+  }
+  bytes = contents.bytes;
   return true;
 }
 
-std::string SlotName(int button, int slot) {
-  return "IO" + std::to_string(button) + " " + SlotKey(slot);
-}
-
-// Reads the device back and compares it with the image it was sent; the
-// differences go to `report`, one line each.
-int CompareWithDevice(PortSession& session, std::ostream& report, const std::string& prefix) {
-  CodeTable expected;
-  int expectedBaud = -1;
-  if (!ExpectedReadBack(session.Context().ImagePath, expected, expectedBaud)) {
-    report << prefix << "verify: cannot read the image file " << session.Context().ImagePath
-           << "\n";
-    return kExitImageFile;
+// True when the file names at least one of the 32 code keys, empty or not.
+bool HoldsAnyCodeKey(const CodeTable& table, const std::string& bytes) {
+  if (table != CodeTable()) {
+    return true;
   }
-  CodeTable actual;
-  int actualBaud = -2;
-  const ReadResult read =
-      ReadBackDevice(session.Context(), actual, [&](int index) { actualBaud = index; });
-  if (read != ReadResult::Success) {
-    report << prefix << "verify: the device's reply could not be read\n";
-    return kExitReadLength;
-  }
-  int differences = 0;
-  for (int b = 1; b <= kButtonCount; ++b) {
-    for (int s = 1; s <= kSlotCount; ++s) {
-      if (expected.Text(b, s) != actual.Text(b, s)) {
-        ++differences;
-        report << prefix << "verify: " << SlotName(b, s) << " written " << expected.Text(b, s)
-               << ", device holds " << actual.Text(b, s) << "\n";
+  const IniDocument document = IniDocument::Parse(bytes);
+  for (int button = 1; button <= kButtonCount; ++button) {
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+      if (document.Find("Button" + std::to_string(button), SlotKey(slot))) {
+        return true;
       }
     }
   }
-  if (expectedBaud != actualBaud) {
-    ++differences;
-    report << prefix << "verify: baud rate written " << BaudText(expectedBaud) << ", device holds "
-           << BaudText(actualBaud) << "\n";
+  return false;
+}
+
+void WarnNonHexCodes(RunSetup& run, const CodeTable& table) {
+  for (int button = 1; button <= kButtonCount; ++button) {
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+      const std::string& text = table.Text(button, slot);
+      for (char c : text) {
+        if (!IsHexDigit(c)) {
+          run.Note("warning: " + run.Options.CodeSetFile + ": IO" + std::to_string(button) + " " +
+                   SlotKey(slot) + " holds characters that are not hex digits: " + JsonQuote(text));
+          break;
+        }
+      }
+    }
   }
-  if (differences > 0) {
-    report << prefix << "verify failed: " << differences << " difference(s)\n";
-    return kExitVerify;
+}
+
+// The image file's problem in words: the cause the device layer found (the
+// system's error text) and the way out.
+std::string ImageFileText(const RunSetup& run, const DeviceContext& context, ProgramResult result) {
+  const std::string wayOut = "; keep the image files elsewhere with --image-dir";
+  if (result == ProgramResult::ImageBusy) {
+    return DeviceText(kTextImageBusy, run.Lang) + " (" + context.ImagePath + ")" + wayOut;
   }
-  report << prefix << "verify: the device holds what was written\n";
+  const std::string cause = context.FaultCause.empty()
+                                ? "the image file " + context.ImagePath + " could not be written"
+                                : context.FaultCause;
+  if (run.Lang == Language::Chinese) {
+    return std::string(kTextFileFault) + " " + cause + wayOut;
+  }
+  return "nothing more was sent: " + cause + wayOut;
+}
+
+std::string FailureText(const RunSetup& run, ProgramResult result, TPortSession& session,
+                        const TPortOperator& oper, const CodeTable& table) {
+  if (result == ProgramResult::OverlongCode) {
+    return OverlongText(table, run.Lang);
+  }
+  if (result == ProgramResult::FileFault || result == ProgramResult::ImageBusy ||
+      result == ProgramResult::ImageUnreadable) {
+    return ImageFileText(run, session.Context(), result);
+  }
+  return oper.Message();
+}
+
+void FinishOutcome(PortOutcome& outcome, const TPortOperator& oper, const TPortSession& session) {
+  outcome.Phase = outcome.Exit == kExitSuccess ? "done" : oper.PhaseName();
+  outcome.DurationMs = oper.ElapsedMs();
+  if (outcome.Exit > kExitSignalBase) {
+    outcome.Message = std::string("interrupted by ") +
+                      (InterruptSignal() == kSignalTerminate ? "SIGTERM" : "SIGINT") + " during " +
+                      oper.PhaseName();
+  }
+  if (outcome.Exit != kExitSuccess && outcome.Exit < kExitSignalBase && session.LineLost()) {
+    outcome.Message += "; the line was lost (device unplugged?)";
+  }
+}
+
+void VerifyDevice(RunSetup& run, TPortSession& session, TPortOperator& oper, const CodeTable& table,
+                  PortOutcome& outcome) {
+  oper.SetPhase(Phase::Verifying);
+  CodeTable actual;
+  int actualBaud = -1;
+  const ReadResult read =
+      ReadBackDevice(session.Context(), actual, [&](int index) { actualBaud = index; });
+  if (read == ReadResult::Aborted) {
+    outcome.Exit = InterruptExit();
+    outcome.Message = "interrupted while verifying";
+    return;
+  }
+  if (read != ReadResult::Success) {
+    outcome.Exit = kExitReadLength;
+    outcome.Message = "verify: " + DeviceText(kTextReadFailed, run.Lang);
+    return;
+  }
+  outcome.Differences = CompareWithDevice(table, run.Options.BaudIndex, actual, actualBaud);
+  if (outcome.Differences.empty()) {
+    outcome.Message = DeviceText(kTextProgramSuccess, run.Lang) + ", verified";
+    return;
+  }
+  outcome.Exit = kExitVerify;
+  outcome.Message = "verify failed: " + std::to_string(outcome.Differences.size()) +
+                    " difference(s) between the device and " + run.Options.CodeSetFile;
+}
+
+PortOutcome WriteOnePort(RunSetup& run, const CodeTable& table, const PortTarget& target,
+                         const std::string& imagePath) {
+  PortOutcome outcome;
+  outcome.Target = target;
+  TPortOperator oper(*run.Board, target.Label, run.Lang, run.Options.Verify);
+  TPortSession session(target, imagePath, oper, run.Tracer());
+  oper.SetPhase(Phase::Opening);
+  if (const std::string problem = session.Open(); !problem.empty()) {
+    outcome.Exit = kExitPort;
+    outcome.Message = problem;
+    FinishOutcome(outcome, oper, session);
+    return outcome;
+  }
+  oper.SetPhase(Phase::Connecting);
+  const ProgramResult result = ProgramDevice(session.Context(), table, run.Options.BaudIndex);
+  outcome.Exit = ExitFor(result);
+  outcome.Message = FailureText(run, result, session, oper, table);
+  outcome.PartlyWritten = result != ProgramResult::Success && session.BlocksSent() > 0;
+  if (result == ProgramResult::Success && run.Options.Verify) {
+    VerifyDevice(run, session, oper, table, outcome);
+  }
+  FinishOutcome(outcome, oper, session);
+  return outcome;
+}
+
+std::string ImagePathFor(const std::string& folder, const PortTarget& target, bool several) {
+  return several ? folder + "Configuration-" + SafeFileName(target.Label) + ".bin"
+                 : ConfigFilePathIn(folder);
+}
+
+// Chooses the ports and opens the results log before anything is sent.
+int PrepareRun(RunSetup& run, PortSelection& selection) {
+  selection = SelectPorts(run.Options.Ports, ListPortIdentities());
+  if (!selection.Error.empty()) {
+    run.Note(selection.Error);
+    if (selection.Exit == kExitUsage) {
+      run.Note("run 'korvane-cli " + CommandName(run.Options.Action) + " --help' for usage");
+    }
+    return selection.Exit;
+  }
+  if (!run.Options.LogFile.empty()) {
+    run.Log = std::make_unique<TResultsLog>(run.Options.LogFile);
+    std::string error;
+    if (!run.Log->CheckWritable(error)) {
+      run.Note("cannot open the results log " + error);
+      return kExitFile;
+    }
+  }
+  InstallInterruptHandlers();
   return kExitSuccess;
 }
 
-int Verify(PortSession& session, std::ostream& err, const std::string& prefix,
-           std::mutex& outputLock) {
-  std::ostringstream report;
-  const int exit = CompareWithDevice(session, report, prefix);
-  std::lock_guard guard(outputLock);
-  err << report.str();
-  return exit;
-}
-
-int WriteOnePort(const CliOptions& options, const CodeTable& table, const PortTarget& target,
-                 const std::string& imagePath, std::ostream& out, std::ostream& err,
-                 std::mutex& outputLock) {
-  const bool several = options.Ports.size() > 1;
-  const std::string prefix = several ? target.Label + ": " : "";
-  TTerminalOperator oper(prefix, out, err, !several && StandardErrorIsTerminal(), outputLock);
-  PortSession session(target, imagePath, oper);
-  if (const std::string problem = session.Open(); !problem.empty()) {
-    std::lock_guard guard(outputLock);
-    err << "korvane-cli: " << problem << "\n";
-    return kExitPort;
+int LoadForWrite(RunSetup& run, CodeTable& table) {
+  std::string error;
+  if (!LoadExistingCodeSet(run.Options.CodeSetFile, table, run.CodeSetBytes, error)) {
+    run.Note(error);
+    return kExitFile;
   }
-  const int exit = ExitFor(ProgramDevice(session.Context(), table, options.BaudIndex));
-  if (exit != kExitSuccess || !options.Verify) {
-    return exit;
+  if (!run.Options.AllowEmpty && !HoldsAnyCodeKey(table, run.CodeSetBytes)) {
+    run.Note(run.Options.CodeSetFile +
+             " holds none of the 32 code keys (sections Button1 to Button4, keys "
+             "ButtonDownSend1-4 and ButtonUpSend1-4); nothing was sent. Give --allow-empty to "
+             "program a device with no codes");
+    return kExitFile;
   }
-  return Verify(session, err, prefix, outputLock);
-}
-
-std::string ImagePathFor(const CliOptions& options, const PortTarget& target) {
-  std::string directory = options.ImageDirectory;
-  if (directory.empty()) {
-    directory = ExecutableDirectory();
-  } else if (directory.back() != '/') {
-    directory.push_back('/');
-  }
-  if (options.Ports.size() == 1) {
-    return ConfigFilePathIn(directory);
-  }
-  return directory + "Configuration-" + SafeFileName(target.Label) + ".bin";
+  WarnNonHexCodes(run, table);
+  return kExitSuccess;
 }
 
 }  // namespace
 
-int RunPorts(std::ostream& out) {
-  for (const SerialPortEntry& port : ListSerialPorts()) {
-    out << port.Name << " " << port.Path << "\n";
+int RunPorts(const CliOptions& options, std::ostream& out, std::ostream& /*err*/) {
+  const std::vector<PortIdentity> ports = ListPortIdentities();
+  if (options.Json) {
+    std::vector<std::string> items;
+    for (const PortIdentity& port : ports) {
+      items.push_back(PortJson(port));
+    }
+    out << JsonObject()
+               .Add("format", 1)
+               .Add("command", "ports")
+               .AddRaw("ports", JsonArray(items))
+               .Text()
+        << "\n";
+    return kExitSuccess;
+  }
+  for (const PortIdentity& port : ports) {
+    out << PortLine(port) << "\n";
   }
   return kExitSuccess;
 }
 
 int RunWrite(const CliOptions& options, std::ostream& out, std::ostream& err) {
+  RunSetup run(options, out, err);
   CodeTable table;
-  if (!LoadExistingCodeSet(options.CodeSetFile, table, err)) {
-    return kExitFile;
+  if (const int exit = LoadForWrite(run, table); exit != kExitSuccess) {
+    return exit;
   }
-  std::vector<PortTarget> targets;
-  for (const std::string& port : options.Ports) {
-    targets.push_back(ResolvePort(port));
+  PortSelection selection;
+  if (const int exit = PrepareRun(run, selection); exit != kExitSuccess) {
+    return exit;
   }
-  std::mutex outputLock;
-  std::vector<int> exits(targets.size(), kExitSuccess);
+  TImageFolder folder;
+  if (std::string error; !folder.Prepare(options.ImageDirectory, error)) {
+    run.Note(error);
+    return kExitImageFile;
+  }
+  const auto& targets = selection.Targets;
+  std::vector<PortOutcome> outcomes(targets.size());
   std::vector<std::thread> workers;
   for (std::size_t i = 0; i < targets.size(); ++i) {
     workers.emplace_back([&, i] {
-      exits[i] = WriteOnePort(options, table, targets[i], ImagePathFor(options, targets[i]), out,
-                              err, outputLock);
+      outcomes[i] = WriteOnePort(run, table, targets[i],
+                                 ImagePathFor(folder.Path(), targets[i], targets.size() > 1));
     });
   }
   for (auto& worker : workers) {
     worker.join();
   }
-  if (targets.size() > 1) {
-    for (std::size_t i = 0; i < targets.size(); ++i) {
-      out << targets[i].Label << ": " << (exits[i] == kExitSuccess ? "ok" : "failed") << " (exit "
-          << exits[i] << ")\n";
-    }
-  }
-  for (int exit : exits) {
-    if (exit != kExitSuccess) {
-      return exit;
-    }
-  }
-  return kExitSuccess;
+  return Report(run, outcomes, FileJson(run));
 }
 
 int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err) {
-  std::mutex outputLock;
-  const PortTarget target = ResolvePort(options.Ports.front());
-  TTerminalOperator oper("", out, err, StandardErrorIsTerminal(), outputLock);
-  PortSession session(target, ConfigFilePathIn(ExecutableDirectory()), oper);
-  if (const std::string problem = session.Open(); !problem.empty()) {
-    err << "korvane-cli: " << problem << "\n";
-    return kExitPort;
+  RunSetup run(options, out, err);
+  PortSelection selection;
+  if (const int exit = PrepareRun(run, selection); exit != kExitSuccess) {
+    return exit;
   }
-  CodeTable table;
-  int baud = -1;
-  const ReadResult result =
-      ReadBackDevice(session.Context(), table, [&](int index) { baud = index; });
-  if (result != ReadResult::Success) {
-    return result == ReadResult::BadLength ? kExitReadLength : kExitInterrupted;
+  PortOutcome outcome;
+  outcome.Target = selection.Targets.front();
+  TPortOperator oper(*run.Board, outcome.Target.Label, run.Lang, false);
+  {
+    // Read-back builds no image: the session names none.
+    TPortSession session(outcome.Target, std::string(), oper, run.Tracer());
+    if (std::string problem = session.Open(); !problem.empty()) {
+      outcome.Exit = kExitPort;
+      outcome.Message = problem;
+    } else {
+      const ReadResult result = ReadBackDevice(session.Context(), outcome.Codes,
+                                               [&](int index) { outcome.Baud = index; });
+      outcome.Exit = result == ReadResult::Success     ? kExitSuccess
+                     : result == ReadResult::BadLength ? kExitReadLength
+                     : result == ReadResult::Aborted   ? InterruptExit()
+                                                       : kExitPort;
+      outcome.Message = oper.Message();
+    }
+    FinishOutcome(outcome, oper, session);
   }
-  out << "baud rate: " << BaudText(baud) << "\n";
-  if (options.Output.empty()) {
-    out << CodeSetText(table);
-    return kExitSuccess;
+  const bool toStdout = options.Output.empty() || options.Output == "-";
+  if (outcome.Exit == kExitSuccess) {
+    outcome.Message =
+        DeviceText(kTextReadSuccess, run.Lang) + ", baud rate " + BaudText(outcome.Baud);
+    if (toStdout && !options.Json) {
+      run.Board->Clear();
+      out << CodeSetText(outcome.Codes) << std::flush;
+      run.Note(outcome.Target.Label + ": " + outcome.Message);
+      LogOutcome(run, outcome);
+      return kExitSuccess;
+    }
+    if (!toStdout) {
+      if (std::string error; !SaveCodeSet(outcome.Codes, options.Output, &error)) {
+        outcome.Exit = kExitFile;
+        outcome.Message = "cannot write " + options.Output + ": " + error;
+      }
+    }
   }
-  if (!SaveCodeSet(table, options.Output)) {
-    err << "korvane-cli: cannot write " << options.Output << "\n";
-    return kExitFile;
-  }
-  return kExitSuccess;
+  return Report(run, {outcome});
 }
 
 int RunImage(const CliOptions& options, std::ostream& out, std::ostream& err) {
+  RunSetup run(options, out, err);
   CodeTable table;
-  if (!LoadExistingCodeSet(options.CodeSetFile, table, err)) {
+  std::string error;
+  if (!LoadExistingCodeSet(options.CodeSetFile, table, run.CodeSetBytes, error)) {
+    run.Note(error);
     return kExitFile;
   }
   if (!FindOverlongCodes(table).empty()) {
-    err << "korvane-cli: " << OverlongCodesText(table) << "\n";
+    run.Note(OverlongText(table, run.Lang));
     return kExitOverlong;
   }
-  DeleteImageFile(options.Output);
-  BuildImage(table, options.BaudIndex, options.Output, nullptr);
-  std::error_code error;
-  if (std::filesystem::file_size(options.Output, error) != kImageSize || error) {
-    err << "korvane-cli: cannot write the image " << options.Output << "\n";
+  std::error_code code;
+  if (fs::equivalent(options.CodeSetFile, options.Output, code)) {
+    run.Note("the output " + options.Output + " is the code set file itself; name another file");
+    return kExitFile;
+  }
+  if (!ReplaceFileBytes(options.Output, ComposeImage(table, options.BaudIndex), &error)) {
+    run.Note("cannot write the image " + options.Output + ": " + error);
     return kExitFile;
   }
   out << "wrote " << options.Output << " (" << kImageSize << " bytes)\n";

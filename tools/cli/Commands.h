@@ -18,10 +18,10 @@ enum ExitCode : int {
   kExitOverlong = 14,
   kExitReadLength = 15,
   kExitVerify = 16,
-  kExitInterrupted = 17,
+  kExitSignalBase = 128,  // + the signal: 130 for SIGINT, 143 for SIGTERM
 };
 
-int RunPorts(std::ostream& out);
+int RunPorts(const CliOptions& options, std::ostream& out, std::ostream& err);
 int RunWrite(const CliOptions& options, std::ostream& out, std::ostream& err);
 int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err);
 int RunImage(const CliOptions& options, std::ostream& out, std::ostream& err);

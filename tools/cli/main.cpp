@@ -1,3 +1,5 @@
+#include <KorvaneVersion.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
@@ -8,6 +10,20 @@
 
 using namespace korvane::cli;
 
+namespace {
+
+// The command named on the line, for pointing a usage error at its help.
+std::string HelpHint(const std::vector<std::string>& arguments) {
+  for (const std::string name : {"ports", "write", "read", "image"}) {
+    if (arguments.size() > 1 && arguments[1] == name) {
+      return "korvane-cli " + name + " --help";
+    }
+  }
+  return "korvane-cli --help";
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   PrepareConsole();
   const std::vector<std::string> arguments(argv, argv + argc);
@@ -15,7 +31,7 @@ int main(int argc, char** argv) {
   const auto options = ParseCommandLine(arguments, error);
   if (!options) {
     std::cerr << "korvane-cli: " << error << "\n"
-              << "Run 'korvane-cli --help' for usage.\n";
+              << "Run '" << HelpHint(arguments) << "' for usage.\n";
     return kExitUsage;
   }
   if (options->Action == Command::Help || options->HelpRequested) {
@@ -23,8 +39,11 @@ int main(int argc, char** argv) {
     return kExitSuccess;
   }
   switch (options->Action) {
+    case Command::Version:
+      std::cout << "korvane-cli " << KORVANE_VERSION << "\n";
+      return kExitSuccess;
     case Command::Ports:
-      return RunPorts(std::cout);
+      return RunPorts(*options, std::cout, std::cerr);
     case Command::Write:
       return RunWrite(*options, std::cout, std::cerr);
     case Command::Read:

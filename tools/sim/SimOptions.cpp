@@ -85,6 +85,8 @@ bool ApplyFlag(const std::string& option, SimOptions& options) {
     options.Verbose = true;
   } else if (option == "-h" || option == "--help") {
     options.Help = true;
+  } else if (option == "-V" || option == "--version") {
+    options.Version = true;
   } else {
     return false;
   }
@@ -162,7 +164,8 @@ Misbehaviours, for testing the tool:
                             stall once the line's buffer is full
   --corrupt-image           acknowledge every block but hold an image whose
                             byte 0 has its lowest bit flipped
-  -h, --help                show this help
+  -h, --help                show this help and exit
+  -V, --version             show the version and exit
 
 Protocol: idle, the device watches the last 8 bytes for the programming request
 (C7EBC7F3B1E0B3CC) or the read request (B6C1C8A1C7EBC7F3) and ignores anything

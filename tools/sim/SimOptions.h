@@ -21,6 +21,7 @@ struct SimOptions {
   std::chrono::milliseconds ReplyDelay{0};
   bool Verbose = false;
   bool Help = false;
+  bool Version = false;
 };
 
 // Parses the arguments after the program name. Throws std::invalid_argument

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "KorvaneVersion.h"
 #include "serial/VirtualPorts.h"
 #include "tools/sim/ImageFile.h"
 #include "tools/sim/PtyDevice.h"
@@ -76,6 +77,10 @@ int main(int argc, char** argv) {
   }
   if (options.Help) {
     std::cout << SimUsage();
+    return 0;
+  }
+  if (options.Version) {
+    std::cout << "korvane-sim " << KORVANE_VERSION << "\n";
     return 0;
   }
   ::signal(SIGPIPE, SIG_IGN);

@@ -15,24 +15,35 @@ std::optional<CliOptions> Parse(std::vector<std::string> args, std::string* erro
   return options;
 }
 
-TEST(CliOptions, WriteTakesSeveralPortsAFileAndOptions) {
-  const auto options = Parse({"write", "--port", "KSIM1", "codes.IOS", "--port", "/dev/ttyUSB0",
-                              "--baud-index", "4", "--verify", "--image-dir", "/tmp/images"});
+TEST(CliOptions, WriteTakesPortsAFileAndOptionsInEveryForm) {
+  const auto options = Parse({"write", "--port", "KSIM1", "-p", "/dev/ttyUSB0", "--port=serial=A1",
+                              "--baud=19200", "--no-verify", "--image-dir=/tmp/images", "--json",
+                              "--log", "st.jsonl", "-q", "--", "-codes.IOS"});
   ASSERT_TRUE(options);
   EXPECT_EQ(options->Action, Command::Write);
-  EXPECT_EQ(options->Ports, (std::vector<std::string>{"KSIM1", "/dev/ttyUSB0"}));
-  EXPECT_EQ(options->CodeSetFile, "codes.IOS");
-  EXPECT_EQ(options->BaudIndex, 4);
-  EXPECT_TRUE(options->Verify);
+  EXPECT_EQ(options->Ports, (std::vector<std::string>{"KSIM1", "/dev/ttyUSB0", "serial=A1"}));
+  EXPECT_EQ(options->CodeSetFile, "-codes.IOS");  // after --, a name that looks like an option
+  EXPECT_EQ(options->BaudIndex, 2);
+  EXPECT_FALSE(options->Verify);
   EXPECT_EQ(options->ImageDirectory, "/tmp/images");
+  EXPECT_TRUE(options->Json);
+  EXPECT_EQ(options->LogFile, "st.jsonl");
+  EXPECT_EQ(options->Level, Verbosity::Quiet);
 }
 
-TEST(CliOptions, DefaultsFollowTheEditor) {
-  const auto options = Parse({"image", "a.IOS", "-o", "a.bin"});
-  ASSERT_TRUE(options);
-  EXPECT_EQ(options->BaudIndex, 1);
-  EXPECT_EQ(options->Output, "a.bin");
-  EXPECT_FALSE(options->Verify);
+TEST(CliOptions, DefaultsVerifyAndFollowTheEditor) {
+  const auto write = Parse({"write", "-p", "A", "a.IOS"});
+  ASSERT_TRUE(write);
+  EXPECT_TRUE(write->Verify);
+  EXPECT_EQ(write->BaudIndex, 1);
+  EXPECT_EQ(write->Level, Verbosity::Normal);
+  const auto read = Parse({"read", "-p", "A", "-o", "-", "-v"});
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->Output, "-");
+  EXPECT_EQ(read->Level, Verbosity::Trace);
+  const auto version = Parse({"--version"});
+  ASSERT_TRUE(version);
+  EXPECT_EQ(version->Action, Command::Version);
 }
 
 TEST(CliOptions, UsageErrorsAreNamed) {
@@ -41,34 +52,40 @@ TEST(CliOptions, UsageErrorsAreNamed) {
     std::string message;
   };
   const std::vector<Case> cases = {
+      {{}, "no command given"},
       {{"frobnicate"}, "unknown command: frobnicate"},
       {{"write", "codes.IOS"}, "--port is required"},
       {{"write", "--port", "KSIM1"}, "a code set file (.IOS) is required"},
       {{"write", "--port"}, "option --port needs a value"},
-      {{"write", "--port", "A", "a.IOS", "b.IOS"}, "unexpected argument: b.IOS"},
-      {{"write", "--port", "A", "a.IOS", "--baud-index", "5"}, "--baud-index must be 0 to 4"},
-      {{"write", "--port", "A", "a.IOS", "--baud-index", "1x"}, "--baud-index must be 0 to 4"},
-      {{"read", "--port", "A", "--verify"}, "unknown option for this command: --verify"},
-      {{"read", "--port", "A", "--port", "B"}, "read takes one --port"},
+      {{"write", "--port="}, "option --port needs a value"},
+      {{"write", "-p", "A", "a.IOS", "b.IOS"}, "unexpected argument: b.IOS"},
+      {{"write", "-p", "A", "a.IOS", "--baud-index", "5"}, "--baud-index must be 0 to 4"},
+      {{"write", "-p", "A", "a.IOS", "--baud-index", "1x"}, "--baud-index must be 0 to 4"},
+      {{"write", "-p", "A", "a.IOS", "--baud", "9601"}, "--baud must be 4800"},
+      {{"write", "-p", "A", "a.IOS", "--json=yes"}, "option --json takes no value"},
+      {{"write", "-p", "A", "a.IOS", "--lang", "fr"}, "--lang must be en or zh"},
+      {{"read", "--port", "A", "--verify"}, "unknown option for read: --verify"},
+      {{"read", "-p", "A", "-p", "B"}, "read takes one --port"},
+      {{"read", "-p", "A", "-o", "-", "--json"}, "--json and -o - both want stdout"},
       {{"image", "a.IOS"}, "-o OUT.bin is required"},
+      {{"image", "a.IOS", "-o", "-"}, "-o OUT.bin is required"},
       {{"ports", "extra"}, "unexpected argument: extra"},
+      {{"ports", "-x"}, "unknown option for ports: -x"},
   };
   for (const Case& c : cases) {
     std::string error;
-    EXPECT_FALSE(Parse(c.args, &error)) << c.args.front();
+    EXPECT_FALSE(Parse(c.args, &error)) << (c.args.empty() ? "" : c.args.front());
     EXPECT_EQ(error.rfind(c.message, 0), 0u) << error;
   }
 }
 
-TEST(CliOptions, HelpForEachCommand) {
-  const auto overview = Parse({});
-  ASSERT_TRUE(overview);
-  EXPECT_EQ(overview->Action, Command::Help);
-  const auto help = Parse({"write", "--help"});
-  ASSERT_TRUE(help);
-  EXPECT_TRUE(help->HelpRequested);
-  EXPECT_NE(HelpText(Command::Write).find("--verify"), std::string::npos);
-  EXPECT_NE(HelpText(Command::Help).find("ports"), std::string::npos);
+TEST(CliOptions, LanguageFromTheOptionThenTheLocale) {
+  EXPECT_EQ(ChooseLanguage(Language::English, "zh_CN.UTF-8", nullptr, nullptr), Language::English);
+  EXPECT_EQ(ChooseLanguage(std::nullopt, nullptr, nullptr, "zh_CN.UTF-8"), Language::Chinese);
+  // LC_ALL outranks LANG; an empty variable counts as unset.
+  EXPECT_EQ(ChooseLanguage(std::nullopt, "C", nullptr, "zh_TW"), Language::English);
+  EXPECT_EQ(ChooseLanguage(std::nullopt, "", "zh_CN", "en_US"), Language::Chinese);
+  EXPECT_EQ(ChooseLanguage(std::nullopt, nullptr, nullptr, nullptr), Language::English);
 }
 
 }  // namespace

@@ -41,7 +41,31 @@ TEST(PortDiagnosis, NamesWhyAPortCannotBeOpened) {
   ::close(master);
 }
 
-TEST(PortDiagnosis, PermissionDeniedNamesTheOwningGroup) {
+TEST(PortDiagnosis, PermissionHintFollowsTheModeBits) {
+  struct Case {
+    unsigned mode;
+    std::string group;
+    bool groupIsRoot;
+    std::string expected;  // in the text
+    std::string never;     // not in the text
+  };
+  const std::vector<Case> cases = {
+      {0660, "dialout", false, "usermod -aG dialout", "Only"},
+      {0660, "root", true, "Only user 'lp' and the administrators' group 'root'", "usermod"},
+      {0600, "dialout", false, "Only user 'lp' can open it", "usermod"},
+      {0640, "dialout", false, "Only user 'lp' can open it", "usermod"},  // group may only read
+      {0620, "tty", false, "Only user 'lp'", "usermod"},
+  };
+  for (const Case& c : cases) {
+    const std::string text =
+        PermissionDeniedText("/dev/ttyUSB0", c.mode, "lp", c.group, c.groupIsRoot);
+    EXPECT_TRUE(Contains(text, "permission denied")) << text;
+    EXPECT_TRUE(Contains(text, c.expected)) << text;
+    EXPECT_FALSE(Contains(text, c.never)) << text;
+  }
+}
+
+TEST(PortDiagnosis, PermissionDeniedOnARootGroupDeviceNeverSuggestsJoiningRoot) {
   if (::geteuid() != 0) {
     GTEST_SKIP() << "making a device node needs root";
   }
@@ -49,11 +73,12 @@ TEST(PortDiagnosis, PermissionDeniedNamesTheOwningGroup) {
   ASSERT_EQ(::chmod(devices.Path().c_str(), 0755), 0);
   const std::string node = devices.File("ttyTEST0");
   ASSERT_EQ(::mknod(node.c_str(), S_IFCHR | 0660, ::makedev(1, 3)), 0);  // like /dev/null
+  ASSERT_EQ(::chmod(node.c_str(), 0660), 0);                             // whatever the umask
   testing::TempDir own;
   const std::string failure = testing::RunWithoutPrivilege(own.Path(), [&]() -> std::string {
     const std::string reason = DiagnosePortProblem(node);
-    if (!Contains(reason, "permission denied") || !Contains(reason, "group 'root'") ||
-        !Contains(reason, "usermod -aG root")) {
+    if (!Contains(reason, "permission denied") || Contains(reason, "usermod -aG root") ||
+        !Contains(reason, "mode 0660")) {
       return "unexpected reason: " + reason;
     }
     return "";

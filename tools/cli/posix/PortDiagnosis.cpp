@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace korvane::cli {
@@ -17,13 +19,37 @@ std::string GroupName(gid_t gid) {
   return entry != nullptr ? entry->gr_name : std::to_string(gid);
 }
 
+std::string UserName(uid_t uid) {
+  const passwd* entry = ::getpwuid(uid);
+  return entry != nullptr ? entry->pw_name : std::to_string(uid);
+}
+
 std::string PermissionText(const std::string& path, const struct stat& info) {
-  const std::string group = GroupName(info.st_gid);
-  return path + ": permission denied. The device belongs to group '" + group +
-         "'; add your user to it (sudo usermod -aG " + group + " $USER) and log in again.";
+  return PermissionDeniedText(path, info.st_mode, UserName(info.st_uid), GroupName(info.st_gid),
+                              info.st_gid == 0);
 }
 
 }  // namespace
+
+std::string PermissionDeniedText(const std::string& path, unsigned mode, const std::string& owner,
+                                 const std::string& group, bool groupIsRoot) {
+  char modeText[8];
+  std::snprintf(modeText, sizeof modeText, "%04o", mode & 07777u);
+  const std::string denied = path + ": permission denied (mode " + modeText + ", owner '" + owner +
+                             "', group '" + group + "'). ";
+  const bool groupMayUse = (mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+  if (groupMayUse && !groupIsRoot) {
+    return denied + "Add your user to group '" + group + "' (sudo usermod -aG " + group +
+           " $USER) and log in again.";
+  }
+  const std::string who = groupMayUse
+                              ? "user '" + owner + "' and the administrators' group '" + group + "'"
+                              : "user '" + owner + "'";
+  return denied + "Only " + who +
+         " can open it: run as that user, or have an administrator give the device a group "
+         "with read and write access (for example a udev rule with GROUP=\"dialout\", "
+         "MODE=\"0660\").";
+}
 
 std::string DiagnosePortProblem(const std::string& path) {
   struct stat info {};

@@ -1,6 +1,6 @@
 #include "tools/cli/PortDiagnosis.h"
 
-#include "serial/win32/Win32Backend.h"
+#include "serial/PortClaim.h"
 
 #include <io.h>
 #include <windows.h>

@@ -23,7 +23,22 @@ bool HasUart(const fs::path& entry) {
   return typeFile >> type && type != 0;
 }
 
+// Virtual consoles (tty, tty0 ... tty63), the console and the pty master
+// never have a device behind them. Most entries are of this kind; naming
+// them spares the editor's once-a-second scan a file look-up each.
+bool IsVirtualTerminalName(const std::string& name) {
+  if (name == "tty" || name == "console" || name == "ptmx") {
+    return true;
+  }
+  return name.size() > 3 && name.rfind("tty", 0) == 0 &&
+         std::all_of(name.begin() + 3, name.end(),
+                     [](char ch) { return std::isdigit(static_cast<unsigned char>(ch)) != 0; });
+}
+
 bool IsSerialEntry(const fs::path& entry) {
+  if (IsVirtualTerminalName(entry.filename().string())) {
+    return false;
+  }
   std::error_code error;
   if (!fs::exists(entry / "device", error)) {
     return false;  // virtual consoles and the like have no device behind them

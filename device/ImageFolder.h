@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+namespace korvane {
+
+// The per-user folder for files the programs keep between runs, with its
+// trailing separator: $XDG_STATE_HOME/korvane/ (else ~/.local/state/korvane/)
+// on Linux, %LOCALAPPDATA%\korvane\ on Windows. Empty when none is known.
+std::string UserStateDirectory();
+
+// Where the editor keeps its image file: `programDirectory` when an image file
+// can be made there (a portable copy keeps it beside its files), else
+// `stateDirectory`, created as needed. An empty `stateDirectory` keeps the
+// program's folder, whose failure is then reported when the image is built.
+std::string ImageDirectoryFor(const std::string& programDirectory,
+                              const std::string& stateDirectory);
+
+// Empty when an image file at `path` can be written: the file can be opened
+// for writing (it is created if absent, and a file made only for this check
+// is removed again), or, on Linux, a new file can be made beside a read-only
+// old one, which programming deletes first. Else the system's text for why
+// not.
+std::string ImageFileProblem(const std::string& path);
+
+}  // namespace korvane

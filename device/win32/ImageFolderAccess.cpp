@@ -1,0 +1,43 @@
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "device/ImageFolder.h"
+
+namespace korvane {
+namespace {
+
+// The system's text for an error code, without the trailing line break.
+std::string SystemText(DWORD error) {
+  char text[512];
+  DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, error, 0, text, sizeof text, nullptr);
+  while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r')) {
+    --length;
+  }
+  return length > 0 ? std::string(text, length) : "error " + std::to_string(error);
+}
+
+}  // namespace
+
+std::string UserStateDirectory() {
+  const char* base = std::getenv("LOCALAPPDATA");
+  return base && base[0] != '\0' ? std::string(base) + "\\korvane\\" : std::string();
+}
+
+std::string ImageFileProblem(const std::string& path) {
+  const bool existed = ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return SystemText(::GetLastError());
+  }
+  ::CloseHandle(file);
+  if (!existed) {
+    ::DeleteFileA(path.c_str());
+  }
+  return "";
+}
+
+}  // namespace korvane

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/ConfigImage.h"
+#include "device/ImageFolder.h"
+#include "model/CodeTable.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Unprivileged.h"
+
+namespace fs = std::filesystem;
+
+namespace korvane {
+namespace {
+
+// Sets an environment variable (nullopt: removes it) for one scope.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const std::optional<std::string>& value) : name_(name) {
+    if (const char* old = std::getenv(name)) {
+      old_ = old;
+    }
+    Apply(value);
+  }
+  ~ScopedEnvironment() { Apply(old_); }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  void Apply(const std::optional<std::string>& value) {
+    if (value) {
+      ::setenv(name_, value->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST(UserStateDirectory, FollowsTheBaseDirectoryRules) {
+  struct Case {
+    std::optional<std::string> StateHome;
+    std::optional<std::string> Home;
+    std::string Expected;
+  };
+  const std::vector<Case> cases = {
+      {"/srv/state", "/home/u", "/srv/state/korvane/"},
+      {std::nullopt, "/home/u", "/home/u/.local/state/korvane/"},
+      {"", "/home/u", "/home/u/.local/state/korvane/"},
+      {"relative/state", "/home/u", "/home/u/.local/state/korvane/"},  // only absolute counts
+      {std::nullopt, std::nullopt, ""},
+      {std::nullopt, "not-absolute", ""},
+  };
+  for (const Case& c : cases) {
+    ScopedEnvironment state("XDG_STATE_HOME", c.StateHome);
+    ScopedEnvironment home("HOME", c.Home);
+    EXPECT_EQ(UserStateDirectory(), c.Expected)
+        << "XDG_STATE_HOME=" << c.StateHome.value_or("(unset)")
+        << " HOME=" << c.Home.value_or("(unset)");
+  }
+}
+
+class ImageFolderTest : public ::testing::Test {
+ protected:
+  testing::TempDir temp_;
+  const fs::path& dir_ = temp_.Path();
+  const std::string program_ = (dir_ / "bin").string() + "/";
+  const std::string state_ = (dir_ / "state" / "korvane").string() + "/";
+  void SetUp() override { fs::create_directory(dir_ / "bin"); }
+};
+
+TEST_F(ImageFolderTest, WritableProgramFolderKeepsTheImageAndIsLeftClean) {
+  EXPECT_EQ(ImageDirectoryFor(program_, state_), program_);
+  EXPECT_TRUE(fs::is_empty(dir_ / "bin"));
+  EXPECT_FALSE(fs::exists(dir_ / "state"));
+}
+
+TEST_F(ImageFolderTest, ReadOnlyProgramFolderMovesTheImageToTheStateFolder) {
+  const std::string failure = testing::RunWithoutPrivilege(dir_, [&]() -> std::string {
+    fs::permissions(dir_ / "bin", fs::perms::owner_read | fs::perms::owner_exec);
+    const std::string chosen = ImageDirectoryFor(program_, state_);
+    if (chosen != state_) {
+      return "chose " + chosen;
+    }
+    if (!fs::is_directory(state_)) {
+      return "state folder not made";
+    }
+    const std::string problem = ImageFileProblem(ConfigFilePathIn(program_));
+    if (problem.find("ermission") == std::string::npos) {
+      return "program folder problem: '" + problem + "'";
+    }
+    BuildImage(CodeTable{}, 1, ConfigFilePathIn(chosen), nullptr);
+    fs::permissions(dir_ / "bin", fs::perms::owner_all);
+    return "";
+  });
+  EXPECT_EQ(failure, "");
+  EXPECT_EQ(fs::file_size(ConfigFilePathIn(state_)), kImageSize);
+}
+
+TEST_F(ImageFolderTest, NoStateFolderKnownKeepsTheProgramFolder) {
+  const std::string missing = (dir_ / "no-such-folder").string() + "/";
+  EXPECT_EQ(ImageDirectoryFor(missing, ""), missing);
+  EXPECT_EQ(ImageFileProblem(ConfigFilePathIn(missing)), "No such file or directory");
+}
+
+// An old read-only image in a writable folder is deleted and made anew, so
+// it is no reason to stop; in a read-only folder it is.
+TEST_F(ImageFolderTest, ReadOnlyOldImageStopsOnlyInAReadOnlyFolder) {
+  const std::string image = ConfigFilePathIn(program_);
+  std::ofstream(image) << "old";
+  const std::string failure = testing::RunWithoutPrivilege(dir_, [&]() -> std::string {
+    fs::permissions(image, fs::perms::owner_read);
+    if (const std::string problem = ImageFileProblem(image); !problem.empty()) {
+      return "writable folder: " + problem;
+    }
+    fs::permissions(dir_ / "bin", fs::perms::owner_read | fs::perms::owner_exec);
+    const bool passed = ImageFileProblem(image).empty();
+    fs::permissions(dir_ / "bin", fs::perms::owner_all);
+    return passed ? "read-only folder passed" : "";
+  });
+  EXPECT_EQ(failure, "");
+  EXPECT_EQ(fs::file_size(image), 3u);  // checking never changes an old image
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "bin"), fs::directory_iterator()), 1);
+}
+
+}  // namespace
+}  // namespace korvane

@@ -1,0 +1,113 @@
+#include "files/TextEncoding.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <stdexcept>
+
+#include "files/CodeSetFile.h"
+#include "files/IniFile.h"
+#include "tests/support/TempDir.h"
+
+namespace korvane {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+// glibc's own conversion, to check ours against.
+std::string Iconv(const char* to, const char* from, const std::string& text) {
+  const iconv_t cd = ::iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    throw std::runtime_error("iconv_open");
+  }
+  std::string out(text.size() * 4 + 8, '\0');
+  char* in = const_cast<char*>(text.data());
+  std::size_t inLeft = text.size();
+  char* outAt = out.data();
+  std::size_t outLeft = out.size();
+  const std::size_t result = ::iconv(cd, &in, &inLeft, &outAt, &outLeft);
+  ::iconv_close(cd);
+  if (result == static_cast<std::size_t>(-1)) {
+    throw std::runtime_error("iconv");
+  }
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+const std::string kRequestGbk = "\xC7\xEB\xC7\xF3\xB1\xE0\xB3\xCC";  // 请求编程
+
+// A file saved as "Unicode" by an editor: a comment that code page 936
+// cannot hold all of, Chinese in a value, CRLF line ends.
+const std::string kUnicodeFile =
+    "; 按键配置 \xF0\x9F\x98\x80 \xC3\xA9\r\n"
+    "[Button1]\r\nButtonDownSend1=0102FF\r\nButtonUpSend4=请求编程\r\n"
+    "[Button4]\r\nButtonUpSend2=AB\r\n";
+
+TEST(UnicodeCodeSetFile, LoadsItsCodesAndSavesInItsOwnEncoding) {
+  struct Case {
+    const char* name;
+    std::string mark;
+    const char* iconvName;  // nullptr: UTF-8
+  };
+  for (const Case& c :
+       {Case{"UTF-16LE", "\xFF\xFE", "UTF-16LE"}, Case{"UTF-16BE", "\xFE\xFF", "UTF-16BE"},
+        Case{"UTF-8", "\xEF\xBB\xBF", nullptr}}) {
+    SCOPED_TRACE(c.name);
+    auto encode = [&](const std::string& utf8) {
+      return c.mark + (c.iconvName ? Iconv(c.iconvName, "UTF-8", utf8) : utf8);
+    };
+    auto decode = [&](const std::string& bytes) {
+      EXPECT_EQ(bytes.substr(0, c.mark.size()), c.mark);
+      const std::string body = bytes.substr(c.mark.size());
+      return c.iconvName ? Iconv("UTF-8", c.iconvName, body) : body;
+    };
+    TempDir dir;
+    const auto path = dir.File("unicode.IOS");
+    WriteBytes(path, encode(kUnicodeFile));
+
+    CodeTable table;
+    ASSERT_TRUE(LoadCodeSet(table, path));
+    EXPECT_EQ(table.Text(1, 1), "0102FF");
+    EXPECT_EQ(table.Text(1, 8), kRequestGbk);
+    EXPECT_EQ(table.Text(4, 6), "AB");
+
+    table.SetText(1, 1, "0A0B");
+    table.SetText(2, 3, kRequestGbk + "01");
+    ASSERT_TRUE(SaveCodeSet(table, path));
+    const std::string saved = decode(ReadBytes(path));
+    EXPECT_EQ(saved.substr(0, saved.find("[Button1]")), "; 按键配置 \xF0\x9F\x98\x80 \xC3\xA9\r\n");
+    EXPECT_NE(saved.find("ButtonDownSend1=0A0B\r\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("ButtonUpSend4=请求编程\r\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("ButtonDownSend3=请求编程01\r\n"), std::string::npos) << saved;
+
+    CodeTable reloaded;
+    ASSERT_TRUE(LoadCodeSet(reloaded, path));
+    for (int button = 1; button <= kButtonCount; ++button) {
+      EXPECT_EQ(reloaded.Button(button).Slots, table.Button(button).Slots) << button;
+    }
+  }
+}
+
+// What code page 936 lacks becomes '?', as with the system's own services;
+// broken UTF-16 or UTF-8 becomes U+FFFD.
+TEST(UnicodeCodeSetFile, ConvertsAsTheSystemDoes) {
+  TempDir dir;
+  const auto path = dir.File("u.IOS");
+  WriteBytes(path,
+             "\xFF\xFE" + Iconv("UTF-16LE", "UTF-8", "[A]\r\nk=\xC3\xA9x\xF0\x9F\x98\x80\r\n"));
+  IniFile ini(path);
+  ASSERT_EQ(ini.Load(), LoadStatus::kLoaded);
+  EXPECT_EQ(ini.Encoding(), TextEncoding::kUtf16Le);
+  EXPECT_EQ(ini.Get("A", "k", ""), "\xA8\xA6x?");
+
+  EXPECT_EQ(Utf16ToUtf8(std::string("\x00\xD8!\0x", 5), false), "\xEF\xBF\xBD!\xEF\xBF\xBD");
+  EXPECT_EQ(Utf8ToUtf16("\xF0\x9F\x98\x80\xFFz", true),
+            std::string("\xD8\x3D\xDE\x00\xFF\xFD\0z", 8));
+  EXPECT_EQ(CodePageToUtf8(kRequestGbk), "请求编程");
+  EXPECT_EQ(DetectEncoding("[A]"), TextEncoding::kCodePage);
+}
+
+}  // namespace
+}  // namespace korvane

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "device/ConfigImage.h"
+#include "tests/support/TempDir.h"
+#include "tools/cli/Json.h"
+#include "tools/cli/Progress.h"
+#include "tools/cli/ResultsLog.h"
+#include "tools/cli/Sha256.h"
+#include "tools/cli/Verify.h"
+
+namespace korvane::cli {
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(CliResults, VerifyExpectsWhatTheDeviceReportsCodeByCode) {
+  CodeTable file;
+  file.SetText(1, 1, "0a0b");
+  file.SetText(2, 2, "12 34");
+  file.SetText(3, 3, "ABC");
+  CodeTable device;
+  device.SetText(1, 1, "0A0B");  // read-back is upper case
+  device.SetText(2, 2, ExpectedDeviceText("12 34"));
+  device.SetText(3, 3, "AB");  // one byte short of what "ABC" becomes
+  device.SetText(4, 1, "FF");  // a code the file does not have
+  const auto differences = CompareWithDevice(file, 2, device, 1);
+  ASSERT_EQ(differences.size(), 3u);
+  EXPECT_EQ(differences[0].Code, "IO3 ButtonDownSend3");
+  EXPECT_EQ(differences[0].Expected, ExpectedDeviceText("ABC"));
+  EXPECT_EQ(differences[1].Code, "IO4 ButtonDownSend1");
+  EXPECT_EQ(differences[1].Actual, "FF");
+  EXPECT_EQ(differences[2].Code, "baud rate");
+  EXPECT_EQ(differences[2].Expected + "/" + differences[2].Actual, "19200/9600");
+  device.SetText(3, 3, ExpectedDeviceText("ABC"));
+  device.SetText(4, 1, "");
+  EXPECT_TRUE(CompareWithDevice(file, 2, device, 2).empty());
+}
+
+TEST(CliResults, ChecksumAndJsonTextsAreExact) {
+  EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+  EXPECT_EQ(JsonQuote("a\"b\\c\n\t\x01"), R"("a\"b\\c\n\t\u0001")");
+  EXPECT_EQ(JsonQuote("配置成功!"), "\"配置成功!\"");
+  // GBK bytes from a device or file are not UTF-8: replaced, the document stays valid.
+  EXPECT_EQ(JsonQuote("\xC7\xEB"
+                      "A\xE9"),
+            R"("\ufffd\ufffdA\ufffd")");
+}
+
+TEST(CliResults, ResultsLogLinesStayWholeWhenPortsFinishTogether) {
+  testing::TempDir dir;
+  TResultsLog log(dir.File("station.jsonl"));
+  std::string error;
+  ASSERT_TRUE(log.CheckWritable(error)) << error;
+  std::vector<std::thread> ports;
+  for (int port = 0; port < 8; ++port) {
+    ports.emplace_back([&log, port] {
+      std::string ignored;
+      for (int run = 0; run < 50; ++run) {
+        log.Append(JsonObject().Add("port", port).Add("pad", std::string(300, 'x')).Text(),
+                   ignored);
+      }
+    });
+  }
+  for (auto& thread : ports) {
+    thread.join();
+  }
+  std::istringstream lines(ReadAll(log.Path()));
+  std::string line;
+  int count = 0;
+  while (std::getline(lines, line)) {
+    ++count;
+    EXPECT_EQ(line.size(), std::string(R"({"port":0,"pad":""})").size() + 300) << line;
+  }
+  EXPECT_EQ(count, 400);
+  EXPECT_FALSE(TResultsLog(dir.File("no/such/folder.jsonl")).CheckWritable(error));
+  EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+}
+
+TEST(CliResults, ProgressWithoutTerminalPrintsOneLinePerPhase) {
+  std::ostringstream err;
+  {
+    TProgressBoard board(err, TProgressBoard::Mode::Lines);
+    TPortOperator oper(board, "KSIM1", Language::English, true);
+    oper.SetPhase(Phase::Connecting);
+    oper.Tick();  // a wait in the handshake: no line
+    oper.CreateProgress(0, 36, 1);
+    for (int step = 0; step < 37; ++step) {
+      oper.StepProgress();
+    }
+    oper.SetPhase(Phase::Verifying);
+    oper.CreateProgress(0, 4, 1);
+    for (int step = 0; step < 4; ++step) {
+      oper.StepProgress();
+    }
+    EXPECT_FALSE(oper.Percent() >= 100);
+  }
+  std::vector<std::string> phases;
+  std::istringstream lines(err.str());
+  for (std::string line; std::getline(lines, line);) {
+    phases.push_back(line.substr(0, line.find("  ")));
+  }
+  const std::vector<std::string> expected = {
+      "korvane-cli: KSIM1: connecting", "korvane-cli: KSIM1: building",
+      "korvane-cli: KSIM1: block 1/5",  "korvane-cli: KSIM1: block 2/5",
+      "korvane-cli: KSIM1: block 3/5",  "korvane-cli: KSIM1: block 4/5",
+      "korvane-cli: KSIM1: block 5/5",  "korvane-cli: KSIM1: verifying"};
+  EXPECT_EQ(phases, expected) << err.str();
+
+  std::ostringstream quiet;
+  TProgressBoard silent(quiet, TProgressBoard::Mode::Silent);
+  TPortOperator(silent, "KSIM2", Language::English, false).SetPhase(Phase::Reading);
+  EXPECT_EQ(quiet.str(), "");
+}
+
+TEST(CliResults, TerminalRowsAreRedrawnInPlaceOnePerPort) {
+  std::ostringstream err;
+  TProgressBoard board(err, TProgressBoard::Mode::Terminal);
+  const std::size_t first = board.AddRow("KSIM1");
+  const std::size_t second = board.AddRow("KSIM2");
+  board.SetRow(first, "connecting", true);
+  board.SetRow(second, "building", true);
+  board.SetRow(first, "block 1/5", true);
+  const std::string redraw = "\033[2A\r\033[J";  // up over both rows, erase them
+  const std::string text = err.str();
+  ASSERT_NE(text.rfind(redraw), std::string::npos) << text;
+  EXPECT_EQ(text.substr(text.rfind(redraw) + redraw.size()), "KSIM1: block 1/5\nKSIM2: building\n");
+  board.Note("korvane-cli: KSIM2: warning");  // above the rows, which follow again
+  EXPECT_EQ(err.str().substr(text.size()),
+            redraw + "korvane-cli: KSIM2: warning\nKSIM1: block 1/5\nKSIM2: building\n");
+  board.Clear();
+  EXPECT_EQ(err.str().substr(err.str().size() - redraw.size()), redraw);
+}
+
+}  // namespace
+}  // namespace korvane::cli

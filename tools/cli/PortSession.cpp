@@ -1,0 +1,104 @@
+#include "tools/cli/PortSession.h"
+
+#include <ctime>
+
+#include "model/HexCodec.h"
+#include "tools/cli/Interrupt.h"
+#include "tools/cli/PortDiagnosis.h"
+
+namespace korvane::cli {
+namespace {
+
+constexpr std::size_t kTraceBytes = 32;  // a 512-byte block is traced by its start
+
+std::string HexPreview(const std::string& bytes) {
+  std::string text = BytesToHex(bytes.substr(0, kTraceBytes));
+  return bytes.size() > kTraceBytes ? text + "..." : text;
+}
+
+std::string Timestamp() {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  std::tm parts{};
+#ifdef _WIN32
+  gmtime_s(&parts, &seconds);
+#else
+  gmtime_r(&seconds, &parts);
+#endif
+  char text[32];
+  std::strftime(text, sizeof text, "%H:%M:%S", &parts);
+  return std::string(text) + "." + std::to_string(1000 + ms).substr(1);
+}
+
+}  // namespace
+
+TPortSession::TPortSession(const PortTarget& target, std::string imagePath, TPortOperator& oper,
+                           std::function<void(const std::string&)> trace)
+    : target_(target),
+      operator_(oper),
+      trace_(std::move(trace)),
+      context_{*this, loop_, log_, oper, std::move(imagePath)} {
+  comm_.OnReceiveData = [this](TComm&, const char* buffer, std::uint16_t length) {
+    log_.Append(buffer, length);
+    if (trace_) {
+      received_.append(buffer, length);
+    }
+  };
+  comm_.OnRequestHangup = [this](TComm&) { lineLost_ = true; };
+  comm_.SetCommName(target.CommName);
+  context_.StopRequested = [this] { return !AfterWait(); };
+}
+
+TPortSession::~TPortSession() {
+  comm_.ClosePort();
+}
+
+std::string TPortSession::Open() {
+  try {
+    comm_.OpenPort();
+  } catch (const ECommsError& error) {
+    return error.what();
+  }
+  if (comm_.PortOpen()) {
+    return {};
+  }
+  std::string reason = DiagnosePortProblem(target_.Identity.Path);
+  return reason.empty() ? comm_.PortOpenError() : reason;
+}
+
+void TPortSession::SetOutput(const std::string& bytes) {
+  Trace("sent " + std::to_string(bytes.size()) + " bytes " + HexPreview(bytes));
+  port_.SetOutput(bytes);
+}
+
+bool TPortSession::SendData(const char* buffer, std::uint16_t length) {
+  ++blocksSent_;
+  Trace("sent " + std::to_string(length) + " bytes " + HexPreview(std::string(buffer, length)));
+  return port_.SendData(buffer, length);
+}
+
+// Called after every wait: true to go on.
+bool TPortSession::AfterWait() {
+  if (trace_) {
+    Trace("waited; received " + std::to_string(received_.size()) + " bytes " +
+          HexPreview(received_));
+    received_.clear();
+  }
+  operator_.Tick();
+  return InterruptSignal() == 0;
+}
+
+void TPortSession::Trace(const std::string& text) {
+  if (!trace_) {
+    return;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  const auto since =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now - lastEvent_).count();
+  lastEvent_ = now;
+  trace_(Timestamp() + " " + target_.Label + ": " + text + " (+" + std::to_string(since) + " ms)");
+}
+
+}  // namespace korvane::cli

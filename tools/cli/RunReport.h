@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "model/CodeTable.h"
+#include "tools/cli/CliOptions.h"
+#include "tools/cli/PortSelection.h"
+#include "tools/cli/Progress.h"
+#include "tools/cli/ResultsLog.h"
+#include "tools/cli/Verify.h"
+
+namespace korvane::cli {
+
+// "4800" .. "115200" for a baud index, "none" for any other value.
+std::string BaudText(int index);
+
+// A diagnostic line as every one starts: "korvane-cli: ...".
+std::string Diagnostic(const std::string& text);
+
+// 128 + the interrupt received.
+int InterruptExit();
+
+// What one run shares between its ports.
+struct RunSetup {
+  const CliOptions& Options;
+  Language Lang;
+  std::ostream& Out;
+  std::ostream& Err;
+  std::unique_ptr<TProgressBoard> Board;
+  std::unique_ptr<TResultsLog> Log;
+  std::string CodeSetBytes;  // for the results log's checksum
+
+  RunSetup(const CliOptions& options, std::ostream& out, std::ostream& err)
+      : Options(options),
+        Lang(ChooseLanguage(options.Lang, std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
+                            std::getenv("LANG"))),
+        Out(out),
+        Err(err),
+        Board(std::make_unique<TProgressBoard>(err, BoardMode(options))) {}
+
+  // Rows on a terminal, lines elsewhere, nothing with -q.
+  static TProgressBoard::Mode BoardMode(const CliOptions& options);
+  void Note(const std::string& text) { Board->Note(Diagnostic(text)); }
+  std::function<void(const std::string&)> Tracer() {
+    if (Options.Level != Verbosity::Trace) {
+      return {};
+    }
+    return [this](const std::string& line) { Board->Note(Diagnostic(line)); };
+  }
+};
+
+// The result of one port.
+struct PortOutcome {
+  PortTarget Target;
+  int Exit = 0;
+  std::string Phase = "opening";
+  std::string Message;
+  std::int64_t DurationMs = 0;
+  std::vector<CodeDifference> Differences;
+  bool PartlyWritten = false;
+  int Baud = -1;  // read: the device's baud index
+  CodeTable Codes;
+};
+
+// Appends the outcome to the results log, when one was asked for.
+void LogOutcome(RunSetup& run, const PortOutcome& outcome);
+
+// Ends a run: diagnostics on stderr, results on stdout (a line per port, or
+// one JSON document that carries `fileJson` as its "file" member). Returns the
+// exit code of the run.
+int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes,
+           const std::string& fileJson = {});
+
+// The code set file of a write as a JSON object: path, checksum, baud rate.
+std::string FileJson(const RunSetup& run);
+
+}  // namespace korvane::cli

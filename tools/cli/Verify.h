@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "model/CodeTable.h"
+
+namespace korvane::cli {
+
+struct CodeDifference {
+  std::string Code;      // "IO2 ButtonDownSend3", or "baud rate"
+  std::string Expected;  // what the device should report
+  std::string Actual;    // what it reported
+};
+
+// The text a device that stored `text` reports on read-back: upper-case hex
+// of exactly the bytes the image holds for it.
+std::string ExpectedDeviceText(const std::string& text);
+
+// Compares a device's read-back with the code set and the baud index it was
+// given, code by code.
+std::vector<CodeDifference> CompareWithDevice(const CodeTable& expected, int expectedBaud,
+                                              const CodeTable& actual, int actualBaud);
+
+}  // namespace korvane::cli
