@@ -19,6 +19,12 @@ if(TARGET korvane-editor)
     install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin>
             DESTINATION ${KORVANE_WINDOWS_BINDIR}/styles)
   endif()
+  # Qt's Chinese standard texts (the message boxes' buttons), which the editor
+  # loads from translations\ beside itself; .qm files are the same everywhere.
+  set(KORVANE_QT_ZH_QM /usr/share/qt6/translations/qtbase_zh_CN.qm)
+  if(EXISTS ${KORVANE_QT_ZH_QM})
+    install(FILES ${KORVANE_QT_ZH_QM} DESTINATION ${KORVANE_WINDOWS_BINDIR}/translations)
+  endif()
   # The Qt build keeps its licence texts beside its DLLs (scripts/build-qt-windows.sh).
   get_filename_component(qt_prefix "${Qt6_DIR}/../../.." ABSOLUTE)
   if(EXISTS ${qt_prefix}/licenses)
