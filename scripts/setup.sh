@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the editor need,
-# including the Windows cross compiler and Wine that run the Windows tests.
+# including the Windows cross compiler and Wine that run the Windows tests,
+# dpkg-dev for the Qt source that the Windows editor is built with, and what
+# the packaged editor's check on Xvfb uses (fonts, xdotool, netpbm).
 # Idempotent: packages already present are left alone and apt is not touched.
 set -euo pipefail
 
@@ -16,6 +18,7 @@ packages=(
   nlohmann-json3-dev
   help2man librsvg2-bin dpkg-dev fakeroot file lintian desktop-file-utils
   bash-completion
+  fonts-wine netpbm xdotool unzip
 )
 
 missing=()

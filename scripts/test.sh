@@ -2,9 +2,10 @@
 # Builds and runs every test: the format check, the dev build, then the whole
 # suite under AddressSanitizer + UndefinedBehaviorSanitizer, then the serial
 # code and the editor's loop under ThreadSanitizer; the optimised tools are
-# built as well, the Windows build runs its tests and its korvane-cli under
-# Wine, and the packages are built and checked. Pass --quick to run the dev
-# build only. Each stage prints how long it took.
+# built as well, the Windows build (with Qt for Windows, built once and
+# cached) runs its tests, its korvane-cli and its packaged editor under Wine,
+# and the packages are built and checked. Pass --quick to run the dev build
+# only. Each stage prints how long it took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/stage.sh
@@ -22,6 +23,16 @@ configure_and_build() {
   cmake --build --preset "$1" -j "$jobs"
 }
 
+# Its output goes to a log; the tail tells whether it came from the cache.
+build_qt_windows() {
+  mkdir -p build
+  if ! nice -n 19 scripts/build-qt-windows.sh >build/qt-windows.log 2>&1; then
+    tail -n 40 build/qt-windows.log
+    return 1
+  fi
+  tail -n 2 build/qt-windows.log
+}
+
 if ((!quick)); then stage "format check" scripts/check-format.sh; fi
 for preset in "${presets[@]}"; do
   stage "$preset: configure and build" configure_and_build "$preset"
@@ -31,6 +42,7 @@ if ((!quick)); then
   # The optimised build that the run command uses must build too.
   stage "release: build the tools" bash -c "cmake --preset release >/dev/null &&
     cmake --build --preset release -j $jobs --target korvane-editor korvane-sim korvane-cli"
+  stage "Qt for Windows (built once per recipe, then cached)" build_qt_windows
   stage "mingw: Windows build, tested under Wine" scripts/wine-test.sh
   # A broken install rule or package fails here: scratch-root install, lintian,
   # and the installed programs run from a read-only folder.

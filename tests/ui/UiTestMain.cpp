@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <QtGlobal>
 
 #include "ui/ErrorReport.h"
 
 int main(int argc, char** argv) {
   // Widgets need no display: the offscreen platform unless one is chosen.
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
   testing::InitGoogleTest(&argc, argv);
   korvane::TApplication application(argc, argv);
   return RUN_ALL_TESTS();

@@ -7,6 +7,23 @@ namespace {
 
 constexpr UINT kCodePageGbk = 936;
 
+// Code page 936 has no character beyond the Basic Multilingual Plane; each
+// such character becomes one '?', not one per half of its surrogate pair.
+std::wstring WithoutSurrogatePairs(const QString& text) {
+  std::wstring wide;
+  wide.reserve(static_cast<std::size_t>(text.size()));
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar unit = text[i];
+    if (unit.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+      wide.push_back(L'?');
+      ++i;
+    } else {
+      wide.push_back(static_cast<wchar_t>(unit.unicode()));
+    }
+  }
+  return wide;
+}
+
 }  // namespace
 
 // The system's code page 936 tables; a byte sequence they cannot take becomes
@@ -23,7 +40,7 @@ QString GbkToQString(const std::string& bytes) {
 }
 
 std::string QStringToGbk(const QString& text) {
-  const std::wstring wide = text.toStdWString();
+  const std::wstring wide = WithoutSurrogatePairs(text);
   if (wide.empty()) {
     return {};
   }
