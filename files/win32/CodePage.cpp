@@ -22,6 +22,23 @@ std::wstring ToWide(UINT codePage, std::string_view text) {
   return wide;
 }
 
+// Code page 936 has no character beyond the Basic Multilingual Plane; each
+// such character becomes one '?', not one per half of its surrogate pair.
+std::wstring WithoutSurrogatePairs(const std::wstring& wide) {
+  std::wstring single;
+  single.reserve(wide.size());
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    const bool high = wide[i] >= 0xD800 && wide[i] <= 0xDBFF;
+    if (high && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
+      single.push_back(L'?');
+      ++i;
+    } else {
+      single.push_back(wide[i]);
+    }
+  }
+  return single;
+}
+
 // UTF-8 takes no default character; code page 936 takes '?'.
 std::string FromWide(UINT codePage, const std::wstring& wide) {
   const int inLength = static_cast<int>(wide.size());
@@ -41,7 +58,7 @@ std::string Utf8ToCodePage(std::string_view text) {
   if (IsAscii(text)) {
     return std::string(text);
   }
-  return FromWide(kCodePageGbk, ToWide(CP_UTF8, text));
+  return FromWide(kCodePageGbk, WithoutSurrogatePairs(ToWide(CP_UTF8, text)));
 }
 
 std::string CodePageToUtf8(std::string_view text) {
