@@ -227,10 +227,7 @@ run_windows_tests() {
 
 # Open on Windows: saving into a missing folder is reported as a failed write,
 # not as a file that cannot be created in that folder.
-# The product icon is drawn from SVG, and Qt for Windows is built without its
-# SVG module.
 windows_known_failures=MainFormFilesTest.AFailedSaveIsReportedAndLeavesNothingBehind
-windows_known_failures+=:ProductIcon.DrawsAtSmallAndLargeSizes
 
 # The editor's tests: widgets on the offscreen platform, and the window with
 # the Windows serial component programming and reading the device on COM7.

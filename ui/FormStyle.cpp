@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
@@ -135,6 +136,14 @@ QFont FormFont(int pixelSize, bool bold) {
 }
 
 QIcon ProductIcon() {
+  // Builds whose Qt cannot draw SVG carry the icon as PNGs of fixed sizes.
+  if (QFile::exists(QStringLiteral(":/icons/korvane-16.png"))) {
+    QIcon icon;
+    for (const int size : {16, 32, 48, 256}) {
+      icon.addFile(QStringLiteral(":/icons/korvane-%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+  }
   return QIcon(QStringLiteral(":/icons/korvane.svg"));
 }
 
