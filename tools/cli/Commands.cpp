@@ -297,8 +297,15 @@ int RunWrite(const CliOptions& options, std::ostream& out, std::ostream& err) {
   std::vector<std::thread> workers;
   for (std::size_t i = 0; i < targets.size(); ++i) {
     workers.emplace_back([&, i] {
-      outcomes[i] = WriteOnePort(run, table, targets[i],
-                                 ImagePathFor(folder.Path(), targets[i], targets.size() > 1));
+      // An exception must not end the process while other ports are mid-block.
+      try {
+        outcomes[i] = WriteOnePort(run, table, targets[i],
+                                   ImagePathFor(folder.Path(), targets[i], targets.size() > 1));
+      } catch (const std::exception& error) {
+        outcomes[i].Target = targets[i];
+        outcomes[i].Exit = kExitUnexpected;
+        outcomes[i].Message = std::string("unexpected error: ") + error.what();
+      }
     });
   }
   for (auto& worker : workers) {

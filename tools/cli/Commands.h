@@ -9,6 +9,7 @@ namespace korvane::cli {
 // Exit codes of korvane-cli.
 enum ExitCode : int {
   kExitSuccess = 0,
+  kExitUnexpected = 1,  // an error the program did not foresee (out of memory, ...)
   kExitUsage = 2,
   kExitFile = 3,
   kExitPort = 10,

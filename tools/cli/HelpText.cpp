@@ -15,11 +15,11 @@ constexpr const char* kPortForms =
     "vid:pid=1a86:7523.\n";
 
 constexpr const char* kWriteExitCodes =
-    "Exit codes: 0 success, 2 usage, 3 code set file, 10 port, 11 handshake,\n"
-    "12 image file, 13 block not acknowledged, 14 code over 126 characters,\n"
-    "15 read-back length, 16 verify mismatch, 130 interrupted (SIGINT),\n"
-    "143 terminated (SIGTERM); with several ports, the code of the first port\n"
-    "that failed. Ctrl-C ends each device at its next wait (a block in flight is\n"
+    "Exit codes: 0 success, 1 unexpected error, 2 usage, 3 code set file, 10 port,\n"
+    "11 handshake, 12 image file, 13 block not acknowledged, 14 code over 126\n"
+    "characters, 15 read-back length, 16 verify mismatch, 130 interrupted\n"
+    "(SIGINT), 143 terminated (SIGTERM); with several ports, the code of the\n"
+    "first port that failed. Ctrl-C ends each device at its next wait (a block in flight is\n"
     "completed); a second Ctrl-C ends at once.\n";
 
 }  // namespace

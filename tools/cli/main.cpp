@@ -22,11 +22,7 @@ std::string HelpHint(const std::vector<std::string>& arguments) {
   return "korvane-cli --help";
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  PrepareConsole();
-  const std::vector<std::string> arguments(argv, argv + argc);
+int Run(const std::vector<std::string>& arguments) {
   std::string error;
   const auto options = ParseCommandLine(arguments, error);
   if (!options) {
@@ -54,4 +50,20 @@ int main(int argc, char** argv) {
       break;
   }
   return kExitSuccess;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  PrepareConsole();
+  // The last resort: whatever escapes ends with a message and an exit code,
+  // never with an abort.
+  try {
+    return Run(std::vector<std::string>(argv, argv + argc));
+  } catch (const std::exception& error) {
+    std::cerr << "korvane-cli: unexpected error: " << error.what() << "\n";
+  } catch (...) {
+    std::cerr << "korvane-cli: unexpected error\n";
+  }
+  return kExitUnexpected;
 }
