@@ -130,7 +130,10 @@ TEST(SerialComponentOnTheQtLoop, HangupAfterAnOverflowIsDelivered) {
   for (int i = 0; i < 100 && hangups == 0; ++i) {
     loop.WaitPumping(10);
   }
-  EXPECT_EQ(hangups, 1);
+  // Each worker whose notice is refused asks once: the writer too, when its
+  // first notice comes after the reader filled the queue.
+  EXPECT_GE(hangups, 1);
+  EXPECT_LE(hangups, 2);
   // The queue also holds the component's own notices (the writer's, for one).
   EXPECT_GE(received.size(), kRoom / 2);
   EXPECT_LE(received.size(), kRoom);
