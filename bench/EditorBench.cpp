@@ -33,13 +33,9 @@
 #include <thread>
 #include <vector>
 
-#include "serial/PortList.h"
-#include "ui/CodeForm.h"
-#include "ui/CommPort.h"
 #include "ui/ErrorReport.h"
-#include "ui/Language.h"
 #include "ui/MainForm.h"
-#include "ui/QtUiLoop.h"
+#include "ui/RunEditor.h"
 
 namespace {
 
@@ -56,7 +52,8 @@ std::int64_t MonotonicNs() {
 // Prints the monotonic time once the window's first paint has been flushed.
 class TFirstFrameProbe : public QObject {
  public:
-  explicit TFirstFrameProbe(QWidget& window) { window.installEventFilter(this); }
+  // Owned by the window it watches.
+  explicit TFirstFrameProbe(QWidget& window) : QObject(&window) { window.installEventFilter(this); }
 
  protected:
   bool eventFilter(QObject*, QEvent* event) override {
@@ -87,24 +84,10 @@ int MinimalWindow(int argc, char** argv) {
   return application.exec();
 }
 
-// The editor as its main() starts it.
+// The editor as its main() starts it, with the probe on its window.
 int EditorWindow(int argc, char** argv) {
   TApplication application(argc, argv);
-  InstallTranslations(
-      ChooseLanguage(QApplication::arguments(), qEnvironmentVariable("KORVANE_LANG")));
-  TQtUiLoop loop;
-  TFormMainServices services;
-  services.Comm = std::make_unique<TCommPort>(loop);
-  services.Loop = &loop;
-  services.ListPorts = ListSerialPorts;
-  TFormMain window(std::move(services));
-  TFormCode codeForm;
-  FormCode = &codeForm;
-  TFirstFrameProbe probe(window);
-  window.show();
-  const int result = application.exec();
-  FormCode = nullptr;
-  return result;
+  return RunEditor([](TFormMain& window) { new TFirstFrameProbe(window); });
 }
 
 // ---- Parent side ----------------------------------------------------------
