@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "serial/posix/PosixBackend.h"
+#include "posix/PosixBackend.h"
 
 namespace korvane {
 

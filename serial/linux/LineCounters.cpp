@@ -1,7 +1,7 @@
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 
-#include "serial/posix/LineCounters.h"
+#include "posix/LineCounters.h"
 
 namespace korvane {
 

@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "serial/posix/PosixBackend.h"
+#include "posix/PosixBackend.h"
 
 namespace korvane {
 

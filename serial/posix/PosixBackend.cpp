@@ -1,4 +1,4 @@
-#include "serial/posix/PosixBackend.h"
+#include "PosixBackend.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -9,9 +9,9 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "PosixPort.h"
 #include "serial/PortClaim.h"
 #include "serial/PortList.h"
-#include "serial/posix/PosixPort.h"
 
 namespace korvane {
 

@@ -1,4 +1,4 @@
-#include "serial/posix/PosixPort.h"
+#include "PosixPort.h"
 
 #include <poll.h>
 #include <sys/ioctl.h>

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "LineCounters.h"
 #include "serial/CommBackend.h"
-#include "serial/posix/LineCounters.h"
 
 namespace korvane {
 

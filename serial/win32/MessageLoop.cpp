@@ -1,8 +1,8 @@
-#include "serial/win32/MessageLoop.h"
+#include "MessageLoop.h"
 
 #include <chrono>
 
-#include "serial/win32/WinApi.h"
+#include "WinApi.h"
 
 namespace korvane {
 namespace {

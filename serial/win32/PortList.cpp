@@ -1,7 +1,7 @@
 #include <vector>
 
+#include "WinApi.h"
 #include "serial/PortList.h"
-#include "serial/win32/WinApi.h"
 
 namespace korvane {
 namespace {

@@ -1,9 +1,9 @@
 #include <deque>
 #include <mutex>
 
+#include "WinApi.h"
 #include "serial/CommBackend.h"
 #include "serial/win32/Win32Backend.h"
-#include "serial/win32/WinApi.h"
 
 namespace korvane {
 namespace {

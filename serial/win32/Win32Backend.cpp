@@ -1,6 +1,6 @@
 #include "serial/win32/Win32Backend.h"
 
-#include "serial/win32/WinApi.h"
+#include "WinApi.h"
 
 namespace korvane {
 

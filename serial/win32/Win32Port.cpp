@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "WinApi.h"
 #include "serial/PortClaim.h"
 #include "serial/win32/Win32Backend.h"
-#include "serial/win32/WinApi.h"
 
 namespace korvane {
 namespace {

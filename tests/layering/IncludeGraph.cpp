@@ -12,11 +12,12 @@ namespace {
 
 const std::map<std::string, std::set<std::string>>& AllowedDependencies() {
   static const std::map<std::string, std::set<std::string>> allowed{
+      {"platform", {}},
       {"model", {}},
-      {"serial", {}},
-      {"files", {"model"}},
-      {"device", {"model", "serial"}},
-      {"tools", {"model", "serial", "device", "files"}},
+      {"serial", {"platform"}},
+      {"files", {"model", "platform"}},
+      {"device", {"model", "serial", "platform"}},
+      {"tools", {"model", "serial", "device", "files", "platform"}},
       {"ui", {"model", "serial", "device", "files"}},
   };
   return allowed;
@@ -25,6 +26,13 @@ const std::map<std::string, std::set<std::string>>& AllowedDependencies() {
 std::string TopFolder(const std::string& path) {
   const auto slash = path.find('/');
   return slash == std::string::npos ? "" : path.substr(0, slash);
+}
+
+// The library an include names: its first folder, where the tools' one include
+// root (tools/) names the tool instead.
+std::string IncludedLibrary(const std::string& included) {
+  const std::string top = TopFolder(included);
+  return top == "cli" || top == "sim" ? "tools" : top;
 }
 
 bool IsPlatformPrivate(const std::string& path) {
@@ -43,7 +51,7 @@ bool IsSource(const std::filesystem::path& path) {
 
 bool IsAllowedInclude(const std::string& fromFile, const std::string& included) {
   const std::string from = TopFolder(fromFile);
-  const std::string to = TopFolder(included);
+  const std::string to = IncludedLibrary(included);
   const auto& allowed = AllowedDependencies();
   if (allowed.count(to) == 0 || to == from) {
     return true;  // a header beside the file, a generated one, or its own library's

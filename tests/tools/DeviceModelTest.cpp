@@ -1,4 +1,4 @@
-#include "tools/sim/DeviceModel.h"
+#include "sim/DeviceModel.h"
 
 #include <gtest/gtest.h>
 

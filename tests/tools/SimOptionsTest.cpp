@@ -1,4 +1,4 @@
-#include "tools/sim/SimOptions.h"
+#include "sim/SimOptions.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "tools/sim/ImageFile.h"
+#include "sim/ImageFile.h"
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "tools/cli/CliOptions.h"
+#include "cli/CliOptions.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "tools/cli/Commands.h"
+#include "cli/Commands.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -6,24 +6,24 @@
 #include <mutex>
 #include <thread>
 
+#include "cli/ImageFolder.h"
+#include "cli/Interrupt.h"
+#include "cli/Json.h"
+#include "cli/Messages.h"
+#include "cli/PortDiagnosis.h"
+#include "cli/PortSelection.h"
+#include "cli/PortSession.h"
+#include "cli/Progress.h"
+#include "cli/ResultsLog.h"
+#include "cli/RunReport.h"
+#include "cli/Sha256.h"
+#include "cli/Verify.h"
 #include "device/ConfigImage.h"
 #include "device/DeviceOperations.h"
 #include "files/CodeSetFile.h"
 #include "files/FileBytes.h"
 #include "files/IniDocument.h"
 #include "model/HexCodec.h"
-#include "tools/cli/ImageFolder.h"
-#include "tools/cli/Interrupt.h"
-#include "tools/cli/Json.h"
-#include "tools/cli/Messages.h"
-#include "tools/cli/PortDiagnosis.h"
-#include "tools/cli/PortSelection.h"
-#include "tools/cli/PortSession.h"
-#include "tools/cli/Progress.h"
-#include "tools/cli/ResultsLog.h"
-#include "tools/cli/RunReport.h"
-#include "tools/cli/Sha256.h"
-#include "tools/cli/Verify.h"
 
 namespace fs = std::filesystem;
 

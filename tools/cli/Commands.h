@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "tools/cli/CliOptions.h"
+#include "cli/CliOptions.h"
 
 namespace korvane::cli {
 

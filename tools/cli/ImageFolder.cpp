@@ -1,4 +1,4 @@
-#include "tools/cli/ImageFolder.h"
+#include "cli/ImageFolder.h"
 
 #include <cerrno>
 #include <cstdio>

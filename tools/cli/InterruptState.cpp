@@ -1,6 +1,6 @@
 #include <atomic>
 
-#include "tools/cli/Interrupt.h"
+#include "cli/Interrupt.h"
 
 namespace korvane::cli {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/cli/Json.h"
+#include "cli/Json.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "tools/cli/Messages.h"
+#include "cli/Messages.h"
 
 #include <map>
 

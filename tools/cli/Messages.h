@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "cli/CliOptions.h"
 #include "model/CodeTable.h"
-#include "tools/cli/CliOptions.h"
 
 namespace korvane::cli {
 

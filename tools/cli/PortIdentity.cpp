@@ -1,9 +1,9 @@
-#include "tools/cli/PortIdentity.h"
+#include "cli/PortIdentity.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "tools/cli/Json.h"
+#include "cli/Json.h"
 
 namespace korvane::cli {
 namespace {

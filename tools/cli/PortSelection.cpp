@@ -1,4 +1,4 @@
-#include "tools/cli/PortSelection.h"
+#include "cli/PortSelection.h"
 
 #include <algorithm>
 #include <cctype>

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/cli/PortIdentity.h"
+#include "cli/PortIdentity.h"
 
 namespace korvane::cli {
 

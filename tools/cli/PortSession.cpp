@@ -1,10 +1,10 @@
-#include "tools/cli/PortSession.h"
+#include "cli/PortSession.h"
 
 #include <ctime>
 
+#include "cli/Interrupt.h"
+#include "cli/PortDiagnosis.h"
 #include "model/HexCodec.h"
-#include "tools/cli/Interrupt.h"
-#include "tools/cli/PortDiagnosis.h"
 
 namespace korvane::cli {
 namespace {

@@ -4,12 +4,12 @@
 #include <functional>
 #include <string>
 
+#include "cli/PortSelection.h"
+#include "cli/Progress.h"
 #include "device/CommDevicePort.h"
 #include "device/DeviceOperations.h"
 #include "serial/Comm.h"
 #include "serial/PlatformLoop.h"
-#include "tools/cli/PortSelection.h"
-#include "tools/cli/Progress.h"
 
 namespace korvane::cli {
 

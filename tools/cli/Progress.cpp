@@ -1,11 +1,11 @@
-#include "tools/cli/Progress.h"
+#include "cli/Progress.h"
 
 #include <algorithm>
 #include <cstdio>
 
+#include "cli/Messages.h"
 #include "device/ConfigImage.h"
 #include "device/DeviceOperations.h"
-#include "tools/cli/Messages.h"
 
 namespace korvane::cli {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/CliOptions.h"
 #include "device/DeviceSeams.h"
-#include "tools/cli/CliOptions.h"
 
 namespace korvane::cli {
 

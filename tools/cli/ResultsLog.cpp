@@ -1,4 +1,4 @@
-#include "tools/cli/ResultsLog.h"
+#include "cli/ResultsLog.h"
 
 #include <fcntl.h>
 

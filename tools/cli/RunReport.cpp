@@ -1,13 +1,13 @@
-#include "tools/cli/RunReport.h"
+#include "cli/RunReport.h"
 
 #include <ctime>
 #include <filesystem>
 
-#include "tools/cli/Commands.h"
-#include "tools/cli/Interrupt.h"
-#include "tools/cli/Json.h"
-#include "tools/cli/PortDiagnosis.h"
-#include "tools/cli/Sha256.h"
+#include "cli/Commands.h"
+#include "cli/Interrupt.h"
+#include "cli/Json.h"
+#include "cli/PortDiagnosis.h"
+#include "cli/Sha256.h"
 
 namespace fs = std::filesystem;
 

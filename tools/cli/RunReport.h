@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "cli/CliOptions.h"
+#include "cli/PortSelection.h"
+#include "cli/Progress.h"
+#include "cli/ResultsLog.h"
+#include "cli/Verify.h"
 #include "model/CodeTable.h"
-#include "tools/cli/CliOptions.h"
-#include "tools/cli/PortSelection.h"
-#include "tools/cli/Progress.h"
-#include "tools/cli/ResultsLog.h"
-#include "tools/cli/Verify.h"
 
 namespace korvane::cli {
 

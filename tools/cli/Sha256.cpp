@@ -1,4 +1,4 @@
-#include "tools/cli/Sha256.h"
+#include "cli/Sha256.h"
 
 #include <array>
 #include <cstdint>

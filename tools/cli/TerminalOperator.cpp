@@ -1,4 +1,4 @@
-#include "tools/cli/TerminalOperator.h"
+#include "cli/TerminalOperator.h"
 
 #include <algorithm>
 

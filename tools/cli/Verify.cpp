@@ -1,4 +1,4 @@
-#include "tools/cli/Verify.h"
+#include "cli/Verify.h"
 
 #include <algorithm>
 

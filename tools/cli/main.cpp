@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/cli/CliOptions.h"
-#include "tools/cli/Commands.h"
-#include "tools/cli/PortDiagnosis.h"
+#include "cli/CliOptions.h"
+#include "cli/Commands.h"
+#include "cli/PortDiagnosis.h"
 
 using namespace korvane::cli;
 

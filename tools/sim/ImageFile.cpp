@@ -1,4 +1,4 @@
-#include "tools/sim/ImageFile.h"
+#include "sim/ImageFile.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "tools/sim/PtyDevice.h"
+#include "sim/PtyDevice.h"
 
 #include <fcntl.h>
 #include <termios.h>

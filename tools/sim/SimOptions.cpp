@@ -1,4 +1,4 @@
-#include "tools/sim/SimOptions.h"
+#include "sim/SimOptions.h"
 
 #include <algorithm>
 #include <array>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/sim/DeviceModel.h"
+#include "sim/DeviceModel.h"
 
 namespace korvane {
 

@@ -1,4 +1,4 @@
-#include "tools/sim/Simulator.h"
+#include "sim/Simulator.h"
 
 #include <poll.h>
 #include <sys/signalfd.h>
@@ -13,7 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "tools/sim/ImageFile.h"
+#include "sim/ImageFile.h"
 
 namespace korvane {
 

@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "tools/sim/DeviceModel.h"
-#include "tools/sim/PtyDevice.h"
-#include "tools/sim/SimOptions.h"
+#include "sim/DeviceModel.h"
+#include "sim/PtyDevice.h"
+#include "sim/SimOptions.h"
 
 namespace korvane {
 

@@ -12,10 +12,10 @@
 
 #include "KorvaneVersion.h"
 #include "serial/VirtualPorts.h"
-#include "tools/sim/ImageFile.h"
-#include "tools/sim/PtyDevice.h"
-#include "tools/sim/SimOptions.h"
-#include "tools/sim/Simulator.h"
+#include "sim/ImageFile.h"
+#include "sim/PtyDevice.h"
+#include "sim/SimOptions.h"
+#include "sim/Simulator.h"
 
 namespace {
 

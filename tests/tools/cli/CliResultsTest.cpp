@@ -6,13 +6,13 @@
 #include <sstream>
 #include <thread>
 
+#include "cli/Json.h"
+#include "cli/Progress.h"
+#include "cli/ResultsLog.h"
+#include "cli/Sha256.h"
+#include "cli/Verify.h"
 #include "device/ConfigImage.h"
 #include "tests/support/TempDir.h"
-#include "tools/cli/Json.h"
-#include "tools/cli/Progress.h"
-#include "tools/cli/ResultsLog.h"
-#include "tools/cli/Sha256.h"
-#include "tools/cli/Verify.h"
 
 namespace korvane::cli {
 namespace {

@@ -1,12 +1,12 @@
-#include "tools/cli/PortIdentity.h"
+#include "cli/PortIdentity.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "cli/PortSelection.h"
 #include "tests/support/TempDir.h"
-#include "tools/cli/PortSelection.h"
 
 namespace fs = std::filesystem;
 

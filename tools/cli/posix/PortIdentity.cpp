@@ -1,4 +1,4 @@
-#include "tools/cli/PortIdentity.h"
+#include "cli/PortIdentity.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "tools/cli/Interrupt.h"
+#include "cli/Interrupt.h"
 
 #include <windows.h>
 

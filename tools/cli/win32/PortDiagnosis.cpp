@@ -1,4 +1,4 @@
-#include "tools/cli/PortDiagnosis.h"
+#include "cli/PortDiagnosis.h"
 
 #include "serial/PortClaim.h"
 

@@ -1,4 +1,4 @@
-#include "tools/cli/PortIdentity.h"
+#include "cli/PortIdentity.h"
 
 // clang-format off
 #include <windows.h>
