@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "platform/FileLock.h"
 #include "platform/Result.h"
 #include "platform/UniqueHandle.h"
 
@@ -55,6 +56,23 @@ TEST(ResultTest, CarriesTheValueOrTheSystemsReason) {
   const TStatus refused = TError{std::make_error_code(std::errc::permission_denied), "no"};
   EXPECT_FALSE(refused.Ok());
   EXPECT_EQ(refused.Error().Code, std::errc::permission_denied);
+}
+
+TEST(FileLockTest, ASecondOpenFileIsTurnedAwayUntilTheFirstGoes) {
+  char path[] = "/tmp/korvane-lock-XXXXXX";
+  UniqueFd first(::mkstemp(path));
+  ASSERT_TRUE(first.Valid());
+  UniqueFd second(::open(path, O_RDWR | O_CLOEXEC));
+  ::unlink(path);
+  const TResult<bool> taken = TryLockFile(first.Get(), TLockMode::Exclusive);
+  ASSERT_TRUE(taken.Ok()) << taken.Message();
+  EXPECT_TRUE(taken.Value());
+  const TResult<bool> refused = TryLockFile(second.Get(), TLockMode::Shared);
+  ASSERT_TRUE(refused.Ok());
+  EXPECT_FALSE(refused.Value());
+  first.Reset();
+  EXPECT_TRUE(TryLockFile(second.Get(), TLockMode::Exclusive).Value());
+  EXPECT_FALSE(TryLockFile(-1, TLockMode::Exclusive).Ok());  // EBADF is an error, not "held"
 }
 
 }  // namespace
