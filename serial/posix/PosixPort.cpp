@@ -131,7 +131,7 @@ bool TPosixPort::ApplyState(const TLineSettings& settings) {
   if ((flags & LineFlag::OutxCtsFlow) != 0 || rts == LineFlag::RtsControlHandshake) {
     tio.c_cflag |= CRTSCTS;
   }
-  tio.c_iflag &= ~(INPCK | IGNPAR | PARMRK | IXON | IXOFF | IXANY);
+  tio.c_iflag &= ~tcflag_t{INPCK | IGNPAR | PARMRK | IXON | IXOFF | IXANY};
   tio.c_iflag |= (flags & LineFlag::Parity) != 0 ? INPCK : 0;
   tio.c_iflag |= (flags & LineFlag::OutX) != 0 ? IXON : 0;
   tio.c_iflag |= (flags & LineFlag::InX) != 0 ? IXOFF : 0;

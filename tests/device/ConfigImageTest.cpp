@@ -19,10 +19,7 @@ class ConfigImageTest : public ::testing::Test {
  protected:
   void SetUp() override { path_ = ConfigFilePathIn(dir_.string() + "/"); }
 
-  std::string ReadFile() const {
-    std::ifstream in(path_, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
+  std::string ReadFile() const { return testing::ReadBytes(path_); }
 
   std::string Build(const CodeTable& table, int baud) {
     DeleteImageFile(path_);

@@ -51,7 +51,7 @@ struct ProgrammableDevice {
       return requests >= acceptFrom ? kAccepted + trailer : "";
     }
     if (received.size() == kBlockSize && blocksAcked < kBlockCount) {
-      const int k = blocksAcked;
+      const auto k = static_cast<std::size_t>(blocksAcked);
       if (++blockAttempts[k] < ackFrom[k]) {
         return "";
       }
@@ -67,10 +67,7 @@ class DeviceOperationsTest : public ::testing::Test {
  protected:
   void SetUp() override { context_.ImagePath = ConfigFilePathIn(dir_.string() + "/"); }
 
-  std::string ImageFile() const {
-    std::ifstream in(context_.ImagePath, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
+  std::string ImageFile() const { return testing::ReadBytes(context_.ImagePath); }
   void UseDevice(ProgrammableDevice& device) {
     link_.Device = [&device](const std::string& bytes) { return device(bytes); };
   }
@@ -102,8 +99,8 @@ TEST_F(DeviceOperationsTest, SuccessfulProgrammingPutsExactlyTheImageOnTheWire) 
   EXPECT_EQ(sent[0], kRequest);
   const std::string image = ImageFile();
   ASSERT_EQ(image.size(), kImageSize);
-  for (int k = 0; k < kBlockCount; ++k) {
-    EXPECT_EQ(sent[static_cast<std::size_t>(k) + 1], image.substr(kBlockSize * k, kBlockSize));
+  for (std::size_t k = 0; k < kBlockCount; ++k) {
+    EXPECT_EQ(sent[k + 1], image.substr(kBlockSize * k, kBlockSize));
   }
   EXPECT_EQ(device.image, image);
   EXPECT_EQ(image.substr(1344, 3), "\x02\xAB\x0C"s);

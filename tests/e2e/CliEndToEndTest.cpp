@@ -31,8 +31,7 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  return testing::ReadBytes(path.string());
 }
 
 std::vector<std::string> Listing(const fs::path& folder) {

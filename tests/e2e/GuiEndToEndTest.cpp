@@ -42,8 +42,9 @@ class GuiEndToEnd : public ::testing::Test {
     sim_.reset();
   }
 
-  void StartWithSimulator(std::vector<std::string> switches = {}) {
-    switches.insert(switches.begin(), KORVANE_SIM_PATH);
+  void StartWithSimulator(const std::vector<std::string>& options = {}) {
+    std::vector<std::string> switches{KORVANE_SIM_PATH};
+    switches.insert(switches.end(), options.begin(), options.end());
     sim_ = std::make_unique<korvane::testing::ChildProcess>(
         switches, std::vector<std::string>{"XDG_RUNTIME_DIR=" + dir_.string()});
     const auto line = sim_->ReadLine(5s);

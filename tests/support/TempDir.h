@@ -6,8 +6,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -67,7 +67,9 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
 
 inline std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  return contents.str();
 }
 
 }  // namespace korvane::testing

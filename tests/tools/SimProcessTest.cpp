@@ -16,7 +16,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -24,6 +23,7 @@
 
 #include "model/HexCodec.h"
 #include "serial/VirtualPorts.h"
+#include "tests/support/TempDir.h"
 
 extern char** environ;
 
@@ -139,7 +139,8 @@ class SimProcess {
   // Seconds of processor time the process has used so far.
   double CpuSeconds() const {
     std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
-    std::string text{std::istreambuf_iterator<char>(stat), {}};
+    std::string text;
+    std::getline(stat, text);
     std::istringstream fields(text.substr(text.rfind(')') + 2));
     std::string field;
     long ticks = 0;
@@ -315,8 +316,7 @@ TEST_F(SimProcessTest, ProgrammedImageIsSavedAndReadBackAfterARestart) {
     sim->Signal(SIGTERM);
     ASSERT_EQ(sim->WaitExit(5s), 0);
   }
-  std::ifstream saved(file, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), image);
+  EXPECT_EQ(testing::ReadBytes(file), image);
 
   auto sim = Start({"--no-pacing", "--image", file});
   PortClient port(PortPath(*sim));

@@ -54,7 +54,7 @@ class CodeFormTest : public testing::Test {
 
 TEST_F(CodeFormTest, ShowsAndStoresTheEightCodesOfItsButton) {
   ShowFor(3);
-  for (int n = 0; n < 4; ++n) {
+  for (std::size_t n = 0; n < 4; ++n) {
     EXPECT_EQ(form.BWS[n]->text().toStdString(), "B3S" + std::to_string(n + 1));
     EXPECT_EQ(form.BUS[n]->text().toStdString(), "B3S" + std::to_string(n + 5));
   }

@@ -181,7 +181,7 @@ TEST(QtUiLoop, OneByteBurstArrivesInOrderWithFewWakeUps) {
     std::string Bytes;
     std::uint32_t OutOfOrder = 0;
     void HandleNotice(TNotice& notice) override {
-      OutOfOrder += notice.LParam != Bytes.size() ? 1 : 0;
+      OutOfOrder += notice.LParam != Bytes.size() ? 1U : 0U;
       Bytes.append(notice.Block.get(), notice.WParam);
     }
   } target;

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 #include "device/ConfigImage.h"
@@ -48,7 +48,9 @@ std::optional<std::string> LoadImageFile(const std::string& path) {
   if (!in) {
     Fail("read", path, errno);
   }
-  std::string image{std::istreambuf_iterator<char>(in), {}};
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  const std::string image = contents.str();
   if (in.bad()) {
     Fail("read", path, errno);
   }

@@ -5,10 +5,12 @@
 namespace korvane::cli {
 namespace {
 
-std::optional<CliOptions> Parse(std::vector<std::string> args, std::string* errorOut = nullptr) {
-  args.insert(args.begin(), "korvane-cli");
+std::optional<CliOptions> Parse(const std::vector<std::string>& args,
+                                std::string* errorOut = nullptr) {
+  std::vector<std::string> argv{"korvane-cli"};
+  argv.insert(argv.end(), args.begin(), args.end());
   std::string error;
-  auto options = ParseCommandLine(args, error);
+  auto options = ParseCommandLine(argv, error);
   if (errorOut != nullptr) {
     *errorOut = error;
   }

@@ -17,11 +17,6 @@
 namespace korvane::cli {
 namespace {
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST(CliResults, VerifyExpectsWhatTheDeviceReportsCodeByCode) {
   CodeTable file;
   file.SetText(1, 1, "0a0b");
@@ -76,7 +71,7 @@ TEST(CliResults, ResultsLogLinesStayWholeWhenPortsFinishTogether) {
   for (auto& thread : ports) {
     thread.join();
   }
-  std::istringstream lines(ReadAll(log.Path()));
+  std::istringstream lines(testing::ReadBytes(log.Path()));
   std::string line;
   int count = 0;
   while (std::getline(lines, line)) {
