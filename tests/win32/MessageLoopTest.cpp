@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "serial/CommTypes.h"
-#include "serial/win32/MessageLoop.h"
+#include "serial/MessageLoop.h"
 
 namespace korvane {
 namespace {
@@ -52,7 +52,7 @@ TEST(MessageLoop, NoticesFromAnotherThreadArriveInOrderWithTheirData) {
   EXPECT_TRUE(recorder.seen.empty()) << "notices are delivered only while the loop is pumped";
   loop.WaitPumping(50);
   ASSERT_EQ(recorder.seen.size(), 101u);
-  for (int i = 0; i < 100; ++i) {
+  for (std::size_t i = 0; i < 100; ++i) {
     EXPECT_EQ(recorder.seen[i].Msg, MSG_RX_DATA);
     EXPECT_EQ(recorder.seen[i].Bytes, std::string("a\0b", 3) + std::to_string(i));
   }
