@@ -117,7 +117,8 @@ std::string DirectoryOf(const std::string& path) {
 HANDLE CreateTempBeside(const std::string& path, std::string& name) {
   const std::string base = DirectoryOf(path) + "~" + std::to_string(::GetCurrentProcessId());
   for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-    name = base + "-" + std::to_string(::GetTickCount64() + static_cast<ULONGLONG>(attempt)) + ".tmp";
+    name =
+        base + "-" + std::to_string(::GetTickCount64() + static_cast<ULONGLONG>(attempt)) + ".tmp";
     HANDLE file = ::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) {
