@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPaintEvent>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -63,9 +64,11 @@ class TStatusPanel : public QWidget {
 };
 
 // Message boxes and the progress bar of device operations, on the main window.
+// The bar is the status bar's child; it goes with the status bar when the
+// window does, which the guarded pointer notices.
 class TQtOperator : public IOperator {
  public:
-  explicit TQtOperator(TFormMain& form) : form_(form) {}
+  TQtOperator(TFormMain& form, QStatusBar& host) : form_(form), host_(host) {}
 
   // The file fault names its cause on a line of its own, so that the operator
   // learns why the image file could not be made.
@@ -82,28 +85,27 @@ class TQtOperator : public IOperator {
   }
   void CreateProgress(int minimum, int maximum, int step) override {
     DestroyProgress();
-    const TPanelRect& rect = form_.PanelRect;
-    auto* bar = new QProgressBar(form_.StatusBar1);
-    bar->setGeometry(rect.Left, rect.Top, rect.Right - rect.Left, rect.Bottom - rect.Top);
-    bar->setTextVisible(false);
-    bar->setRange(minimum, maximum);
-    bar->setValue(minimum);
-    bar->show();
+    const TPanelRect& rect = form_.PanelRect();
+    bar_ = new QProgressBar(&host_);
+    bar_->setObjectName(QStringLiteral("ProgressBar"));
+    bar_->setGeometry(rect.Left, rect.Top, rect.Right - rect.Left, rect.Bottom - rect.Top);
+    bar_->setTextVisible(false);
+    bar_->setRange(minimum, maximum);
+    bar_->setValue(minimum);
+    bar_->show();
     step_ = step;
-    form_.ProgressBar = bar;
   }
   void StepProgress() override {
-    if (QProgressBar* bar = form_.ProgressBar) {
-      bar->setValue(std::min(bar->value() + step_, bar->maximum()));
+    if (bar_) {
+      bar_->setValue(std::min(bar_->value() + step_, bar_->maximum()));
     }
   }
-  void DestroyProgress() override {
-    delete form_.ProgressBar;
-    form_.ProgressBar = nullptr;
-  }
+  void DestroyProgress() override { delete bar_.data(); }
 
  private:
   TFormMain& form_;
+  QStatusBar& host_;
+  QPointer<QProgressBar> bar_;
   int step_ = 1;
 };
 
@@ -205,7 +207,7 @@ TFormMain::TFormMain(TFormMainServices services, QWidget* parent)
       listPorts_(std::move(services.ListPorts)),
       boxes_(std::move(services.Boxes)),
       chooseFile_(std::move(services.ChooseFile)),
-      operator_(std::make_unique<TQtOperator>(*this)) {
+      operations_(std::move(services.Operations)) {
   const TMessageBoxes qtBoxes = QtMessageBoxes();
   if (!boxes_.Show) {
     boxes_.Show = qtBoxes.Show;
@@ -219,6 +221,7 @@ TFormMain::TFormMain(TFormMainServices services, QWidget* parent)
   if (!listPorts_) {
     listPorts_ = [] { return std::vector<PortListEntry>{}; };
   }
+  UseOwnOperationsWhereNoneGiven();
   FormMain = this;
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(tr("KORVANE发送码编辑器"));
@@ -226,6 +229,12 @@ TFormMain::TFormMain(TFormMainServices services, QWidget* parent)
   RecentreWhenFramed(*this);
   setFixedSize(288, 408);
   CreateControls();
+  operator_ = std::make_unique<TQtOperator>(*this, *StatusBar1);
+  if (loop_ != nullptr) {
+    device_ =
+        std::make_unique<DeviceContext>(*comm_, *loop_, responseLog_, *operator_, ConfigFilePath);
+    device_->StopRequested = [this] { return StopRequested(); };
+  }
   ConnectHandlers();
   RunReported([this] { FormCreate(); });
   Timer1->start();
@@ -479,7 +488,7 @@ void TFormMain::ApplyPendingPortList() {
 }
 
 void TFormMain::StatusBar1DrawPanel(const QRect& rect) {
-  PanelRect = {rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
+  panelRect_ = {rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
 }
 
 void TFormMain::OpenCodeEditor(int button) {

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <stdexcept>
+
 #include "device/DeviceOperations.h"
 #include "files/CodeSetFile.h"
 #include "ui/MainForm.h"
@@ -22,10 +24,24 @@ QString FileErrorText(FileError error) {
 
 }  // namespace
 
-DeviceContext TFormMain::MakeDeviceContext() {
-  DeviceContext context{*comm_, *loop_, responseLog_, Operator(), ConfigFilePath};
-  context.StopRequested = [this] { return StopRequested(); };
-  return context;
+void TFormMain::UseOwnOperationsWhereNoneGiven() {
+  const auto fill = [this](std::function<void()>& operation, void (TFormMain::*own)()) {
+    if (!operation) {
+      operation = [this, own] { (this->*own)(); };
+    }
+  };
+  fill(operations_.DeviceProgramming, &TFormMain::ProgramTheDevice);
+  fill(operations_.DeviceReadBack, &TFormMain::ReadTheDeviceBack);
+  fill(operations_.LoadCodeSet, &TFormMain::LoadCodeSetFromFile);
+  fill(operations_.SaveCodeSet, &TFormMain::SaveCodeSetToFile);
+}
+
+DeviceContext& TFormMain::Device() {
+  if (!device_) {
+    throw std::logic_error("The window has no loop for device operations to wait in");
+  }
+  device_->ImagePath = ConfigFilePath;
+  return *device_;
 }
 
 std::string TFormMain::AskForCodeSetFile(const QString& question, const QString& caption,
@@ -37,34 +53,21 @@ std::string TFormMain::AskForCodeSetFile(const QString& question, const QString&
   return name.isEmpty() ? std::string() : WithDefaultExtension(LocalPath(name));
 }
 
-void TFormMain::RunDeviceProgramming() {
-  if (OnDeviceProgramming) {
-    OnDeviceProgramming();
-    return;
-  }
-  DeviceContext context = MakeDeviceContext();
-  faultCause_ = &context.FaultCause;
+void TFormMain::ProgramTheDevice() {
+  DeviceContext& device = Device();
+  // The cause goes with the operation's own message only.
   struct Forget {
-    const std::string*& cause;
-    ~Forget() { cause = nullptr; }
-  } forget{faultCause_};
-  ProgramDevice(context, codes_, BaudIndex());
+    std::string& cause;
+    ~Forget() { cause.clear(); }
+  } forget{device.FaultCause};
+  ProgramDevice(device, codes_, BaudIndex());
 }
 
-void TFormMain::RunDeviceReadBack() {
-  if (OnDeviceReadBack) {
-    OnDeviceReadBack();
-    return;
-  }
-  DeviceContext context = MakeDeviceContext();
-  ReadBackDevice(context, codes_, [this](int index) { SetBaudIndex(index); });
+void TFormMain::ReadTheDeviceBack() {
+  ReadBackDevice(Device(), codes_, [this](int index) { SetBaudIndex(index); });
 }
 
-void TFormMain::RunLoadCodeSet() {
-  if (OnLoadCodeSet) {
-    OnLoadCodeSet();
-    return;
-  }
+void TFormMain::LoadCodeSetFromFile() {
   const std::string path =
       AskForCodeSetFile(tr("您确定要打开配置文件吗？当前的配置文件如果没有保存将丢失！"),
                         tr("打开确认"), TFileDialogKind::Open);
@@ -79,11 +82,7 @@ void TFormMain::RunLoadCodeSet() {
   }
 }
 
-void TFormMain::RunSaveCodeSet() {
-  if (OnSaveCodeSet) {
-    OnSaveCodeSet();
-    return;
-  }
+void TFormMain::SaveCodeSetToFile() {
   const std::string path =
       AskForCodeSetFile(tr("您确定要保存配置文件吗？当前的配置文件如果没有保存将丢失！"),
                         tr("保存确认"), TFileDialogKind::Save);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QComboBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include "serial/PortList.h"
 #include "tests/e2e/ChildProcess.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/FormWidgets.h"
 #include "ui/CommPort.h"
 #include "ui/MainForm.h"
 #include "ui/QtUiLoop.h"
@@ -25,6 +27,8 @@ using namespace std::chrono_literals;
 
 namespace korvane {
 namespace {
+
+using test::Widget;
 
 double CpuSeconds() {
   rusage usage{};
@@ -64,11 +68,12 @@ class GuiEndToEnd : public ::testing::Test {
     shown_.clear();  // the machine's own first port may have been busy
 
     // Pick the simulator's port as the operator would, then open it.
-    const int index = window_->ComboBox1->findText(QString::fromStdString(name));
+    const int index =
+        Widget<QComboBox>(*window_, "ComboBox1").findText(QString::fromStdString(name));
     ASSERT_GE(index, 0);
-    window_->ComboBox1->setCurrentIndex(index);
+    Widget<QComboBox>(*window_, "ComboBox1").setCurrentIndex(index);
     window_->ComboBox1Change();
-    window_->BitBtn1->click();
+    Widget<QPushButton>(*window_, "BitBtn1").click();
     ASSERT_TRUE(window_->Comm1().PortOpen());
   }
 
@@ -92,25 +97,26 @@ TEST_F(GuiEndToEnd, ProgramsTheDeviceAndReadsTheTableBack) {
   window_->show();
   window_->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
-  window_->Button1->setFocus();
+  Widget<QPushButton>(*window_, "Button1").setFocus();
   const auto start = std::chrono::steady_clock::now();
   const double cpuBefore = CpuSeconds();
-  window_->Button1->click();
+  Widget<QPushButton>(*window_, "Button1").click();
   const double cpu = CpuSeconds() - cpuBefore;
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
   ASSERT_EQ(shown_, std::vector<QString>{QStringLiteral("成功: 配置成功!")});
   RecordProperty("programming_seconds", std::to_string(took.count()));
   RecordProperty("programming_cpu_seconds", std::to_string(cpu));
   EXPECT_LT(took.count(), 5.5 * 1.02);
-  EXPECT_LT(cpu, 0.5);                                  // the waits sleep in the event loop
-  EXPECT_EQ(window_->focusWidget(), window_->Button1);  // Space writes again, it does not quit
+  EXPECT_LT(cpu, 0.5);  // the waits sleep in the event loop
+  // Space writes again, it does not quit.
+  EXPECT_EQ(window_->focusWidget(), &Widget<QPushButton>(*window_, "Button1"));
 
   window_->Codes().Clear();
   window_->SetBaudIndex(0);
-  window_->Button3->setFocus();
-  window_->Button3->click();
+  Widget<QPushButton>(*window_, "Button3").setFocus();
+  Widget<QPushButton>(*window_, "Button3").click();
   ASSERT_EQ(shown_.back(), QStringLiteral("完成: 读取数据成功！"));
-  EXPECT_EQ(window_->focusWidget(), window_->Button3);
+  EXPECT_EQ(window_->focusWidget(), &Widget<QPushButton>(*window_, "Button3"));
   written.SetText(1, 1, "0102FF");  // the device gives upper-case hex back
   EXPECT_EQ(window_->Codes(), written);
   EXPECT_EQ(window_->BaudIndex(), 3);
@@ -119,10 +125,10 @@ TEST_F(GuiEndToEnd, ProgramsTheDeviceAndReadsTheTableBack) {
 TEST_F(GuiEndToEnd, ASilentDeviceEndsTheHandshakeWithItsMessage) {
   StartWithSimulator({"--silent"});
   window_->Codes().SetText(1, 1, "01");
-  window_->Button1->click();
+  Widget<QPushButton>(*window_, "Button1").click();
   EXPECT_EQ(shown_, std::vector<QString>{
                         QStringLiteral("警告: 设备没办法接受编程请求！请检查通讯是否正常!")});
-  EXPECT_EQ(window_->ProgressBar, nullptr);
+  EXPECT_EQ(window_->findChild<QProgressBar*>("ProgressBar"), nullptr);
 }
 
 TEST_F(GuiEndToEnd, ClosingTheWindowDuringProgrammingEndsItBeforeThePortCloses) {
@@ -130,10 +136,10 @@ TEST_F(GuiEndToEnd, ClosingTheWindowDuringProgrammingEndsItBeforeThePortCloses) 
   window_->show();
   QTimer::singleShot(1200, window_.get(), [this] { window_->close(); });
   const auto start = std::chrono::steady_clock::now();
-  window_->Button1->click();  // returns once the operation has ended
+  Widget<QPushButton>(*window_, "Button1").click();  // returns once the operation has ended
   EXPECT_LT(std::chrono::steady_clock::now() - start, 2500ms);
   EXPECT_TRUE(shown_.empty());
-  EXPECT_EQ(window_->ProgressBar, nullptr);
+  EXPECT_EQ(window_->findChild<QProgressBar*>("ProgressBar"), nullptr);
   loop_.WaitPumping(100);  // the close asked for meanwhile happens now
   EXPECT_FALSE(window_->isVisible());
   EXPECT_FALSE(window_->Comm1().PortOpen());

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "serial/Comm.h"
+#include "tests/ui/FormWidgets.h"
 #include "ui/CommPort.h"
 #include "ui/Led.h"
 #include "ui/MainForm.h"
@@ -20,6 +21,8 @@
 
 namespace korvane {
 namespace {
+
+using test::Widget;
 
 // The master side of a pseudo-terminal; the window opens the slave.
 class TPtyMaster {
@@ -86,7 +89,7 @@ TEST(MainWindowWithSerialComponent, OpensAPortReceivesIntoTheLogAndSends) {
   };
   TFormMain window(std::move(services));
   ASSERT_TRUE(window.Comm1().PortOpen());
-  EXPECT_TRUE(window.LED->Active());
+  EXPECT_TRUE(Widget<TiLedRound>(window, "LED").Active());
 
   master.Write(std::string("\x12\x00\xAB", 3));
   for (int i = 0; i < 100 && window.ResponseLog().Text().size() < 6; ++i) {
@@ -97,9 +100,9 @@ TEST(MainWindowWithSerialComponent, OpensAPortReceivesIntoTheLogAndSends) {
   window.Comm1().SetOutput("\xC7\xEB\xC7\xF3\xB1\xE0\xB3\xCC");
   EXPECT_EQ(master.Read(8, 2000), "\xC7\xEB\xC7\xF3\xB1\xE0\xB3\xCC");
 
-  window.BitBtn1->click();
+  Widget<QPushButton>(window, "BitBtn1").click();
   EXPECT_FALSE(window.Comm1().PortOpen());
-  EXPECT_FALSE(window.LED->Active());
+  EXPECT_FALSE(Widget<TiLedRound>(window, "LED").Active());
 }
 
 // A reader whose notices overflow the loop's queue ends; its hangup notice

@@ -11,12 +11,15 @@
 #include <memory>
 
 #include "files/CodeSetFile.h"
+#include "tests/ui/FormWidgets.h"
 #include "ui/MainForm.h"
 
 namespace fs = std::filesystem;
 
 namespace korvane {
 namespace {
+
+using test::Widget;
 
 // A port that stays closed; the file commands never use it.
 class TIdlePort : public ISerialPort {
@@ -74,7 +77,7 @@ class MainFormFilesTest : public testing::Test {
 TEST_F(MainFormFilesTest, SaveAsksThenWritesTheTableWithTheDefaultExtension) {
   form->Codes().SetText(2, 6, "A1B2");
   chosen = PathIn("codes");
-  form->Button5->click();
+  Widget<QPushButton>(*form, "Button5").click();
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0],
             QStringLiteral("保存确认: 您确定要保存配置文件吗？当前的配置文件如果没有保存将丢失！"));
@@ -87,16 +90,16 @@ TEST_F(MainFormFilesTest, SaveAsksThenWritesTheTableWithTheDefaultExtension) {
 
 TEST_F(MainFormFilesTest, CancelInTheQuestionOrTheDialogDoesNothing) {
   confirm = false;
-  form->Button5->click();
-  form->Button4->click();
+  Widget<QPushButton>(*form, "Button5").click();
+  Widget<QPushButton>(*form, "Button4").click();
   EXPECT_EQ(asked.size(), 2u);
   EXPECT_TRUE(dialogs.empty());
 
   confirm = true;
   form->Codes().SetText(1, 1, "KEEP");
   chosen.clear();  // the dialog was cancelled
-  form->Button4->click();
-  form->Button5->click();
+  Widget<QPushButton>(*form, "Button4").click();
+  Widget<QPushButton>(*form, "Button5").click();
   EXPECT_EQ(dialogs.size(), 2u);
   EXPECT_EQ(form->Codes().Text(1, 1), "KEEP");
   EXPECT_TRUE(fs::is_empty(dir));
@@ -110,14 +113,14 @@ TEST_F(MainFormFilesTest, OpenReplacesAllCodesAndLeavesTheBaudRate) {
   form->Codes().SetText(1, 1, "GONE");
   form->SetBaudIndex(3);
   chosen = PathIn("in.IOS");
-  form->Button4->click();
+  Widget<QPushButton>(*form, "Button4").click();
   EXPECT_EQ(asked.back(),
             QStringLiteral("打开确认: 您确定要打开配置文件吗？当前的配置文件如果没有保存将丢失！"));
   EXPECT_EQ(form->Codes(), file);
   EXPECT_EQ(form->BaudIndex(), 3);
 
   chosen = PathIn("missing.IOS");  // a name that does not exist empties the table
-  form->Button4->click();
+  Widget<QPushButton>(*form, "Button4").click();
   EXPECT_EQ(form->Codes(), CodeTable{});
   EXPECT_TRUE(shown.empty());
 }
@@ -125,7 +128,7 @@ TEST_F(MainFormFilesTest, OpenReplacesAllCodesAndLeavesTheBaudRate) {
 TEST_F(MainFormFilesTest, AFailedSaveIsReportedAndLeavesNothingBehind) {
   form->Codes().SetText(1, 1, "01");
   chosen = PathIn("no-such-folder/codes.IOS");
-  form->Button5->click();
+  Widget<QPushButton>(*form, "Button5").click();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0], QStringLiteral("警告: 配置文件保存失败：无法在 ") + chosen +
                           QStringLiteral(" 所在的文件夹中创建文件：文件或文件夹不存在"));

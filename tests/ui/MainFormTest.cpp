@@ -21,6 +21,7 @@
 
 #include "device/DeviceOperations.h"
 #include "model/HexCodec.h"
+#include "tests/ui/FormWidgets.h"
 #include "ui/CodeForm.h"
 #include "ui/DeviceTexts.h"
 #include "ui/ErrorReport.h"
@@ -32,6 +33,8 @@
 
 namespace korvane {
 namespace {
+
+using test::Widget;
 
 // What the fake port was asked to do, shared with the test after the window
 // has taken the port.
@@ -93,7 +96,7 @@ class MainFormTest : public testing::Test {
     SetErrorReportHook({});
   }
 
-  TFormMain& Start(std::vector<PortListEntry> initialPorts) {
+  TFormMain& Start(std::vector<PortListEntry> initialPorts, TFormMainOperations operations = {}) {
     ports = std::move(initialPorts);
     SetErrorReportHook([this](const QString& text) { errors.push_back(text); });
     TFormMainServices services;
@@ -104,18 +107,23 @@ class MainFormTest : public testing::Test {
       boxes.push_back({text, caption});
     };
     services.Boxes.Confirm = [](const QString&, const QString&) { return true; };
+    services.Operations = std::move(operations);
     form = std::make_unique<TFormMain>(std::move(services));
     return *form;
   }
+
+  // The window's controls, by name.
+  QPushButton& Button(const char* name) const { return Widget<QPushButton>(*form, name); }
+  QComboBox& List(const char* name) const { return Widget<QComboBox>(*form, name); }
 
   int Count(const std::string& call) const {
     return static_cast<int>(std::count(port.Calls.begin(), port.Calls.end(), call));
   }
 
   void ExpectState(bool open) const {
-    EXPECT_EQ(form->BitBtn1->text(),
+    EXPECT_EQ(Button("BitBtn1").text(),
               open ? QStringLiteral("关闭串口") : QStringLiteral("打开串口"));
-    EXPECT_EQ(form->LED->Active(), open);
+    EXPECT_EQ(Widget<TiLedRound>(*form, "LED").Active(), open);
   }
 
   TPortScript port;
@@ -133,22 +141,22 @@ const PortListEntry kSim{"KSIM1", "/tmp/korvane-sim/KSIM1"};
 
 TEST_F(MainFormTest, StartsWithoutPortsDisabledAndSilent) {
   TFormMain& window = Start({});
-  EXPECT_FALSE(window.BitBtn1->isEnabled());
+  EXPECT_FALSE(Button("BitBtn1").isEnabled());
   ExpectState(false);
   EXPECT_EQ(Count("OpenPort"), 0);
   EXPECT_TRUE(boxes.empty());
-  EXPECT_EQ(window.ComboBox1->count(), 0);
+  EXPECT_EQ(List("ComboBox1").count(), 0);
   EXPECT_EQ(FormMain, &window);
   EXPECT_EQ(std::filesystem::path(ConfigFilePath).filename(), "Configuration.bin");
-  EXPECT_TRUE(window.Timer1->isActive());
-  EXPECT_EQ(window.Timer1->interval(), 1000);
+  EXPECT_TRUE(Widget<QTimer>(window, "Timer1").isActive());
+  EXPECT_EQ(Widget<QTimer>(window, "Timer1").interval(), 1000);
 }
 
 TEST_F(MainFormTest, OpensTheFirstPortAtStartUp) {
   TFormMain& window = Start({kCom1, kCom2});
-  EXPECT_EQ(window.ComboBox1->currentIndex(), 0);
+  EXPECT_EQ(List("ComboBox1").currentIndex(), 0);
   EXPECT_EQ(port.Calls, (std::vector<std::string>{"SetCommName //./COM1", "OpenPort"}));
-  EXPECT_TRUE(window.BitBtn1->isEnabled());
+  EXPECT_TRUE(Button("BitBtn1").isEnabled());
   ExpectState(true);
   for (int slot = 1; slot <= kSlotCount; ++slot) {
     EXPECT_EQ(window.Codes().Text(4, slot), "");
@@ -162,7 +170,7 @@ TEST_F(MainFormTest, PortThatFailsToOpenIsReportedAndStaysClosed) {
   EXPECT_EQ(boxes[0].Text, QStringLiteral("串口不存在！或已被占用！"));
   EXPECT_EQ(boxes[0].Caption, QStringLiteral("警告"));
   ExpectState(false);
-  EXPECT_TRUE(form->BitBtn1->isEnabled());
+  EXPECT_TRUE(Button("BitBtn1").isEnabled());
 }
 
 TEST_F(MainFormTest, OpenErrorGoesToTheDefaultReportAndStartUpContinues) {
@@ -173,18 +181,18 @@ TEST_F(MainFormTest, OpenErrorGoesToTheDefaultReportAndStartUpContinues) {
   ExpectState(false);
   EXPECT_TRUE(boxes.empty());
 
-  form->BitBtn1->click();  // the same from a click: reported, window goes on
+  Button("BitBtn1").click();  // the same from a click: reported, window goes on
   EXPECT_EQ(errors.size(), 2u);
   ExpectState(false);
 }
 
 TEST_F(MainFormTest, OpenCloseButtonTogglesWithTheLed) {
-  TFormMain& window = Start({kCom1});
-  window.BitBtn1->click();
+  Start({kCom1});
+  Button("BitBtn1").click();
   ExpectState(false);
   EXPECT_EQ(port.Calls.back(), "ClosePort");
   EXPECT_EQ(port.Calls[port.Calls.size() - 2], "SetCommName //./COM1");
-  window.BitBtn1->click();
+  Button("BitBtn1").click();
   ExpectState(true);
   EXPECT_EQ(Count("OpenPort"), 2);
 }
@@ -193,17 +201,17 @@ TEST_F(MainFormTest, PortAddedLaterIsListedButNotSelected) {
   TFormMain& window = Start({});
   ports = {kSim};
   window.Timer1Timer();
-  EXPECT_EQ(window.ComboBox1->count(), 1);
-  EXPECT_EQ(window.ComboBox1->currentIndex(), -1);
-  EXPECT_FALSE(window.BitBtn1->isEnabled());
+  EXPECT_EQ(List("ComboBox1").count(), 1);
+  EXPECT_EQ(List("ComboBox1").currentIndex(), -1);
+  EXPECT_FALSE(Button("BitBtn1").isEnabled());
 
-  QTest::keyClick(window.ComboBox1, Qt::Key_Down);  // the user picks it
-  EXPECT_EQ(window.ComboBox1->currentIndex(), 0);
+  QTest::keyClick(&List("ComboBox1"), Qt::Key_Down);  // the user picks it
+  EXPECT_EQ(List("ComboBox1").currentIndex(), 0);
   EXPECT_EQ(Count("ClosePort"), 1);
-  EXPECT_FALSE(window.BitBtn1->isEnabled());  // left to the next tick
+  EXPECT_FALSE(Button("BitBtn1").isEnabled());  // left to the next tick
   window.Timer1Timer();
-  EXPECT_TRUE(window.BitBtn1->isEnabled());
-  window.BitBtn1->click();
+  EXPECT_TRUE(Button("BitBtn1").isEnabled());
+  Button("BitBtn1").click();
   EXPECT_EQ(port.CommName, "//./KSIM1");
   ExpectState(true);
 }
@@ -211,7 +219,7 @@ TEST_F(MainFormTest, PortAddedLaterIsListedButNotSelected) {
 TEST_F(MainFormTest, ScanFindingTheSamePortsLeavesTheListAlone) {
   TFormMain& window = Start({kCom1, kCom2});
   int modelChanges = 0;
-  QAbstractItemModel* model = window.ComboBox1->model();
+  QAbstractItemModel* model = List("ComboBox1").model();
   for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
     QObject::connect(model, signal, [&] { ++modelChanges; });
   }
@@ -219,31 +227,31 @@ TEST_F(MainFormTest, ScanFindingTheSamePortsLeavesTheListAlone) {
   window.Timer1Timer();
   window.Timer1Timer();
   EXPECT_EQ(modelChanges, 0);
-  EXPECT_EQ(window.ComboBox1->currentIndex(), 0);
+  EXPECT_EQ(List("ComboBox1").currentIndex(), 0);
 
   ports = {kCom2, kCom1};  // same names, another order: shown as scanned
   window.Timer1Timer();
   EXPECT_GT(modelChanges, 0);
-  EXPECT_EQ(window.ComboBox1->itemText(0), QStringLiteral("COM2"));
-  EXPECT_EQ(window.ComboBox1->currentIndex(), 0);
+  EXPECT_EQ(List("ComboBox1").itemText(0), QStringLiteral("COM2"));
+  EXPECT_EQ(List("ComboBox1").currentIndex(), 0);
 }
 
 TEST_F(MainFormTest, PortFoundWhileThePopupIsOpenAppearsWhenItCloses) {
   TFormMain& window = Start({kCom1});
   window.show();
-  window.ComboBox1->showPopup();
-  ASSERT_TRUE(window.ComboBox1->view()->isVisible());
+  List("ComboBox1").showPopup();
+  ASSERT_TRUE(List("ComboBox1").view()->isVisible());
   ports = {kCom1, kSim};
   window.Timer1Timer();
-  EXPECT_EQ(window.ComboBox1->count(), 1);  // the popup is left as the operator sees it
+  EXPECT_EQ(List("ComboBox1").count(), 1);  // the popup is left as the operator sees it
   ports = {kCom1, kCom2, kSim};
   window.Timer1Timer();  // the latest scan is the one shown afterwards
-  EXPECT_EQ(window.ComboBox1->count(), 1);
+  EXPECT_EQ(List("ComboBox1").count(), 1);
 
-  window.ComboBox1->hidePopup();
-  QTRY_COMPARE_WITH_TIMEOUT(window.ComboBox1->count(), 3, 2000);
-  EXPECT_EQ(window.ComboBox1->itemText(2), QStringLiteral("KSIM1"));
-  EXPECT_EQ(window.ComboBox1->currentIndex(), 0);
+  List("ComboBox1").hidePopup();
+  QTRY_COMPARE_WITH_TIMEOUT(List("ComboBox1").count(), 3, 2000);
+  EXPECT_EQ(List("ComboBox1").itemText(2), QStringLiteral("KSIM1"));
+  EXPECT_EQ(List("ComboBox1").currentIndex(), 0);
   ExpectState(true);
   EXPECT_EQ(Count("ClosePort"), 0);
 }
@@ -252,36 +260,36 @@ TEST_F(MainFormTest, RemovedOpenPortLeavesTheStateAlone) {
   TFormMain& window = Start({kCom1});
   ports = {};
   window.Timer1Timer();
-  EXPECT_TRUE(window.ComboBox1->currentText().isEmpty());
-  EXPECT_FALSE(window.BitBtn1->isEnabled());
+  EXPECT_TRUE(List("ComboBox1").currentText().isEmpty());
+  EXPECT_FALSE(Button("BitBtn1").isEnabled());
   ExpectState(true);
   EXPECT_EQ(Count("ClosePort"), 0);
 }
 
 TEST_F(MainFormTest, SelectionIsRestoredByPosition) {
   TFormMain& window = Start({kCom1, kCom2, kSim});
-  QTest::keyClick(window.ComboBox1, Qt::Key_Down);
-  ASSERT_EQ(window.ComboBox1->currentIndex(), 1);
-  window.BitBtn1->click();
+  QTest::keyClick(&List("ComboBox1"), Qt::Key_Down);
+  ASSERT_EQ(List("ComboBox1").currentIndex(), 1);
+  Button("BitBtn1").click();
   ExpectState(true);
   ASSERT_EQ(port.CommName, "//./COM2");
   const int closesBefore = Count("ClosePort");
 
   ports = {kCom2, kSim};
   window.Timer1Timer();  // restoring is no change by the user
-  EXPECT_EQ(window.ComboBox1->currentText(), QStringLiteral("KSIM1"));
+  EXPECT_EQ(List("ComboBox1").currentText(), QStringLiteral("KSIM1"));
   EXPECT_EQ(Count("ClosePort"), closesBefore);
   ExpectState(true);
 
-  window.BitBtn1->click();  // closes the open port, whatever name is shown
+  Button("BitBtn1").click();  // closes the open port, whatever name is shown
   ExpectState(false);
   EXPECT_EQ(Count("ClosePort"), closesBefore + 1);
 }
 
 TEST_F(MainFormTest, PickingAnotherPortClosesTheOpenOne) {
-  TFormMain& window = Start({kCom1, kCom2});
+  Start({kCom1, kCom2});
   ExpectState(true);
-  QTest::keyClick(window.ComboBox1, Qt::Key_Down);
+  QTest::keyClick(&List("ComboBox1"), Qt::Key_Down);
   ExpectState(false);
   EXPECT_EQ(port.Calls.back(), "ClosePort");
   EXPECT_EQ(Count("OpenPort"), 1);
@@ -291,7 +299,7 @@ TEST_F(MainFormTest, PickingAnotherPortClosesTheOpenOne) {
 TEST_F(MainFormTest, ClosingTheWindowClosesThePort) {
   TFormMain& window = Start({kCom1});
   window.show();
-  window.Button2->click();
+  Button("Button2").click();
   EXPECT_FALSE(window.isVisible());
   EXPECT_FALSE(port.Open);
   EXPECT_EQ(port.Calls.back(), "ClosePort");
@@ -309,22 +317,23 @@ TEST_F(MainFormTest, ProgressBarSitsOverThePaintedPanel) {
   TFormMain& window = Start({});
   window.show();
   window.grab();
-  EXPECT_EQ(window.PanelRect.Right - window.PanelRect.Left, 50);
-  EXPECT_GT(window.PanelRect.Bottom, window.PanelRect.Top);
+  EXPECT_EQ(window.PanelRect().Right - window.PanelRect().Left, 50);
+  EXPECT_GT(window.PanelRect().Bottom, window.PanelRect().Top);
 
   IOperator& op = window.Operator();
   op.CreateProgress(0, 4, 1);
-  ASSERT_NE(window.ProgressBar, nullptr);
-  EXPECT_EQ(window.ProgressBar->parentWidget(), window.StatusBar1);
-  const TPanelRect& rect = window.PanelRect;
-  EXPECT_EQ(window.ProgressBar->geometry(),
+  ASSERT_NE(window.findChild<QProgressBar*>("ProgressBar"), nullptr);
+  EXPECT_EQ(Widget<QProgressBar>(window, "ProgressBar").parentWidget(),
+            &Widget<QStatusBar>(window, "StatusBar1"));
+  const TPanelRect& rect = window.PanelRect();
+  EXPECT_EQ(Widget<QProgressBar>(window, "ProgressBar").geometry(),
             QRect(rect.Left, rect.Top, rect.Right - rect.Left, rect.Bottom - rect.Top));
   for (int i = 0; i < 6; ++i) {
     op.StepProgress();
   }
-  EXPECT_EQ(window.ProgressBar->value(), 4);
+  EXPECT_EQ(Widget<QProgressBar>(window, "ProgressBar").value(), 4);
   op.DestroyProgress();
-  EXPECT_EQ(window.ProgressBar, nullptr);
+  EXPECT_EQ(window.findChild<QProgressBar*>("ProgressBar"), nullptr);
 
   op.ShowMessage("配置成功!", "成功");
   ASSERT_EQ(boxes.size(), 1u);
@@ -332,16 +341,36 @@ TEST_F(MainFormTest, ProgressBarSitsOverThePaintedPanel) {
   EXPECT_EQ(boxes[0].Caption, QStringLiteral("成功"));
 }
 
+// The bar is the status bar's child; once it is gone, whoever removed it, the
+// operator leaves it alone. A new bar replaces the one shown.
+TEST_F(MainFormTest, ProgressBarRemovedElsewhereIsNotTouchedAgain) {
+  TFormMain& window = Start({});
+  IOperator& op = window.Operator();
+  op.CreateProgress(0, 4, 1);
+  op.CreateProgress(0, 8, 2);
+  EXPECT_EQ(window.findChildren<QProgressBar*>().size(), 1);
+  EXPECT_EQ(Widget<QProgressBar>(window, "ProgressBar").maximum(), 8);
+
+  delete window.findChild<QProgressBar*>("ProgressBar");
+  op.StepProgress();
+  op.DestroyProgress();
+  EXPECT_EQ(window.findChild<QProgressBar*>(), nullptr);
+
+  op.CreateProgress(0, 4, 1);
+  op.StepProgress();
+  EXPECT_EQ(Widget<QProgressBar>(window, "ProgressBar").value(), 1);
+}
+
 TEST_F(MainFormTest, OperationsRunBusyAndACloseWaitsForThem) {
-  TFormMain& window = Start({kCom1});
-  window.show();
   int runs = 0;
-  window.OnDeviceProgramming = [&] {
+  TFormMainOperations operations;
+  operations.DeviceProgramming = [&] {
     ++runs;
+    TFormMain& window = *form;
     EXPECT_TRUE(window.Busy());
-    const std::vector<QWidget*> commands = {window.BitBtn1, window.ComboBox1, window.ComboBox2,
-                                            window.Button1, window.Button3,   window.Button4,
-                                            window.Button5, window.BitBtn2};
+    const std::vector<QWidget*> commands = {
+        &Button("BitBtn1"), &List("ComboBox1"), &List("ComboBox2"), &Button("Button1"),
+        &Button("Button3"), &Button("Button4"), &Button("Button5"), &Button("BitBtn2")};
     for (QWidget* control : commands) {
       EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
     }
@@ -352,12 +381,14 @@ TEST_F(MainFormTest, OperationsRunBusyAndACloseWaitsForThem) {
     EXPECT_TRUE(window.StopRequested());
     EXPECT_TRUE(port.Open);  // the port stays with the operation
   };
-  window.Button1->click();
+  TFormMain& window = Start({kCom1}, std::move(operations));
+  window.show();
+  Button("Button1").click();
   EXPECT_EQ(runs, 1);
   EXPECT_FALSE(window.Busy());
-  EXPECT_TRUE(window.BitBtn1->isEnabled());
-  EXPECT_TRUE(window.Button1->isEnabled());
-  EXPECT_TRUE(window.ComboBox2->isEnabled());
+  EXPECT_TRUE(Button("BitBtn1").isEnabled());
+  EXPECT_TRUE(Button("Button1").isEnabled());
+  EXPECT_TRUE(List("ComboBox2").isEnabled());
   EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
 
   for (int i = 0; i < 100 && window.isVisible(); ++i) {
@@ -369,35 +400,37 @@ TEST_F(MainFormTest, OperationsRunBusyAndACloseWaitsForThem) {
 
 // Space on the focused button must start the same command again, not "退出".
 TEST_F(MainFormTest, FocusReturnsToTheButtonThatStartedTheOperation) {
-  TFormMain& window = Start({kCom1});
+  QWidget* focusDuring = nullptr;
+  int saves = 0;
+  TFormMainOperations operations;
+  operations.DeviceProgramming = [&] { focusDuring = QApplication::focusWidget(); };
+  operations.DeviceReadBack = [] { throw std::runtime_error("reply lost"); };
+  operations.SaveCodeSet = [&] { ++saves; };
+  TFormMain& window = Start({kCom1}, std::move(operations));
   window.show();
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-  QWidget* focusDuring = nullptr;
-  window.OnDeviceProgramming = [&] { focusDuring = QApplication::focusWidget(); };
-  window.OnDeviceReadBack = [] { throw std::runtime_error("reply lost"); };
-  int saves = 0;
-  window.OnSaveCodeSet = [&] { ++saves; };
-  for (QPushButton* starter : {window.Button1, window.Button3, window.Button5}) {
+  for (QPushButton* starter : {&Button("Button1"), &Button("Button3"), &Button("Button5")}) {
     starter->setFocus();
     QTest::keyClick(starter, Qt::Key_Space);
     EXPECT_EQ(QApplication::focusWidget(), starter) << starter->objectName().toStdString();
   }
-  EXPECT_EQ(focusDuring, window.Button2);  // where disabling had moved it
-  EXPECT_EQ(errors.size(), 1u);            // a failed operation gives the focus back too
+  EXPECT_EQ(focusDuring, &Button("Button2"));  // where disabling had moved it
+  EXPECT_EQ(errors.size(), 1u);                // a failed operation gives the focus back too
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
   EXPECT_EQ(saves, 2);  // "保存" again, not "退出"
   EXPECT_TRUE(window.isVisible());
 }
 
 TEST_F(MainFormTest, FailingOperationIsReportedAndReleasesTheWindow) {
-  TFormMain& window = Start({kCom1});
-  window.OnDeviceReadBack = [] { throw std::runtime_error("image file missing"); };
-  window.Button3->click();
+  TFormMainOperations operations;
+  operations.DeviceReadBack = [] { throw std::runtime_error("image file missing"); };
+  TFormMain& window = Start({kCom1}, std::move(operations));
+  Button("Button3").click();
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0], QStringLiteral("image file missing"));
   EXPECT_FALSE(window.Busy());
-  EXPECT_TRUE(window.Button3->isEnabled());
+  EXPECT_TRUE(Button("Button3").isEnabled());
 }
 
 TEST_F(MainFormTest, ImageFileThatCannotBeWrittenStopsProgrammingWithTheFileFault) {
@@ -405,7 +438,7 @@ TEST_F(MainFormTest, ImageFileThatCannotBeWrittenStopsProgrammingWithTheFileFaul
   TFormMain& window = Start({kCom1});
   port.Answer = [](const std::string&) { return HexToBytes(kProgramAcceptedHex); };
   ConfigFilePath = (QDir::tempPath() + "/korvane-no-such-folder/Configuration.bin").toStdString();
-  window.Button1->click();
+  Button("Button1").click();
   ASSERT_EQ(boxes.size(), 1u);
   // The text, then the system's cause with the file's path on a line of its own.
   const QStringList lines = boxes[0].Text.split(QLatin1Char('\n'));
@@ -418,23 +451,48 @@ TEST_F(MainFormTest, ImageFileThatCannotBeWrittenStopsProgrammingWithTheFileFaul
   EXPECT_FALSE(boxes[0].Text.contains(QStringLiteral("读取")));
   EXPECT_EQ(window.ImageFaultCause(), "");  // forgotten when programming ends
   EXPECT_EQ(boxes[0].Caption, QStringLiteral("警告"));
-  EXPECT_EQ(window.ProgressBar, nullptr);
+  EXPECT_EQ(window.findChild<QProgressBar*>("ProgressBar"), nullptr);
   EXPECT_EQ(Count("Output 8"), 1);
   EXPECT_EQ(Count("SendData 512"), 0);
 }
 
 TEST_F(MainFormTest, EachButtonRunsItsOwnHook) {
-  TFormMain& window = Start({});
   std::string order;
-  window.OnDeviceProgramming = [&] { order += "W"; };
-  window.OnDeviceReadBack = [&] { order += "R"; };
-  window.OnLoadCodeSet = [&] { order += "O"; };
-  window.OnSaveCodeSet = [&] { order += "S"; };
-  window.Button1->click();
-  window.Button3->click();
-  window.Button4->click();
-  window.Button5->click();
+  TFormMainOperations operations;
+  operations.DeviceProgramming = [&] { order += "W"; };
+  operations.DeviceReadBack = [&] { order += "R"; };
+  operations.LoadCodeSet = [&] { order += "O"; };
+  operations.SaveCodeSet = [&] { order += "S"; };
+  Start({}, std::move(operations));
+  Button("Button1").click();
+  Button("Button3").click();
+  Button("Button4").click();
+  Button("Button5").click();
   EXPECT_EQ(order, "WROS");
+}
+
+TEST_F(MainFormTest, CommandsNotReplacedAreTheWindowsOwn) {
+  loop = &qtLoop;
+  int readBacks = 0;
+  TFormMainOperations operations;
+  operations.DeviceReadBack = [&] { ++readBacks; };
+  Start({}, std::move(operations));
+  Button("Button3").click();
+  Button("Button1").click();  // no port is open: the programming says so
+  EXPECT_EQ(readBacks, 1);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].Text, DeviceText(kTextPortClosed));
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MainFormTest, DeviceCommandsWithoutALoopAreReportedAndSendNothing) {
+  TFormMain& window = Start({kCom1});
+  Button("Button1").click();
+  Button("Button3").click();
+  EXPECT_EQ(errors.size(), 2u);
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(Count("Output 8"), 0);
+  EXPECT_FALSE(window.Busy());
 }
 
 TEST_F(MainFormTest, IoButtonOpensTheEditorOnItsButtonsCodes) {
@@ -449,7 +507,7 @@ TEST_F(MainFormTest, IoButtonOpensTheEditorOnItsButtonsCodes) {
     FormCode->BUS[0]->setText(QStringLiteral("FF"));
     FormCode->Button1->click();
   });
-  window.BitBtn3->click();
+  Button("BitBtn3").click();
   EXPECT_EQ(caption, QStringLiteral("IO2发送码编辑"));
   EXPECT_EQ(shown, QStringLiteral("0A0B"));
   EXPECT_EQ(window.Codes().Text(2, 5), "FF");
@@ -459,17 +517,17 @@ TEST_F(MainFormTest, IoButtonOpensTheEditorOnItsButtonsCodes) {
 TEST_F(MainFormTest, BaudIndexFollowsTheListAndReadBack) {
   TFormMain& window = Start({});
   window.SetBaudIndex(2);
-  EXPECT_EQ(window.ComboBox2->currentText(), QStringLiteral("19200"));
+  EXPECT_EQ(List("ComboBox2").currentText(), QStringLiteral("19200"));
   EXPECT_EQ(window.BaudIndex(), 2);
   window.SetBaudIndex(7);
   EXPECT_EQ(window.BaudIndex(), -1);
-  EXPECT_TRUE(window.ComboBox2->currentText().isEmpty());
+  EXPECT_TRUE(List("ComboBox2").currentText().isEmpty());
 
-  window.ComboBox2->setEditText(QStringLiteral("57600"));
+  List("ComboBox2").setEditText(QStringLiteral("57600"));
   EXPECT_EQ(window.BaudIndex(), 3);
-  window.ComboBox2->setEditText(QStringLiteral("1200"));
+  List("ComboBox2").setEditText(QStringLiteral("1200"));
   EXPECT_EQ(window.BaudIndex(), -1);
-  EXPECT_EQ(window.ComboBox2->count(), 5);
+  EXPECT_EQ(List("ComboBox2").count(), 5);
 }
 
 TEST_F(MainFormTest, LayoutAndTabOrder) {
@@ -483,15 +541,15 @@ TEST_F(MainFormTest, LayoutAndTabOrder) {
     QString Caption;
   };
   const Expected controls[] = {
-      {window.Label1, {13, 19, 48, 13}, QStringLiteral("串口号：")},
-      {window.BitBtn1, {200, 12, 57, 25}, QStringLiteral("打开串口")},
-      {window.Label2, {13, 52, 105, 13}, QStringLiteral("控制通讯波特率：")},
-      {window.BitBtn5, {144, 104, 116, 79}, QStringLiteral("IO4")},
-      {window.Button4, {40, 312, 49, 25}, QStringLiteral("打开")},
-      {window.Button5, {96, 312, 49, 25}, QStringLiteral("保存")},
-      {window.Button3, {152, 312, 49, 25}, QStringLiteral("读取")},
-      {window.Button1, {208, 312, 49, 25}, QStringLiteral("写入")},
-      {window.Button2, {200, 352, 75, 25}, QStringLiteral("退出")},
+      {&Widget<QLabel>(window, "Label1"), {13, 19, 48, 13}, QStringLiteral("串口号：")},
+      {&Button("BitBtn1"), {200, 12, 57, 25}, QStringLiteral("打开串口")},
+      {&Widget<QLabel>(window, "Label2"), {13, 52, 105, 13}, QStringLiteral("控制通讯波特率：")},
+      {&Button("BitBtn5"), {144, 104, 116, 79}, QStringLiteral("IO4")},
+      {&Button("Button4"), {40, 312, 49, 25}, QStringLiteral("打开")},
+      {&Button("Button5"), {96, 312, 49, 25}, QStringLiteral("保存")},
+      {&Button("Button3"), {152, 312, 49, 25}, QStringLiteral("读取")},
+      {&Button("Button1"), {208, 312, 49, 25}, QStringLiteral("写入")},
+      {&Button("Button2"), {200, 352, 75, 25}, QStringLiteral("退出")},
   };
   for (const Expected& e : controls) {
     EXPECT_EQ(e.Control->geometry(), e.Bounds) << e.Control->objectName().toStdString();
@@ -499,22 +557,22 @@ TEST_F(MainFormTest, LayoutAndTabOrder) {
     const auto* label = qobject_cast<QLabel*>(e.Control);
     EXPECT_EQ(button ? button->text() : label->text(), e.Caption);
   }
-  EXPECT_EQ(window.LED->geometry(), QRect(168, 16, 20, 20));
-  EXPECT_EQ(window.Panel1->geometry(), QRect(0, 80, 283, 209));
-  EXPECT_EQ(window.StatusBar1->geometry(), QRect(0, 389, 288, 19));
-  EXPECT_EQ(window.ComboBox2->currentText(), QStringLiteral("9600"));
+  EXPECT_EQ(Widget<TiLedRound>(window, "LED").geometry(), QRect(168, 16, 20, 20));
+  EXPECT_EQ(Widget<QFrame>(window, "Panel1").geometry(), QRect(0, 80, 283, 209));
+  EXPECT_EQ(Widget<QStatusBar>(window, "StatusBar1").geometry(), QRect(0, 389, 288, 19));
+  EXPECT_EQ(List("ComboBox2").currentText(), QStringLiteral("9600"));
   EXPECT_EQ(window.BaudIndex(), 1);
-  EXPECT_EQ(window.ComboBox2->count(), 5);
-  EXPECT_TRUE(window.ComboBox2->isEditable());
-  EXPECT_FALSE(window.ComboBox1->isEditable());
-  EXPECT_TRUE(window.BitBtn2->font().bold());
-  EXPECT_EQ(window.BitBtn2->font().pixelSize(), 19);
+  EXPECT_EQ(List("ComboBox2").count(), 5);
+  EXPECT_TRUE(List("ComboBox2").isEditable());
+  EXPECT_FALSE(List("ComboBox1").isEditable());
+  EXPECT_TRUE(Button("BitBtn2").font().bold());
+  EXPECT_EQ(Button("BitBtn2").font().pixelSize(), 19);
   EXPECT_EQ(window.font().pixelSize(), 11);
 
-  const std::vector<QWidget*> expected = {window.BitBtn2, window.BitBtn3, window.BitBtn4,
-                                          window.BitBtn5, window.BitBtn1, window.ComboBox1,
-                                          window.Button1, window.Button2, window.ComboBox2,
-                                          window.Button3, window.Button4, window.Button5};
+  const std::vector<QWidget*> expected = {
+      &Button("BitBtn2"), &Button("BitBtn3"), &Button("BitBtn4"), &Button("BitBtn5"),
+      &Button("BitBtn1"), &List("ComboBox1"), &Button("Button1"), &Button("Button2"),
+      &List("ComboBox2"), &Button("Button3"), &Button("Button4"), &Button("Button5")};
   QWidget* widget = expected[0];
   for (std::size_t i = 1; i < expected.size(); ++i) {
     do {
@@ -604,7 +662,7 @@ class LanguageTest : public MainFormTest {
       texts = VisibleTexts({FormCode});
       FormCode->close();
     });
-    window.BitBtn4->click();
+    Button("BitBtn4").click();
     return texts + VisibleTexts({&window});
   }
 };
@@ -672,9 +730,9 @@ TEST_F(LanguageTest, EnglishTranslatesEveryVisibleText) {
     EXPECT_FALSE(HasChinese(text)) << text.toStdString();
   }
   EXPECT_TRUE(shown.contains(QStringLiteral("Close port")));
-  form->BitBtn1->click();  // the state is still read from the translated caption
-  EXPECT_EQ(form->BitBtn1->text(), QStringLiteral("Open port"));
-  EXPECT_FALSE(form->LED->Active());
+  Button("BitBtn1").click();  // the state is still read from the translated caption
+  EXPECT_EQ(Button("BitBtn1").text(), QStringLiteral("Open port"));
+  EXPECT_FALSE(Widget<TiLedRound>(*form, "LED").Active());
 
   for (const char* text :
        {kCaptionWarning, kCaptionSuccess, kCaptionDone, kTextPortClosed, kTextHandshakeFailed,

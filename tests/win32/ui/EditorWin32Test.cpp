@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QProgressBar>
 #include <QPushButton>
 
 #include <memory>
@@ -11,6 +12,7 @@
 #include "files/FileBytes.h"
 #include "serial/PortList.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/FormWidgets.h"
 #include "tests/win32/HarnessPorts.h"
 #include "ui/CommPort.h"
 #include "ui/Led.h"
@@ -19,6 +21,8 @@
 
 namespace korvane {
 namespace {
+
+using test::Widget;
 
 using testing::HarnessVariable;
 
@@ -59,15 +63,16 @@ class EditorOnWindows : public ::testing::Test {
     ConfigFilePath = ConfigFilePathIn(temp_.Path().string() + "/");
     shown_.clear();  // the first listed port may have no device behind it
 
-    const int index = window_->ComboBox1->findText(QString::fromStdString(port));
+    const int index =
+        Widget<QComboBox>(*window_, "ComboBox1").findText(QString::fromStdString(port));
     ASSERT_GE(index, 0) << port << " is not in the port list";
-    window_->ComboBox1->setCurrentIndex(index);
+    Widget<QComboBox>(*window_, "ComboBox1").setCurrentIndex(index);
     window_->ComboBox1Change();
-    EXPECT_FALSE(window_->LED->Active());
-    window_->BitBtn1->click();
+    EXPECT_FALSE(Widget<TiLedRound>(*window_, "LED").Active());
+    Widget<QPushButton>(*window_, "BitBtn1").click();
     ASSERT_TRUE(window_->Comm1().PortOpen()) << port;
-    EXPECT_TRUE(window_->LED->Active());
-    EXPECT_EQ(window_->BitBtn1->text(), QStringLiteral("关闭串口"));
+    EXPECT_TRUE(Widget<TiLedRound>(*window_, "LED").Active());
+    EXPECT_EQ(Widget<QPushButton>(*window_, "BitBtn1").text(), QStringLiteral("关闭串口"));
   }
 
   korvane::testing::TempDir temp_;
@@ -86,9 +91,9 @@ TEST_F(EditorOnWindows, ProgramsTheDeviceAndReadsTheTableBackIntoAnEmptiedTable)
   window_->Codes() = written;
   window_->SetBaudIndex(2);
 
-  window_->Button1->click();
+  Widget<QPushButton>(*window_, "Button1").click();
   ASSERT_EQ(shown_, std::vector<QString>{QStringLiteral("成功: 配置成功!")});
-  EXPECT_EQ(window_->ProgressBar, nullptr);
+  EXPECT_EQ(window_->findChild<QProgressBar*>("ProgressBar"), nullptr);
   const std::string devicePath = HarnessVariable("KORVANE_DEVICE_IMAGE_WIN");
   if (!devicePath.empty()) {
     EXPECT_EQ(ReadFileBytes(devicePath).bytes, ReadFileBytes(ConfigFilePath).bytes)
@@ -97,7 +102,7 @@ TEST_F(EditorOnWindows, ProgramsTheDeviceAndReadsTheTableBackIntoAnEmptiedTable)
 
   window_->Codes().Clear();
   window_->SetBaudIndex(0);
-  window_->Button3->click();
+  Widget<QPushButton>(*window_, "Button3").click();
   ASSERT_EQ(shown_.back(), QStringLiteral("完成: 读取数据成功！"));
   written.SetText(1, 1, "0102FF");  // the device gives upper-case hex back
   // A code's length is half its character count, blanks included: 4 bytes.
@@ -109,10 +114,10 @@ TEST_F(EditorOnWindows, ProgramsTheDeviceAndReadsTheTableBackIntoAnEmptiedTable)
 TEST_F(EditorOnWindows, ADeviceThatNeverAnswersEndsTheRequestWithItsMessage) {
   OpenHarnessPort("KORVANE_STALL_PORT");
   window_->Codes().SetText(1, 1, "01");
-  window_->Button1->click();
+  Widget<QPushButton>(*window_, "Button1").click();
   EXPECT_EQ(shown_, std::vector<QString>{
                         QStringLiteral("警告: 设备没办法接受编程请求！请检查通讯是否正常!")});
-  EXPECT_EQ(window_->ProgressBar, nullptr);
+  EXPECT_EQ(window_->findChild<QProgressBar*>("ProgressBar"), nullptr);
   EXPECT_TRUE(window_->Comm1().PortOpen());  // the port stays open for another try
 }
 

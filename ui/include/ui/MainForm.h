@@ -41,6 +41,15 @@ struct TPanelRect {
   std::int32_t Bottom = 0;
 };
 
+// The commands behind "写入", "读取", "打开" and "保存". Each runs with the
+// window busy; an empty one is the window's own.
+struct TFormMainOperations {
+  std::function<void()> DeviceProgramming;
+  std::function<void()> DeviceReadBack;
+  std::function<void()> LoadCodeSet;
+  std::function<void()> SaveCodeSet;
+};
+
 // What the main window is built on. Empty message boxes or file chooser mean
 // Qt's own.
 struct TFormMainServices {
@@ -50,6 +59,7 @@ struct TFormMainServices {
   PortLister ListPorts;
   TMessageBoxes Boxes;
   FileChooser ChooseFile;
+  TFormMainOperations Operations;
 };
 
 // The tool's only top-level window: port selection and state, the four IO
@@ -76,37 +86,24 @@ class TFormMain : public QWidget {
   void ComboBox1Change();
   void Timer1Timer();
   void StatusBar1DrawPanel(const QRect& rect);
-  void Button1Click() {
-    RunOperation(Button1, [this] { RunDeviceProgramming(); });
-  }
+  void Button1Click() { RunOperation(Button1, operations_.DeviceProgramming); }
   void Button2Click();
-  void Button3Click() {
-    RunOperation(Button3, [this] { RunDeviceReadBack(); });
-  }
-  void Button4Click() {
-    RunOperation(Button4, [this] { RunLoadCodeSet(); });
-  }
-  void Button5Click() {
-    RunOperation(Button5, [this] { RunSaveCodeSet(); });
-  }
+  void Button3Click() { RunOperation(Button3, operations_.DeviceReadBack); }
+  void Button4Click() { RunOperation(Button4, operations_.LoadCodeSet); }
+  void Button5Click() { RunOperation(Button5, operations_.SaveCodeSet); }
   void Comm1ReceiveData(const char* buffer, std::uint16_t length);
-
-  // Replacements for the operations behind "写入", "读取", "打开" and "保存"
-  // (tests); empty ones run the real operation. Each runs with the window busy.
-  std::function<void()> OnDeviceProgramming;
-  std::function<void()> OnDeviceReadBack;
-  std::function<void()> OnLoadCodeSet;
-  std::function<void()> OnSaveCodeSet;
 
   ISerialPort& Comm1() { return *comm_; }
   CodeTable& Codes() { return codes_; }
   TResponseLog& ResponseLog() { return responseLog_; }
   // Message boxes and the progress bar over the status bar panel.
   IOperator& Operator();
+  // Where the status bar panel was last painted, in status bar coordinates.
+  const TPanelRect& PanelRect() const { return panelRect_; }
   const TMessageBoxes& MessageBoxes() const { return boxes_; }
   // Why the running programming's image file failed (the system's error
   // text); empty when it did not or nothing runs.
-  std::string ImageFaultCause() const { return faultCause_ ? *faultCause_ : std::string(); }
+  std::string ImageFaultCause() const { return device_ ? device_->FaultCause : std::string(); }
   // The open or save dialog; empty when cancelled.
   QString ChooseFile(TFileDialogKind kind);
   int BaudIndex() const;
@@ -118,6 +115,14 @@ class TFormMain : public QWidget {
   // when the operation has returned.
   bool Busy() const { return busyDepth_ > 0; }
   bool StopRequested() const { return stopRequested_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  // Keeps the window busy for as long as it lives.
   class TBusyGuard {
    public:
     explicit TBusyGuard(TFormMain& form);
@@ -128,6 +133,35 @@ class TFormMain : public QWidget {
    private:
     TFormMain& form_;
   };
+
+  void CreateControls();
+  void CreatePortControls();
+  void CreateIoButtons();
+  void CreateCommandButtons();
+  void CreateStatusBar();
+  void SetTabOrder();
+  void ConnectHandlers();
+  void FillPortList();
+  void OpenCodeEditor(int button);
+  // Runs `operation` busy; afterwards the keyboard focus is back on `starter`,
+  // which was disabled meanwhile (the focus had moved on, to "退出").
+  void RunOperation(QPushButton* starter, const std::function<void()>& operation);
+  void ApplyEnabledState();
+  void LeaveBusy();
+  // The port list as scanned; deferred while the list's popup is open.
+  void ShowPortList(const std::vector<PortListEntry>& ports);
+  void ApplyPendingPortList();
+  QString ChooseFileWithDialog(TFileDialogKind kind);
+  void UseOwnOperationsWhereNoneGiven();
+  void ProgramTheDevice();
+  void ReadTheDeviceBack();
+  void LoadCodeSetFromFile();
+  void SaveCodeSetToFile();
+  // The device operations' context; the window's image file path as it is now.
+  DeviceContext& Device();
+  // Asks the question, then for a file name; empty when either is declined.
+  std::string AskForCodeSetFile(const QString& question, const QString& caption,
+                                TFileDialogKind kind);
 
   QFrame* Panel1 = nullptr;
   QPushButton* BitBtn1 = nullptr;
@@ -147,55 +181,21 @@ class TFormMain : public QWidget {
   QTimer* Timer1 = nullptr;
   QPushButton* Button4 = nullptr;
   QPushButton* Button5 = nullptr;
-
-  QProgressBar* ProgressBar = nullptr;
-  TPanelRect PanelRect;
-
- protected:
-  virtual void RunDeviceProgramming();
-  virtual void RunDeviceReadBack();
-  virtual void RunLoadCodeSet();
-  virtual void RunSaveCodeSet();
-
-  void showEvent(QShowEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-  void paintEvent(QPaintEvent* event) override;
-
- private:
-  void CreateControls();
-  void CreatePortControls();
-  void CreateIoButtons();
-  void CreateCommandButtons();
-  void CreateStatusBar();
-  void SetTabOrder();
-  void ConnectHandlers();
-  void FillPortList();
-  void OpenCodeEditor(int button);
-  // Runs `operation` busy; afterwards the keyboard focus is back on `starter`,
-  // which was disabled meanwhile (the focus had moved on, to "退出").
-  void RunOperation(QPushButton* starter, const std::function<void()>& operation);
-  void ApplyEnabledState();
-  void LeaveBusy();
-  // The port list as scanned; deferred while the list's popup is open.
-  void ShowPortList(const std::vector<PortListEntry>& ports);
-  void ApplyPendingPortList();
-  QString ChooseFileWithDialog(TFileDialogKind kind);
-  // A device operation's context on this window's port, loop and operator.
-  DeviceContext MakeDeviceContext();
-  // Asks the question, then for a file name; empty when either is declined.
-  std::string AskForCodeSetFile(const QString& question, const QString& caption,
-                                TFileDialogKind kind);
+  TPanelRect panelRect_;
 
   std::unique_ptr<ISerialPort> comm_;
   TUiLoop* loop_ = nullptr;
   PortLister listPorts_;
   TMessageBoxes boxes_;
   FileChooser chooseFile_;
+  TFormMainOperations operations_;
   std::unique_ptr<IOperator> operator_;
-  const std::string* faultCause_ = nullptr;  // of the programming that runs
   std::unique_ptr<TFormCode> ownCodeForm_;
   CodeTable codes_;
   TResponseLog responseLog_;
+  // One for the window's lifetime, so that it refuses a second device
+  // operation while one runs; none without a loop to wait in.
+  std::unique_ptr<DeviceContext> device_;
   int shownPortIndex_ = -1;      // last selection known to the window
   bool portSelectable_ = false;  // text of ComboBox1 not empty at the last check
   int busyDepth_ = 0;
