@@ -21,6 +21,7 @@
 
 #include "device/ConfigImage.h"
 #include "device/ImageFolder.h"
+#include "model/BaudRates.h"
 #include "ui/CodeForm.h"
 #include "ui/DeviceTexts.h"
 #include "ui/ErrorReport.h"
@@ -294,8 +295,9 @@ void TFormMain::CreatePortControls() {
   ComboBox2->setGeometry(125, 48, 121, 21);
   ComboBox2->setEditable(true);
   ComboBox2->setInsertPolicy(QComboBox::NoInsert);
-  ComboBox2->addItems({QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200"),
-                       QStringLiteral("57600"), QStringLiteral("115200")});
+  for (const std::string_view rate : kBaudRates) {
+    ComboBox2->addItem(QString::fromLatin1(rate.data(), static_cast<qsizetype>(rate.size())));
+  }
   ComboBox2->setCurrentIndex(1);
 }
 

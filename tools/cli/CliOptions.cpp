@@ -5,10 +5,10 @@
 #include <charconv>
 #include <map>
 
+#include "model/BaudRates.h"
+
 namespace korvane::cli {
 namespace {
-
-constexpr std::array<const char*, 5> kBaudRates = {"4800", "9600", "19200", "57600", "115200"};
 
 const std::map<std::string, Command> kCommands = {{"ports", Command::Ports},
                                                   {"write", Command::Write},
@@ -63,11 +63,11 @@ bool ParseBaudIndex(const std::string& text, int& value) {
 }
 
 bool ParseBaudRate(const std::string& text, int& value) {
-  const auto* found = std::find(kBaudRates.begin(), kBaudRates.end(), text);
-  if (found == kBaudRates.end()) {
+  const int index = BaudIndexOf(text);
+  if (index < 0) {
     return false;
   }
-  value = static_cast<int>(found - kBaudRates.begin());
+  value = index;
   return true;
 }
 

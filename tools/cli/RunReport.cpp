@@ -8,13 +8,12 @@
 #include "cli/Json.h"
 #include "cli/PortDiagnosis.h"
 #include "cli/Sha256.h"
+#include "model/BaudRates.h"
 
 namespace fs = std::filesystem;
 
 namespace korvane::cli {
 namespace {
-
-constexpr const char* kBaudRates[] = {"4800", "9600", "19200", "57600", "115200"};
 
 std::string ResultWord(int exit) {
   if (exit == kExitSuccess) {
@@ -119,7 +118,7 @@ void LogOutcome(RunSetup& run, const PortOutcome& outcome) {
 // Diagnostics on stderr; results on stdout (text or one JSON document).
 
 std::string BaudText(int index) {
-  return index >= 0 && index <= 4 ? kBaudRates[index] : "none";
+  return std::string(BaudRateText(index));
 }
 
 std::string Diagnostic(const std::string& text) {

@@ -3,16 +3,11 @@
 #include <algorithm>
 
 #include "device/ConfigImage.h"
+#include "model/BaudRates.h"
 #include "model/HexCodec.h"
 
 namespace korvane::cli {
 namespace {
-
-constexpr const char* kBaudRates[] = {"4800", "9600", "19200", "57600", "115200"};
-
-std::string BaudText(int index) {
-  return index >= 0 && index <= 4 ? kBaudRates[index] : "none";
-}
 
 // The code's bytes as the image holds them: at most one area, zero-filled up
 // to its length byte.
@@ -42,7 +37,8 @@ std::vector<CodeDifference> CompareWithDevice(const CodeTable& expected, int exp
     }
   }
   if (expectedBaud != actualBaud) {
-    differences.push_back({"baud rate", BaudText(expectedBaud), BaudText(actualBaud)});
+    differences.push_back({"baud rate", std::string(BaudRateText(expectedBaud)),
+                           std::string(BaudRateText(actualBaud))});
   }
   return differences;
 }
