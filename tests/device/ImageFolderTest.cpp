@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -10,6 +8,7 @@
 #include "device/ConfigImage.h"
 #include "device/ImageFolder.h"
 #include "model/CodeTable.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Unprivileged.h"
 
@@ -18,30 +17,7 @@ namespace fs = std::filesystem;
 namespace korvane {
 namespace {
 
-// Sets an environment variable (nullopt: removes it) for one scope.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) {
-      old_ = old;
-    }
-    Apply(value);
-  }
-  ~ScopedEnvironment() { Apply(old_); }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  void Apply(const std::optional<std::string>& value) {
-    if (value) {
-      ::setenv(name_, value->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using testing::ScopedEnvironment;
 
 TEST(UserStateDirectory, FollowsTheBaseDirectoryRules) {
   struct Case {
