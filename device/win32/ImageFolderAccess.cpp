@@ -1,9 +1,9 @@
 #include <windows.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "device/ImageFolder.h"
+#include "platform/UniqueHandle.h"
 
 namespace korvane {
 namespace {
@@ -21,19 +21,14 @@ std::string SystemText(DWORD error) {
 
 }  // namespace
 
-std::string UserStateDirectory() {
-  const char* base = std::getenv("LOCALAPPDATA");
-  return base && base[0] != '\0' ? std::string(base) + "\\korvane\\" : std::string();
-}
-
 std::string ImageFileProblem(const std::string& path) {
   const bool existed = ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) {
     return SystemText(::GetLastError());
   }
-  ::CloseHandle(file);
+  file.Reset();
   if (!existed) {
     ::DeleteFileA(path.c_str());
   }

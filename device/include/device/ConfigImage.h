@@ -6,9 +6,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "model/CodeTable.h"
+#include "platform/UniqueHandle.h"
 
 namespace korvane {
 
@@ -80,17 +82,20 @@ std::optional<std::string> ReadImageFile(const std::string& path, std::string* c
 // same time: an advisory lock on "<image path>.lock", held while it lives.
 class TImageFileLock {
  public:
+#ifdef _WIN32
+  using TFileOwner = UniqueHandle;
+#else
+  using TFileOwner = UniqueFd;
+#endif
+
   // nullptr when another program holds the lock. When no lock file can be made
   // (an unwritable folder), an unlocked holder is returned: the image cannot be
   // built there either, and that failure is reported where it happens.
   static std::unique_ptr<TImageFileLock> TryAcquire(const std::string& imagePath);
-  ~TImageFileLock();
-  TImageFileLock(const TImageFileLock&) = delete;
-  TImageFileLock& operator=(const TImageFileLock&) = delete;
 
  private:
-  explicit TImageFileLock(std::intptr_t handle) : handle_(handle) {}
-  std::intptr_t handle_;  // the lock file's descriptor or handle; -1 when unlocked
+  explicit TImageFileLock(TFileOwner file) : file_(std::move(file)) {}
+  TFileOwner file_;  // the lock file, held open while locked; none when unlocked
 };
 
 struct OverlongCode {
