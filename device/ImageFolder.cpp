@@ -27,7 +27,7 @@ std::string UserStateDirectory() {
 
 std::string ImageDirectoryFor(const std::string& programDirectory,
                               const std::string& stateDirectory) {
-  if (stateDirectory.empty() || ImageFileProblem(ConfigFilePathIn(programDirectory)).empty()) {
+  if (stateDirectory.empty() || ImageFileProblem(ConfigFilePathIn(programDirectory)).Ok()) {
     return programDirectory;
   }
   std::error_code ignored;  // a folder that cannot be made is reported when the image is built

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "ImageFileFailures.h"
 #include "device/ConfigImage.h"
 #include "platform/FileIo.h"
 #include "platform/FileLock.h"
@@ -24,73 +25,60 @@ std::string EnglishErrorText(int error) {
   return ::strerror_l(error, english);
 }
 
-void SetCause(std::string* cause, const std::string& what, const std::string& path, int error) {
-  if (cause) {
-    *cause = what + " " + path + ": " + EnglishErrorText(error);
-  }
+TError Failure(const std::string& what, const std::string& path, int error) {
+  return {std::error_code(error, std::generic_category()),
+          what + " " + path + ": " + EnglishErrorText(error)};
 }
 
 // Reads up to `length` bytes at `start`; fewer only at the end of the file.
-std::optional<std::string> ReadAt(const std::string& path, off_t start, std::size_t length,
-                                  std::string* cause) {
+TResult<std::string> ReadAt(const std::string& path, off_t start, std::size_t length) {
   const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.Valid()) {
-    SetCause(cause, "cannot open", path, errno);
-    return std::nullopt;
+    return Failure("cannot open", path, errno);
   }
   TResult<std::string> data = korvane::ReadAt(fd.Get(), static_cast<std::uint64_t>(start), length);
   if (!data) {
-    SetCause(cause, "cannot read", path, data.Error().Code.value());
-    return std::nullopt;
-  }
-  return std::move(data).Value();
-}
-
-}  // namespace
-
-bool WriteImageBytes(const std::string& path, std::string_view bytes, std::uint32_t offset,
-                     std::string* cause) {
-  if (!FitsImage(bytes, offset)) {
-    return false;
-  }
-  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
-  if (!fd.Valid()) {
-    SetCause(cause, "cannot open", path, errno);
-    return false;
-  }
-  if (::ftruncate(fd.Get(), kImageSize) != 0) {
-    SetCause(cause, "cannot write", path, errno);
-    return false;
-  }
-  if (const TStatus written = WriteAllAt(fd.Get(), bytes, offset); !written) {
-    SetCause(cause, "cannot write", path, written.Error().Code.value());
-    return false;
-  }
-  // A file system may report a failed write only when the file is closed.
-  if (!fd.Close()) {
-    SetCause(cause, "cannot write", path, errno);
-    return false;
-  }
-  return true;
-}
-
-std::optional<std::string> ReadImageBlock(const std::string& path, int block, std::string* cause) {
-  if (block < 0 || block >= kBlockCount) {
-    return std::nullopt;
-  }
-  std::optional<std::string> data =
-      ReadAt(path, static_cast<off_t>(kBlockSize) * block, kBlockSize, cause);
-  if (data && data->size() != kBlockSize) {
-    if (cause) {
-      *cause = "cannot read block " + std::to_string(block) + " of " + path + ": the file is short";
-    }
-    return std::nullopt;
+    return Failure("cannot read", path, data.Error().Code.value());
   }
   return data;
 }
 
-std::optional<std::string> ReadImageFile(const std::string& path, std::string* cause) {
-  return ReadAt(path, 0, kImageSize + 1, cause);
+}  // namespace
+
+TStatus WriteImageBytes(const std::string& path, std::string_view bytes, std::uint32_t offset) {
+  if (!FitsImage(bytes, offset)) {
+    return NoImageWrite(bytes, offset);
+  }
+  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+  if (!fd.Valid()) {
+    return Failure("cannot open", path, errno);
+  }
+  if (::ftruncate(fd.Get(), kImageSize) != 0) {
+    return Failure("cannot write", path, errno);
+  }
+  if (const TStatus written = WriteAllAt(fd.Get(), bytes, offset); !written) {
+    return Failure("cannot write", path, written.Error().Code.value());
+  }
+  // A file system may report a failed write only when the file is closed.
+  if (!fd.Close()) {
+    return Failure("cannot write", path, errno);
+  }
+  return {};
+}
+
+TResult<std::string> ReadImageBlock(const std::string& path, int block) {
+  if (block < 0 || block >= kBlockCount) {
+    return NoImageBlock(block);
+  }
+  TResult<std::string> data = ReadAt(path, static_cast<off_t>(kBlockSize) * block, kBlockSize);
+  if (data && data.Value().size() != kBlockSize) {
+    return ShortImageBlock(path, block);
+  }
+  return data;
+}
+
+TResult<std::string> ReadImageFile(const std::string& path) {
+  return ReadAt(path, 0, kImageSize + 1);
 }
 
 std::unique_ptr<TImageFileLock> TImageFileLock::TryAcquire(const std::string& imagePath) {

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 
 #include "device/ImageFolder.h"
 #include "platform/UniqueHandle.h"
@@ -25,18 +26,21 @@ bool FolderAcceptsFiles(const std::string& path) {
 
 }  // namespace
 
-std::string ImageFileProblem(const std::string& path) {
+TStatus ImageFileProblem(const std::string& path) {
   const bool existed = ::access(path.c_str(), F_OK) == 0;
   UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
   if (!file.Valid()) {
     const int cause = errno;
-    return FolderAcceptsFiles(path) ? "" : std::strerror(cause);
+    if (FolderAcceptsFiles(path)) {
+      return {};
+    }
+    return TError{std::error_code(cause, std::generic_category()), std::strerror(cause)};
   }
   file.Reset();
   if (!existed) {
     ::unlink(path.c_str());
   }
-  return "";
+  return {};
 }
 
 }  // namespace korvane

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "ImageFileFailures.h"
 #include "device/ConfigImage.h"
 #include "platform/FileIo.h"
 #include "platform/UniqueHandle.h"
@@ -25,10 +26,9 @@ std::string ErrorText(DWORD error) {
   return "Windows error " + std::to_string(error);
 }
 
-void SetCause(std::string* cause, const std::string& what, const std::string& path, DWORD error) {
-  if (cause) {
-    *cause = what + " " + path + ": " + ErrorText(error);
-  }
+TError Failure(const std::string& what, const std::string& path, DWORD error) {
+  return {std::error_code(static_cast<int>(error), std::system_category()),
+          what + " " + path + ": " + ErrorText(error)};
 }
 
 DWORD CodeOf(const TError& error) {
@@ -42,64 +42,54 @@ bool SetSize(HANDLE file, std::uint32_t size) {
 }
 
 // Reads up to `length` bytes at `start`; fewer only at the end of the file.
-std::optional<std::string> ReadAt(const std::string& path, std::uint32_t start, std::size_t length,
-                                  std::string* cause) {
+TResult<std::string> ReadAt(const std::string& path, std::uint32_t start, std::size_t length) {
   const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) {
-    SetCause(cause, "cannot open", path, ::GetLastError());
-    return std::nullopt;
+    return Failure("cannot open", path, ::GetLastError());
   }
   TResult<std::string> data = korvane::ReadAt(file.Get(), start, length);
   if (!data) {
-    SetCause(cause, "cannot read", path, CodeOf(data.Error()));
-    return std::nullopt;
-  }
-  return std::move(data).Value();
-}
-
-}  // namespace
-
-bool WriteImageBytes(const std::string& path, std::string_view bytes, std::uint32_t offset,
-                     std::string* cause) {
-  if (!FitsImage(bytes, offset)) {
-    return false;
-  }
-  const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.Valid()) {
-    SetCause(cause, "cannot open", path, ::GetLastError());
-    return false;
-  }
-  if (!SetSize(file.Get(), kImageSize)) {
-    SetCause(cause, "cannot write", path, ::GetLastError());
-    return false;
-  }
-  if (const TStatus written = WriteAllAt(file.Get(), bytes, offset); !written) {
-    SetCause(cause, "cannot write", path, CodeOf(written.Error()));
-    return false;
-  }
-  return true;
-}
-
-std::optional<std::string> ReadImageBlock(const std::string& path, int block, std::string* cause) {
-  if (block < 0 || block >= kBlockCount) {
-    return std::nullopt;
-  }
-  std::optional<std::string> data =
-      ReadAt(path, kBlockSize * static_cast<std::uint32_t>(block), kBlockSize, cause);
-  if (data && data->size() != kBlockSize) {
-    if (cause) {
-      *cause = "cannot read block " + std::to_string(block) + " of " + path + ": the file is short";
-    }
-    return std::nullopt;
+    return Failure("cannot read", path, CodeOf(data.Error()));
   }
   return data;
 }
 
-std::optional<std::string> ReadImageFile(const std::string& path, std::string* cause) {
-  return ReadAt(path, 0, kImageSize + 1, cause);
+}  // namespace
+
+TStatus WriteImageBytes(const std::string& path, std::string_view bytes, std::uint32_t offset) {
+  if (!FitsImage(bytes, offset)) {
+    return NoImageWrite(bytes, offset);
+  }
+  const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) {
+    return Failure("cannot open", path, ::GetLastError());
+  }
+  if (!SetSize(file.Get(), kImageSize)) {
+    return Failure("cannot write", path, ::GetLastError());
+  }
+  if (const TStatus written = WriteAllAt(file.Get(), bytes, offset); !written) {
+    return Failure("cannot write", path, CodeOf(written.Error()));
+  }
+  return {};
+}
+
+TResult<std::string> ReadImageBlock(const std::string& path, int block) {
+  if (block < 0 || block >= kBlockCount) {
+    return NoImageBlock(block);
+  }
+  TResult<std::string> data =
+      ReadAt(path, kBlockSize * static_cast<std::uint32_t>(block), kBlockSize);
+  if (data && data.Value().size() != kBlockSize) {
+    return ShortImageBlock(path, block);
+  }
+  return data;
+}
+
+TResult<std::string> ReadImageFile(const std::string& path) {
+  return ReadAt(path, 0, kImageSize + 1);
 }
 
 // The lock file is opened unshared: a second program's open fails with a

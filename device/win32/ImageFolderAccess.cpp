@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <string>
+#include <system_error>
 
 #include "device/ImageFolder.h"
 #include "platform/UniqueHandle.h"
@@ -21,18 +22,20 @@ std::string SystemText(DWORD error) {
 
 }  // namespace
 
-std::string ImageFileProblem(const std::string& path) {
+TStatus ImageFileProblem(const std::string& path) {
   const bool existed = ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
   UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) {
-    return SystemText(::GetLastError());
+    const DWORD cause = ::GetLastError();
+    return TError{std::error_code(static_cast<int>(cause), std::system_category()),
+                  SystemText(cause)};
   }
   file.Reset();
   if (!existed) {
     ::DeleteFileA(path.c_str());
   }
-  return "";
+  return {};
 }
 
 }  // namespace korvane

@@ -33,18 +33,18 @@ TEST(FileAccessWin32, ReplacingAFileIsWholeAndLeavesNoTemporaryFile) {
 TEST(FileAccessWin32, TheImageFileIsSizedWrittenInPlaceAndReadByBlock) {
   testing::TempDir dir;
   const std::string path = ConfigFilePathIn(dir.Path().string() + "\\");
-  ASSERT_TRUE(WriteImageBytes(path, "\x05\x01\x02", 512));
-  ASSERT_TRUE(WriteImageBytes(path, "\x7F", kImageSize - 1));
-  EXPECT_FALSE(WriteImageBytes(path, "xx", kImageSize - 1));
+  ASSERT_TRUE(WriteImageBytes(path, "\x05\x01\x02", 512).Ok());
+  ASSERT_TRUE(WriteImageBytes(path, "\x7F", kImageSize - 1).Ok());
+  EXPECT_FALSE(WriteImageBytes(path, "xx", kImageSize - 1).Ok());
   const std::string bytes = ReadFileBytes(path).bytes;
   ASSERT_EQ(bytes.size(), kImageSize);
   EXPECT_EQ(bytes.substr(512, 3), "\x05\x01\x02");
 
   const auto block1 = ReadImageBlock(path, 1);
-  ASSERT_TRUE(block1);
-  EXPECT_EQ(block1->substr(0, 3), "\x05\x01\x02");
-  EXPECT_EQ(ReadImageBlock(path, 4)->back(), '\x7F');
-  EXPECT_FALSE(ReadImageBlock(dir.File("missing.bin"), 0));
+  ASSERT_TRUE(block1.Ok());
+  EXPECT_EQ(block1.Value().substr(0, 3), "\x05\x01\x02");
+  EXPECT_EQ(ReadImageBlock(path, 4).Value().back(), '\x7F');
+  EXPECT_FALSE(ReadImageBlock(dir.File("missing.bin"), 0).Ok());
 }
 
 TEST(FileAccessWin32, OnlyOneProgramAtATimeHoldsTheImageLock) {
@@ -70,9 +70,9 @@ TEST(FileAccessWin32, TheImageMovesToLocalAppDataWhereTheProgramFolderTakesNoFil
   EXPECT_EQ(dir.EntryCount(), 0u);  // the check leaves nothing behind
 
   const std::string missing = appData + "\\no-such-dir\\";
-  EXPECT_FALSE(ImageFileProblem(ConfigFilePathIn(missing)).empty());
+  EXPECT_FALSE(ImageFileProblem(ConfigFilePathIn(missing)).Ok());
   EXPECT_EQ(ImageDirectoryFor(missing, state), state);
-  EXPECT_TRUE(WriteImageBytes(ConfigFilePathIn(state), "\x01", 0));
+  EXPECT_TRUE(WriteImageBytes(ConfigFilePathIn(state), "\x01", 0).Ok());
 }
 
 }  // namespace
