@@ -60,6 +60,7 @@ FileError Failure(FileStep step, const std::string& path, int err) {
   error.Path = path;
   error.Reason = ReasonOf(err);
   error.SystemText = EnglishErrorText(err);
+  error.SystemCode = std::error_code(err, std::generic_category());
   return error;
 }
 
@@ -245,6 +246,20 @@ bool WriteThroughTemp(const std::string& path, std::string_view bytes, const Tar
   return true;
 }
 
+bool Replace(const std::string& path, std::string_view bytes, FileError& error) {
+  error = FileError{};
+  if (path.empty()) {
+    error.Step = FileStep::kNoName;
+    return false;
+  }
+  const auto finalPath = FollowLinks(path, error);
+  if (!finalPath) {
+    return false;
+  }
+  const auto target = InspectTarget(*finalPath, error);
+  return target && WriteThroughTemp(*finalPath, bytes, *target, error);
+}
+
 }  // namespace
 
 FileContents ReadFileBytes(const std::string& path) {
@@ -274,18 +289,13 @@ FileContents ReadFileBytes(const std::string& path) {
   return contents;
 }
 
-bool ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError& error) {
-  error = FileError{};
-  if (path.empty()) {
-    error.Step = FileStep::kNoName;
-    return false;
+TStatus ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError* failure) {
+  FileError error;
+  const bool replaced = Replace(path, bytes, error);
+  if (failure) {
+    *failure = error;
   }
-  const auto finalPath = FollowLinks(path, error);
-  if (!finalPath) {
-    return false;
-  }
-  const auto target = InspectTarget(*finalPath, error);
-  return target && WriteThroughTemp(*finalPath, bytes, *target, error);
+  return replaced ? TStatus() : StatusOf(error);
 }
 
 }  // namespace korvane

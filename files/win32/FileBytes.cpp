@@ -57,6 +57,7 @@ FileError Failure(FileStep step, const std::string& path, DWORD code) {
   error.Path = path;
   error.Reason = ReasonOf(code);
   error.SystemText = SystemMessage(code);
+  error.SystemCode = std::error_code(static_cast<int>(code), std::system_category());
   return error;
 }
 
@@ -172,38 +173,7 @@ DWORD FillTemp(HANDLE file, std::string_view bytes) {
   return ::FlushFileBuffers(file) ? 0 : ::GetLastError();
 }
 
-}  // namespace
-
-FileContents ReadFileBytes(const std::string& path) {
-  FileContents contents;
-  const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.Valid()) {
-    const DWORD code = ::GetLastError();
-    contents.status = (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-                          ? ReadStatus::kMissing
-                          : ReadStatus::kFailed;
-    contents.SetFailure(Failure(FileStep::kRead, path, code));
-    return contents;
-  }
-  if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
-    contents.status = ReadStatus::kFailed;
-    contents.SetFailure(NotRegular(path));
-    return contents;
-  }
-  TResult<std::string> bytes = ReadAll(file.Get());
-  if (!bytes) {
-    contents.status = ReadStatus::kFailed;
-    contents.SetFailure(Failure(FileStep::kRead, path, CodeOf(bytes.Error())));
-    return contents;
-  }
-  contents.bytes = std::move(bytes).Value();
-  contents.status = ReadStatus::kRead;
-  return contents;
-}
-
-bool ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError& error) {
+bool Replace(const std::string& path, std::string_view bytes, FileError& error) {
   error = FileError{};
   if (path.empty()) {
     error.Step = FileStep::kNoName;
@@ -239,6 +209,46 @@ bool ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+FileContents ReadFileBytes(const std::string& path) {
+  FileContents contents;
+  const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) {
+    const DWORD code = ::GetLastError();
+    contents.status = (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+                          ? ReadStatus::kMissing
+                          : ReadStatus::kFailed;
+    contents.SetFailure(Failure(FileStep::kRead, path, code));
+    return contents;
+  }
+  if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
+    contents.status = ReadStatus::kFailed;
+    contents.SetFailure(NotRegular(path));
+    return contents;
+  }
+  TResult<std::string> bytes = ReadAll(file.Get());
+  if (!bytes) {
+    contents.status = ReadStatus::kFailed;
+    contents.SetFailure(Failure(FileStep::kRead, path, CodeOf(bytes.Error())));
+    return contents;
+  }
+  contents.bytes = std::move(bytes).Value();
+  contents.status = ReadStatus::kRead;
+  return contents;
+}
+
+TStatus ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError* failure) {
+  FileError error;
+  const bool replaced = Replace(path, bytes, error);
+  if (failure) {
+    *failure = error;
+  }
+  return replaced ? TStatus() : StatusOf(error);
 }
 
 }  // namespace korvane

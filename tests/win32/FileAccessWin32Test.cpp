@@ -17,16 +17,16 @@ TEST(FileAccessWin32, ReplacingAFileIsWholeAndLeavesNoTemporaryFile) {
   const std::string path = dir.File("codes.IOS");
   EXPECT_EQ(ReadFileBytes(path).status, ReadStatus::kMissing);
 
-  ASSERT_TRUE(ReplaceFileBytes(path, std::string("first\r\n\0x", 9)));
-  ASSERT_TRUE(ReplaceFileBytes(path, "second"));
+  ASSERT_TRUE(ReplaceFileBytes(path, std::string("first\r\n\0x", 9)).Ok());
+  ASSERT_TRUE(ReplaceFileBytes(path, "second").Ok());
   const FileContents contents = ReadFileBytes(path);
   EXPECT_EQ(contents.status, ReadStatus::kRead);
   EXPECT_EQ(contents.bytes, "second");
   EXPECT_EQ(dir.EntryCount(), 1u);
 
-  std::string error;
-  EXPECT_FALSE(ReplaceFileBytes(dir.File("no-such-dir\\x.IOS"), "x", &error));
-  EXPECT_NE(error.find("no-such-dir"), std::string::npos) << error;
+  const TStatus missing = ReplaceFileBytes(dir.File("no-such-dir\\x.IOS"), "x");
+  EXPECT_FALSE(missing.Ok());
+  EXPECT_NE(missing.Message().find("no-such-dir"), std::string::npos) << missing.Message();
   EXPECT_EQ(ReadFileBytes(dir.Path().string()).status, ReadStatus::kFailed);
 }
 
