@@ -2,8 +2,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,8 +31,8 @@ TError ErrorOf(const TResult<T>& result) {
   return result.Ok() ? TError{{}, "succeeded"} : result.Error();
 }
 
-// A pipe takes far less than this at once and hands it out in pieces, so both
-// sides only get everything across by going on after partial transfers.
+// A pipe hands the reader far less than this at once: only a reader that
+// goes on after each piece gets it all.
 TEST(FileIoTest, MovesEverythingThroughAPipeInPieces) {
   int ends[2];
   ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
@@ -73,6 +76,32 @@ TEST(FileIoTest, OffsetsLeaveTheFilePositionAloneAndStopAtTheEnd) {
   ASSERT_EQ(::lseek(file.Get(), 0, SEEK_CUR), 6);
   ASSERT_EQ(::lseek(file.Get(), 0, SEEK_SET), 0);
   EXPECT_EQ(ReadAll(file.Get()).Value(), std::string("head++\0\0\0\0tail", 14));
+}
+
+// The file size limit cuts a write short as a full disk would: the writer
+// goes on, and the next write tells why it cannot.
+TEST(FileIoTest, AWriteCutShortGoesOnAndTellsWhyItStopped) {
+  testing::TempDir dir;
+  const std::vector<std::function<TStatus(int, std::string_view)>> writers = {
+      [](int fd, std::string_view bytes) { return WriteAll(fd, bytes); },
+      [](int fd, std::string_view bytes) { return WriteAllAt(fd, bytes, 0); },
+  };
+  for (std::size_t i = 0; i < writers.size(); ++i) {
+    const std::string path = dir.File("limited" + std::to_string(i));
+    UniqueFd file(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    ASSERT_TRUE(file.Valid());
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const TStatus written = writers[i](file.Get(), std::string(10000, 'x'));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(ErrorOf(written).Code, std::errc::file_too_large) << "writer " << i;
+    EXPECT_EQ(::lseek(file.Get(), 0, SEEK_END), 4096) << "writer " << i;
+  }
 }
 
 TEST(FileIoTest, TheSystemsReasonComesBack) {
