@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "ImageFileFailures.h"
 #include "model/HexCodec.h"
 
 namespace korvane {
@@ -53,12 +54,6 @@ void ForEachImageWrite(const CodeTable& table, int baudIndex,
   write(HexToBytes(IntToHex2(baudIndex)), kBaudOffset);
 }
 
-void SetCause(std::string* cause, std::string text) {
-  if (cause) {
-    *cause = std::move(text);
-  }
-}
-
 // Why `found` is not `expected`, for the operator; empty when they are equal.
 std::string ImageDifference(const std::string& path, const std::string& found,
                             const std::string& expected) {
@@ -75,6 +70,22 @@ std::string ImageDifference(const std::string& path, const std::string& found,
 }
 
 }  // namespace
+
+TError NoImageWrite(std::string_view bytes, std::uint32_t offset) {
+  return {std::make_error_code(std::errc::invalid_argument),
+          "no write of " + std::to_string(bytes.size()) + " bytes at " + std::to_string(offset) +
+              " fits the image"};
+}
+
+TError NoImageBlock(int block) {
+  return {std::make_error_code(std::errc::invalid_argument),
+          "the image has no block " + std::to_string(block)};
+}
+
+TError ShortImageBlock(const std::string& path, int block) {
+  return {std::make_error_code(std::errc::io_error),
+          "cannot read block " + std::to_string(block) + " of " + path + ": the file is short"};
+}
 
 bool FitsImage(std::string_view bytes, std::uint32_t offset) {
   return !bytes.empty() && offset <= kImageSize && bytes.size() <= kImageSize - offset;
@@ -93,48 +104,46 @@ std::string ComposeImage(const CodeTable& table, int baudIndex) {
   return image;
 }
 
-bool BuildImage(const CodeTable& table, int baudIndex, const std::string& path,
-                const std::function<void()>& onStep, std::string* cause) {
-  std::string firstFailure;
+TStatus BuildImage(const CodeTable& table, int baudIndex, const std::string& path,
+                   const std::function<void()>& onStep) {
   // Start from a zeroed image: an old file that could not be removed keeps
   // none of its bytes where the areas below write nothing.
-  WriteImageBytes(path, std::string(kImageSize, '\0'), 0, &firstFailure);
+  TStatus firstFailure = WriteImageBytes(path, std::string(kImageSize, '\0'), 0);
   ForEachImageWrite(
       table, baudIndex,
       [&](const std::string& bytes, std::uint32_t offset) {
-        std::string failure;
-        if (!WriteImageBytes(path, bytes, offset, &failure) && firstFailure.empty()) {
-          firstFailure = std::move(failure);
+        if (!FitsImage(bytes, offset)) {
+          return;  // an empty code: nothing to write
+        }
+        TStatus written = WriteImageBytes(path, bytes, offset);
+        if (!written && firstFailure) {
+          firstFailure = std::move(written);
         }
       },
       onStep);
-  if (!firstFailure.empty()) {
-    SetCause(cause, std::move(firstFailure));
-    return false;
+  if (!firstFailure) {
+    return firstFailure;
   }
   // The file, not the writes, is what the device gets: read it back whole.
-  std::string readFailure;
-  const std::optional<std::string> written = ReadImageFile(path, &readFailure);
+  const TResult<std::string> written = ReadImageFile(path);
   if (!written) {
-    SetCause(cause, std::move(readFailure));
-    return false;
+    return written.Error();
   }
-  std::string difference = ImageDifference(path, *written, ComposeImage(table, baudIndex));
-  SetCause(cause, difference);
-  return difference.empty();
+  std::string difference = ImageDifference(path, written.Value(), ComposeImage(table, baudIndex));
+  if (!difference.empty()) {
+    return TError{std::make_error_code(std::errc::io_error), std::move(difference)};
+  }
+  return {};
 }
 
-std::optional<std::string> ReadCheckedImageBlock(const std::string& path, int block,
-                                                 const std::string& image, std::string* cause) {
-  std::optional<std::string> read = ReadImageBlock(path, block, cause);
-  if (!read) {
-    return std::nullopt;
-  }
-  if (read->compare(0, kBlockSize, image, kBlockSize * static_cast<std::size_t>(block),
-                    kBlockSize) != 0) {
-    SetCause(cause, "block " + std::to_string(block) + " of " + path +
-                        " no longer holds the image built (changed by another program?)");
-    return std::nullopt;
+TResult<std::string> ReadCheckedImageBlock(const std::string& path, int block,
+                                           const std::string& image) {
+  TResult<std::string> read = ReadImageBlock(path, block);
+  if (read && read.Value().compare(0, kBlockSize, image,
+                                   kBlockSize * static_cast<std::size_t>(block), kBlockSize) != 0) {
+    return TError{std::make_error_code(std::errc::io_error),
+                  "block " + std::to_string(block) + " of " + path +
+                      " no longer holds the image built (changed by another program?)"};
   }
   return read;
 }

@@ -108,13 +108,14 @@ ProgramResult SendBlock(DeviceContext& context, OperationScope& scope, const std
   std::string cause;
   bool faulty = false;
   const Exchange outcome = Repeat(context, scope, kBlockWaitMs, kBlockReceivedHex, [&] {
-    const std::optional<std::string> data =
-        ReadCheckedImageBlock(context.ImagePath, block, image, &cause);
+    const TResult<std::string> data = ReadCheckedImageBlock(context.ImagePath, block, image);
     if (!data) {
+      cause = data.Message();
       faulty = true;
       return false;
     }
-    context.Port.SendData(data->data(), static_cast<std::uint16_t>(data->size()));
+    const std::string& bytes = data.Value();
+    context.Port.SendData(bytes.data(), static_cast<std::uint16_t>(bytes.size()));
     return true;
   });
   if (faulty) {
@@ -158,10 +159,10 @@ ProgramResult RunProgramming(DeviceContext& context, OperationScope& scope, cons
     return ImageFileFault(context, scope, ProgramResult::FileFault, error.what());
   }
   scope.CreateProgress(kProgramProgressMax);
-  std::string cause;
-  if (!BuildImage(
-          table, baudIndex, context.ImagePath, [&] { context.Operator.StepProgress(); }, &cause)) {
-    return ImageFileFault(context, scope, ProgramResult::FileFault, std::move(cause));
+  if (const TStatus built =
+          BuildImage(table, baudIndex, context.ImagePath, [&] { context.Operator.StepProgress(); });
+      !built) {
+    return ImageFileFault(context, scope, ProgramResult::FileFault, built.Message());
   }
   const std::string image = ComposeImage(table, baudIndex);
   for (int block = 0; block < kBlockCount; ++block) {

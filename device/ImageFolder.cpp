@@ -4,12 +4,30 @@
 #include <system_error>
 
 #include "device/ConfigImage.h"
+#include "platform/Folders.h"
 
 namespace korvane {
 
+std::string ExecutableDirectory() {
+#ifdef _WIN32
+  constexpr const char* kWorkingFolder = ".\\";
+#else
+  constexpr const char* kWorkingFolder = "./";
+#endif
+  // Without the program's folder the image goes to the working folder, which
+  // is checked like any other before it is used.
+  TResult<std::string> folder = ExecutableFolder();
+  return folder ? std::move(folder).Value() : kWorkingFolder;
+}
+
+std::string UserStateDirectory() {
+  TResult<std::string> folder = StateFolder();
+  return folder ? std::move(folder).Value() : std::string();
+}
+
 std::string ImageDirectoryFor(const std::string& programDirectory,
                               const std::string& stateDirectory) {
-  if (stateDirectory.empty() || ImageFileProblem(ConfigFilePathIn(programDirectory)).empty()) {
+  if (stateDirectory.empty() || ImageFileProblem(ConfigFilePathIn(programDirectory)).Ok()) {
     return programDirectory;
   }
   std::error_code ignored;  // a folder that cannot be made is reported when the image is built

@@ -78,6 +78,13 @@ std::string EnglishText(const FileError& error) {
   return reason;
 }
 
+TStatus StatusOf(const FileError& error) {
+  if (!error.Failed()) {
+    return {};
+  }
+  return TError{error.SystemCode, EnglishText(error)};
+}
+
 std::string ChineseText(const FileError& error) {
   std::string reason = ChineseReason(error.Reason, error.SystemText);
   switch (error.Step) {

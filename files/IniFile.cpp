@@ -58,7 +58,7 @@ bool IniFile::Save() {
   if (unreadable_) {
     return false;  // failure_ still says why the file could not be read
   }
-  return ReplaceFileBytes(path_, FileBytes(document_.Serialize(), encoding_), failure_);
+  return ReplaceFileBytes(path_, FileBytes(document_.Serialize(), encoding_), &failure_).Ok();
 }
 
 std::string IniFile::ToDocument(std::string_view text) const {

@@ -4,56 +4,43 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 
 #include "device/ImageFolder.h"
+#include "platform/UniqueHandle.h"
 
 namespace korvane {
 namespace {
 
-// An environment folder counts only when it is an absolute path.
-std::string AbsoluteFromEnvironment(const char* name) {
-  const char* value = std::getenv(name);
-  return value && value[0] == '/' ? std::string(value) : std::string();
-}
-
 // True when a new file can be made beside `path`.
 bool FolderAcceptsFiles(const std::string& path) {
   std::string probe = path + ".XXXXXX";
-  const int fd = ::mkstemp(probe.data());
-  if (fd < 0) {
+  UniqueFd file(::mkstemp(probe.data()));
+  if (!file.Valid()) {
     return false;
   }
-  ::close(fd);
+  file.Reset();
   ::unlink(probe.c_str());
   return true;
 }
 
 }  // namespace
 
-std::string UserStateDirectory() {
-  std::string base = AbsoluteFromEnvironment("XDG_STATE_HOME");
-  if (base.empty()) {
-    const std::string home = AbsoluteFromEnvironment("HOME");
-    if (home.empty()) {
-      return "";
-    }
-    base = home + "/.local/state";
-  }
-  return base + "/korvane/";
-}
-
-std::string ImageFileProblem(const std::string& path) {
+TStatus ImageFileProblem(const std::string& path) {
   const bool existed = ::access(path.c_str(), F_OK) == 0;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) {
+  UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+  if (!file.Valid()) {
     const int cause = errno;
-    return FolderAcceptsFiles(path) ? "" : std::strerror(cause);
+    if (FolderAcceptsFiles(path)) {
+      return {};
+    }
+    return TError{std::error_code(cause, std::generic_category()), std::strerror(cause)};
   }
-  ::close(fd);
+  file.Reset();
   if (!existed) {
     ::unlink(path.c_str());
   }
-  return "";
+  return {};
 }
 
 }  // namespace korvane

@@ -1,32 +1,12 @@
 #include <windows.h>
+
+#include "ImageFileFailures.h"
 #include "device/ConfigImage.h"
+#include "platform/FileIo.h"
+#include "platform/UniqueHandle.h"
 
 namespace korvane {
 namespace {
-
-// Closes a handle on every path out of a scope.
-class THandle {
- public:
-  explicit THandle(HANDLE handle) : handle_(handle) {}
-  ~THandle() {
-    if (Valid()) {
-      ::CloseHandle(handle_);
-    }
-  }
-  THandle(const THandle&) = delete;
-  THandle& operator=(const THandle&) = delete;
-  HANDLE Get() const { return handle_; }
-  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_;
-};
-
-OVERLAPPED AtOffset(std::uint32_t offset) {
-  OVERLAPPED position{};
-  position.Offset = offset;
-  return position;
-}
 
 // The system's text for `error`, in English where the system has it.
 std::string ErrorText(DWORD error) {
@@ -46,24 +26,13 @@ std::string ErrorText(DWORD error) {
   return "Windows error " + std::to_string(error);
 }
 
-void SetCause(std::string* cause, const std::string& what, const std::string& path, DWORD error) {
-  if (cause) {
-    *cause = what + " " + path + ": " + ErrorText(error);
-  }
+TError Failure(const std::string& what, const std::string& path, DWORD error) {
+  return {std::error_code(static_cast<int>(error), std::system_category()),
+          what + " " + path + ": " + ErrorText(error)};
 }
 
-bool WriteAll(HANDLE file, std::string_view bytes, std::uint32_t offset) {
-  while (!bytes.empty()) {
-    OVERLAPPED position = AtOffset(offset);
-    DWORD written = 0;
-    if (!::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, &position) ||
-        written == 0) {
-      return false;
-    }
-    bytes.remove_prefix(written);
-    offset += written;
-  }
-  return true;
+DWORD CodeOf(const TError& error) {
+  return static_cast<DWORD>(error.Code.value());
 }
 
 bool SetSize(HANDLE file, std::uint32_t size) {
@@ -73,106 +42,66 @@ bool SetSize(HANDLE file, std::uint32_t size) {
 }
 
 // Reads up to `length` bytes at `start`; fewer only at the end of the file.
-std::optional<std::string> ReadAt(const std::string& path, std::uint32_t start, std::size_t length,
-                                  std::string* cause) {
-  THandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+TResult<std::string> ReadAt(const std::string& path, std::uint32_t start, std::size_t length) {
+  const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) {
-    SetCause(cause, "cannot open", path, ::GetLastError());
-    return std::nullopt;
+    return Failure("cannot open", path, ::GetLastError());
   }
-  std::string data(length, '\0');
-  std::size_t done = 0;
-  while (done < data.size()) {
-    OVERLAPPED position = AtOffset(start + static_cast<std::uint32_t>(done));
-    DWORD got = 0;
-    if (!::ReadFile(file.Get(), data.data() + done, static_cast<DWORD>(data.size() - done), &got,
-                    &position)) {
-      const DWORD error = ::GetLastError();
-      if (error == ERROR_HANDLE_EOF) {
-        break;
-      }
-      SetCause(cause, "cannot read", path, error);
-      return std::nullopt;
-    }
-    if (got == 0) {
-      break;
-    }
-    done += got;
+  TResult<std::string> data = korvane::ReadAt(file.Get(), start, length);
+  if (!data) {
+    return Failure("cannot read", path, CodeOf(data.Error()));
   }
-  data.resize(done);
   return data;
 }
 
 }  // namespace
 
-std::string ExecutableDirectory() {
-  char path[MAX_PATH * 4];
-  const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
-  if (length == 0 || length >= sizeof path) {
-    return ".\\";
-  }
-  std::string directory(path, length);
-  const std::size_t slash = directory.find_last_of("\\/");
-  return slash == std::string::npos ? ".\\" : directory.substr(0, slash + 1);
-}
-
-bool WriteImageBytes(const std::string& path, std::string_view bytes, std::uint32_t offset,
-                     std::string* cause) {
+TStatus WriteImageBytes(const std::string& path, std::string_view bytes, std::uint32_t offset) {
   if (!FitsImage(bytes, offset)) {
-    return false;
+    return NoImageWrite(bytes, offset);
   }
-  THandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) {
-    SetCause(cause, "cannot open", path, ::GetLastError());
-    return false;
+    return Failure("cannot open", path, ::GetLastError());
   }
-  if (!SetSize(file.Get(), kImageSize) || !WriteAll(file.Get(), bytes, offset)) {
-    SetCause(cause, "cannot write", path, ::GetLastError());
-    return false;
+  if (!SetSize(file.Get(), kImageSize)) {
+    return Failure("cannot write", path, ::GetLastError());
   }
-  return true;
+  if (const TStatus written = WriteAllAt(file.Get(), bytes, offset); !written) {
+    return Failure("cannot write", path, CodeOf(written.Error()));
+  }
+  return {};
 }
 
-std::optional<std::string> ReadImageBlock(const std::string& path, int block, std::string* cause) {
+TResult<std::string> ReadImageBlock(const std::string& path, int block) {
   if (block < 0 || block >= kBlockCount) {
-    return std::nullopt;
+    return NoImageBlock(block);
   }
-  std::optional<std::string> data =
-      ReadAt(path, kBlockSize * static_cast<std::uint32_t>(block), kBlockSize, cause);
-  if (data && data->size() != kBlockSize) {
-    if (cause) {
-      *cause = "cannot read block " + std::to_string(block) + " of " + path + ": the file is short";
-    }
-    return std::nullopt;
+  TResult<std::string> data =
+      ReadAt(path, kBlockSize * static_cast<std::uint32_t>(block), kBlockSize);
+  if (data && data.Value().size() != kBlockSize) {
+    return ShortImageBlock(path, block);
   }
   return data;
 }
 
-std::optional<std::string> ReadImageFile(const std::string& path, std::string* cause) {
-  return ReadAt(path, 0, kImageSize + 1, cause);
+TResult<std::string> ReadImageFile(const std::string& path) {
+  return ReadAt(path, 0, kImageSize + 1);
 }
 
 // The lock file is opened unshared: a second program's open fails with a
 // sharing violation for as long as the first keeps it.
 std::unique_ptr<TImageFileLock> TImageFileLock::TryAcquire(const std::string& imagePath) {
   const std::string lockPath = imagePath + ".lock";
-  HANDLE file = ::CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    if (::GetLastError() == ERROR_SHARING_VIOLATION) {
-      return nullptr;
-    }
-    return std::unique_ptr<TImageFileLock>(new TImageFileLock(-1));
+  UniqueHandle file(::CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid() && ::GetLastError() == ERROR_SHARING_VIOLATION) {
+    return nullptr;
   }
-  return std::unique_ptr<TImageFileLock>(new TImageFileLock(reinterpret_cast<std::intptr_t>(file)));
-}
-
-TImageFileLock::~TImageFileLock() {
-  if (handle_ != -1) {
-    ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
-  }
+  return std::unique_ptr<TImageFileLock>(new TImageFileLock(std::move(file)));
 }
 
 }  // namespace korvane

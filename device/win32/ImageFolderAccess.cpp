@@ -1,9 +1,10 @@
 #include <windows.h>
 
-#include <cstdlib>
 #include <string>
+#include <system_error>
 
 #include "device/ImageFolder.h"
+#include "platform/UniqueHandle.h"
 
 namespace korvane {
 namespace {
@@ -21,23 +22,20 @@ std::string SystemText(DWORD error) {
 
 }  // namespace
 
-std::string UserStateDirectory() {
-  const char* base = std::getenv("LOCALAPPDATA");
-  return base && base[0] != '\0' ? std::string(base) + "\\korvane\\" : std::string();
-}
-
-std::string ImageFileProblem(const std::string& path) {
+TStatus ImageFileProblem(const std::string& path) {
   const bool existed = ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    return SystemText(::GetLastError());
+  UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) {
+    const DWORD cause = ::GetLastError();
+    return TError{std::error_code(static_cast<int>(cause), std::system_category()),
+                  SystemText(cause)};
   }
-  ::CloseHandle(file);
+  file.Reset();
   if (!existed) {
     ::DeleteFileA(path.c_str());
   }
-  return "";
+  return {};
 }
 
 }  // namespace korvane

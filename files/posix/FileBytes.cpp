@@ -13,6 +13,9 @@
 #include <random>
 #include <system_error>
 
+#include "platform/FileIo.h"
+#include "platform/UniqueHandle.h"
+
 namespace korvane {
 namespace {
 
@@ -57,6 +60,7 @@ FileError Failure(FileStep step, const std::string& path, int err) {
   error.Path = path;
   error.Reason = ReasonOf(err);
   error.SystemText = EnglishErrorText(err);
+  error.SystemCode = std::error_code(err, std::generic_category());
   return error;
 }
 
@@ -67,64 +71,12 @@ FileError NotRegular(const std::string& path) {
   return error;
 }
 
-// Closes the descriptor it holds when it goes out of scope.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  int Get() const { return fd_; }
-  // Closes now and reports whether the close went well (it may report a late write error).
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
 int OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {
   int fd;
   do {
     fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY, mode);
   } while (fd < 0 && errno == EINTR);
   return fd;
-}
-
-bool ReadAll(int fd, std::string& bytes) {
-  char buffer[64 * 1024];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got == 0) {
-      return true;
-    }
-    if (got < 0 && errno != EINTR) {
-      return false;
-    }
-    if (got > 0) {
-      bytes.append(buffer, static_cast<std::size_t>(got));
-    }
-  }
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-    if (put < 0 && errno != EINTR) {
-      return false;
-    }
-    if (put > 0) {
-      bytes.remove_prefix(static_cast<std::size_t>(put));
-    }
-  }
-  return true;
 }
 
 // The path that a chain of symbolic links ends at (which need not exist yet).
@@ -162,16 +114,15 @@ struct TargetInfo {
 // Checks that an existing target is a regular file we may write, without changing it.
 std::optional<TargetInfo> InspectTarget(const std::string& path, FileError& error) {
   TargetInfo target;
-  const int fd = OpenRetrying(path, O_WRONLY | O_NONBLOCK);
-  if (fd < 0) {
+  const UniqueFd file(OpenRetrying(path, O_WRONLY | O_NONBLOCK));
+  if (!file.Valid()) {
     if (errno == ENOENT) {
       return target;
     }
     error = Failure(FileStep::kWrite, path, errno);
     return std::nullopt;
   }
-  Fd guard(fd);
-  if (::fstat(fd, &target.info) != 0 || !S_ISREG(target.info.st_mode)) {
+  if (::fstat(file.Get(), &target.info) != 0 || !S_ISREG(target.info.st_mode)) {
     error = NotRegular(path);
     return std::nullopt;
   }
@@ -210,16 +161,19 @@ bool CopyAttributes(int fd, const TargetInfo& target) {
   return ::fchmod(fd, target.info.st_mode & 07777) == 0;
 }
 
-bool FillTemp(int fd, std::string_view bytes, const TargetInfo& target) {
-  return WriteAll(fd, bytes) && CopyAttributes(fd, target) && ::fsync(fd) == 0;
+// 0 or the error of the first step that failed.
+int FillTemp(int fd, std::string_view bytes, const TargetInfo& target) {
+  if (const TStatus written = WriteAll(fd, bytes); !written) {
+    return written.Error().Code.value();
+  }
+  return CopyAttributes(fd, target) && ::fsync(fd) == 0 ? 0 : errno;
 }
 
 void SyncDirectoryOf(const std::filesystem::path& target) {
   const auto dir = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
-  const int fd = OpenRetrying(dir.string(), O_RDONLY | O_DIRECTORY);
-  if (fd >= 0) {
-    Fd guard(fd);
-    ::fsync(fd);  // the rename is done; a failure here only weakens durability
+  const UniqueFd folder(OpenRetrying(dir.string(), O_RDONLY | O_DIRECTORY));
+  if (folder.Valid()) {
+    ::fsync(folder.Get());  // the rename is done; a failure here only weakens durability
   }
 }
 
@@ -232,21 +186,23 @@ int Overwrite(int fd, std::string_view bytes) {
   if (failure == EOPNOTSUPP || failure == EINVAL) {
     failure = 0;  // a file system that cannot reserve: write and see
   }
-  if (failure == 0 && (!WriteAll(fd, bytes) || ::ftruncate(fd, size) != 0 || ::fsync(fd) != 0)) {
-    failure = errno;
+  if (failure != 0) {
+    return failure;
   }
-  return failure;
+  if (const TStatus written = WriteAll(fd, bytes); !written) {
+    return written.Error().Code.value();
+  }
+  return ::ftruncate(fd, size) != 0 || ::fsync(fd) != 0 ? errno : 0;
 }
 
 // Writes the file itself, for a folder that takes no temporary file; flushed
 // to the disk before it counts as done.
 bool WriteInPlace(const std::string& path, std::string_view bytes, int folderError,
                   FileError& error) {
-  const int fd = OpenRetrying(path, O_WRONLY);
-  int failure = fd < 0 ? errno : 0;
-  if (fd >= 0) {
-    Fd file(fd);
-    failure = Overwrite(fd, bytes);
+  UniqueFd file(OpenRetrying(path, O_WRONLY));
+  int failure = file.Valid() ? 0 : errno;
+  if (file.Valid()) {
+    failure = Overwrite(file.Get(), bytes);
     if (!file.Close() && failure == 0) {
       failure = errno;
     }
@@ -263,8 +219,8 @@ bool WriteInPlace(const std::string& path, std::string_view bytes, int folderErr
 bool WriteThroughTemp(const std::string& path, std::string_view bytes, const TargetInfo& target,
                       FileError& error) {
   std::string tempName;
-  const int fd = CreateTempBeside(path, tempName);
-  if (fd < 0) {
+  UniqueFd temp(CreateTempBeside(path, tempName));
+  if (!temp.Valid()) {
     // A folder we may not write in (not a full one: there an overwrite could
     // stop halfway) leaves the file itself, if we may write it.
     const int folderError = errno;
@@ -274,8 +230,7 @@ bool WriteThroughTemp(const std::string& path, std::string_view bytes, const Tar
     error = Failure(FileStep::kCreateBeside, path, folderError);
     return false;
   }
-  Fd temp(fd);
-  int failure = FillTemp(fd, bytes, target) ? 0 : errno;
+  int failure = FillTemp(temp.Get(), bytes, target);
   if (!temp.Close() && failure == 0) {
     failure = errno;
   }
@@ -291,36 +246,7 @@ bool WriteThroughTemp(const std::string& path, std::string_view bytes, const Tar
   return true;
 }
 
-}  // namespace
-
-FileContents ReadFileBytes(const std::string& path) {
-  FileContents contents;
-  const int fd = OpenRetrying(path, O_RDONLY | O_NONBLOCK);
-  if (fd < 0) {
-    const int err = errno;
-    contents.status =
-        (err == ENOENT || err == ENOTDIR) ? ReadStatus::kMissing : ReadStatus::kFailed;
-    contents.SetFailure(Failure(FileStep::kRead, path, err));
-    return contents;
-  }
-  Fd guard(fd);
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    contents.status = ReadStatus::kFailed;
-    contents.SetFailure(NotRegular(path));
-    return contents;
-  }
-  if (!ReadAll(fd, contents.bytes)) {
-    contents.status = ReadStatus::kFailed;
-    contents.SetFailure(Failure(FileStep::kRead, path, errno));
-    contents.bytes.clear();
-    return contents;
-  }
-  contents.status = ReadStatus::kRead;
-  return contents;
-}
-
-bool ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError& error) {
+bool Replace(const std::string& path, std::string_view bytes, FileError& error) {
   error = FileError{};
   if (path.empty()) {
     error.Step = FileStep::kNoName;
@@ -332,6 +258,44 @@ bool ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError
   }
   const auto target = InspectTarget(*finalPath, error);
   return target && WriteThroughTemp(*finalPath, bytes, *target, error);
+}
+
+}  // namespace
+
+FileContents ReadFileBytes(const std::string& path) {
+  FileContents contents;
+  const UniqueFd file(OpenRetrying(path, O_RDONLY | O_NONBLOCK));
+  if (!file.Valid()) {
+    const int err = errno;
+    contents.status =
+        (err == ENOENT || err == ENOTDIR) ? ReadStatus::kMissing : ReadStatus::kFailed;
+    contents.SetFailure(Failure(FileStep::kRead, path, err));
+    return contents;
+  }
+  struct stat info {};
+  if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    contents.status = ReadStatus::kFailed;
+    contents.SetFailure(NotRegular(path));
+    return contents;
+  }
+  TResult<std::string> bytes = ReadAll(file.Get());
+  if (!bytes) {
+    contents.status = ReadStatus::kFailed;
+    contents.SetFailure(Failure(FileStep::kRead, path, bytes.Error().Code.value()));
+    return contents;
+  }
+  contents.bytes = std::move(bytes).Value();
+  contents.status = ReadStatus::kRead;
+  return contents;
+}
+
+TStatus ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError* failure) {
+  FileError error;
+  const bool replaced = Replace(path, bytes, error);
+  if (failure) {
+    *failure = error;
+  }
+  return replaced ? TStatus() : StatusOf(error);
 }
 
 }  // namespace korvane

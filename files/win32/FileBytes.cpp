@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include "platform/FileIo.h"
+#include "platform/UniqueHandle.h"
+
 namespace korvane {
 namespace {
 
@@ -54,6 +57,7 @@ FileError Failure(FileStep step, const std::string& path, DWORD code) {
   error.Path = path;
   error.Reason = ReasonOf(code);
   error.SystemText = SystemMessage(code);
+  error.SystemCode = std::error_code(static_cast<int>(code), std::system_category());
   return error;
 }
 
@@ -64,48 +68,8 @@ FileError NotRegular(const std::string& path) {
   return error;
 }
 
-class THandle {
- public:
-  explicit THandle(HANDLE handle) : handle_(handle) {}
-  ~THandle() { Close(); }
-  THandle(const THandle&) = delete;
-  THandle& operator=(const THandle&) = delete;
-  HANDLE Get() const { return handle_; }
-  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  bool Close() {
-    const HANDLE handle = handle_;
-    handle_ = INVALID_HANDLE_VALUE;
-    return handle == INVALID_HANDLE_VALUE || ::CloseHandle(handle);
-  }
-
- private:
-  HANDLE handle_;
-};
-
-bool ReadAll(HANDLE file, std::string& bytes) {
-  char buffer[64 * 1024];
-  for (;;) {
-    DWORD got = 0;
-    if (!::ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
-      return false;
-    }
-    if (got == 0) {
-      return true;
-    }
-    bytes.append(buffer, got);
-  }
-}
-
-bool WriteAll(HANDLE file, std::string_view bytes) {
-  while (!bytes.empty()) {
-    DWORD put = 0;
-    if (!::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) ||
-        put == 0) {
-      return false;
-    }
-    bytes.remove_prefix(put);
-  }
-  return true;
+DWORD CodeOf(const TError& error) {
+  return static_cast<DWORD>(error.Code.value());
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -174,15 +138,22 @@ bool TakeRoom(HANDLE file, std::size_t size) {
 // space is taken before anything is written; a write error after that (an I/O
 // error) can leave the file half written. Flushed to the disk before it counts
 // as done.
+// 0 or the system's code for the first step that failed.
+DWORD Overwrite(HANDLE file, std::string_view bytes) {
+  if (!TakeRoom(file, bytes.size())) {
+    return ::GetLastError();
+  }
+  if (const TStatus written = WriteAll(file, bytes); !written) {
+    return CodeOf(written.Error());
+  }
+  return ::SetEndOfFile(file) && ::FlushFileBuffers(file) ? 0 : ::GetLastError();
+}
+
 bool WriteInPlace(const std::string& path, std::string_view bytes, DWORD folderError,
                   FileError& error) {
-  DWORD failure = 0;
-  THandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.Valid() || !TakeRoom(file.Get(), bytes.size()) || !WriteAll(file.Get(), bytes) ||
-      !::SetEndOfFile(file.Get()) || !::FlushFileBuffers(file.Get())) {
-    failure = ::GetLastError();
-  }
+  UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD failure = file.Valid() ? Overwrite(file.Get(), bytes) : ::GetLastError();
   if (!file.Close() && failure == 0) {
     failure = ::GetLastError();
   }
@@ -195,36 +166,15 @@ bool WriteInPlace(const std::string& path, std::string_view bytes, DWORD folderE
   return false;
 }
 
-}  // namespace
-
-FileContents ReadFileBytes(const std::string& path) {
-  FileContents contents;
-  THandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.Valid()) {
-    const DWORD code = ::GetLastError();
-    contents.status = (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-                          ? ReadStatus::kMissing
-                          : ReadStatus::kFailed;
-    contents.SetFailure(Failure(FileStep::kRead, path, code));
-    return contents;
+// 0 or the system's code for the first step that failed.
+DWORD FillTemp(HANDLE file, std::string_view bytes) {
+  if (const TStatus written = WriteAll(file, bytes); !written) {
+    return CodeOf(written.Error());
   }
-  if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
-    contents.status = ReadStatus::kFailed;
-    contents.SetFailure(NotRegular(path));
-    return contents;
-  }
-  if (!ReadAll(file.Get(), contents.bytes)) {
-    contents.status = ReadStatus::kFailed;
-    contents.SetFailure(Failure(FileStep::kRead, path, ::GetLastError()));
-    contents.bytes.clear();
-    return contents;
-  }
-  contents.status = ReadStatus::kRead;
-  return contents;
+  return ::FlushFileBuffers(file) ? 0 : ::GetLastError();
 }
 
-bool ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError& error) {
+bool Replace(const std::string& path, std::string_view bytes, FileError& error) {
   error = FileError{};
   if (path.empty()) {
     error.Step = FileStep::kNoName;
@@ -235,7 +185,7 @@ bool ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError
     return false;
   }
   std::string tempName;
-  THandle temp(CreateTempBeside(path, tempName));
+  UniqueHandle temp(CreateTempBeside(path, tempName));
   if (!temp.Valid()) {
     // A folder we may not write in (not a full one: there an overwrite could
     // stop halfway) leaves the file itself, if we may write it.
@@ -246,10 +196,7 @@ bool ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError
     error = Failure(FileStep::kCreateBeside, path, folderError);
     return false;
   }
-  DWORD failure = 0;
-  if (!WriteAll(temp.Get(), bytes) || !::FlushFileBuffers(temp.Get())) {
-    failure = ::GetLastError();
-  }
+  DWORD failure = FillTemp(temp.Get(), bytes);
   if (!temp.Close() && failure == 0) {
     failure = ::GetLastError();
   }
@@ -263,6 +210,46 @@ bool ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+FileContents ReadFileBytes(const std::string& path) {
+  FileContents contents;
+  const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) {
+    const DWORD code = ::GetLastError();
+    contents.status = (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+                          ? ReadStatus::kMissing
+                          : ReadStatus::kFailed;
+    contents.SetFailure(Failure(FileStep::kRead, path, code));
+    return contents;
+  }
+  if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
+    contents.status = ReadStatus::kFailed;
+    contents.SetFailure(NotRegular(path));
+    return contents;
+  }
+  TResult<std::string> bytes = ReadAll(file.Get());
+  if (!bytes) {
+    contents.status = ReadStatus::kFailed;
+    contents.SetFailure(Failure(FileStep::kRead, path, CodeOf(bytes.Error())));
+    return contents;
+  }
+  contents.bytes = std::move(bytes).Value();
+  contents.status = ReadStatus::kRead;
+  return contents;
+}
+
+TStatus ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError* failure) {
+  FileError error;
+  const bool replaced = Replace(path, bytes, error);
+  if (failure) {
+    *failure = error;
+  }
+  return replaced ? TStatus() : StatusOf(error);
 }
 
 }  // namespace korvane

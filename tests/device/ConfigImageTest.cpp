@@ -23,8 +23,8 @@ class ConfigImageTest : public ::testing::Test {
 
   std::string Build(const CodeTable& table, int baud) {
     DeleteImageFile(path_);
-    std::string cause;
-    EXPECT_TRUE(BuildImage(table, baud, path_, nullptr, &cause)) << cause;
+    const TStatus built = BuildImage(table, baud, path_, nullptr);
+    EXPECT_TRUE(built.Ok()) << built.Message();
     const std::string image = ReadFile();
     EXPECT_EQ(image, ComposeImage(table, baud));
     return image;
@@ -117,17 +117,17 @@ TEST_F(ConfigImageTest, OldFileOfAnotherSizeIsReplaced) {
 
 TEST_F(ConfigImageTest, BuildSignalsOneStepPerArea) {
   int steps = 0;
-  BuildImage(CodeTable{}, 1, path_, [&] { ++steps; });
+  Discard(BuildImage(CodeTable{}, 1, path_, [&] { ++steps; }));
   EXPECT_EQ(steps, 32);
 }
 
 TEST_F(ConfigImageTest, WriteImageBytesRules) {
-  EXPECT_FALSE(WriteImageBytes(path_, "", 0));
+  EXPECT_FALSE(WriteImageBytes(path_, "", 0).Ok());
   EXPECT_FALSE(fs::exists(path_));  // an empty write creates nothing
-  EXPECT_TRUE(WriteImageBytes(path_, "\x01\x02"s, 10));
+  EXPECT_TRUE(WriteImageBytes(path_, "\x01\x02"s, 10).Ok());
   EXPECT_EQ(fs::file_size(path_), kImageSize);
-  EXPECT_FALSE(WriteImageBytes(path_, "\x01\x02"s, kImageSize - 1));
-  EXPECT_FALSE(WriteImageBytes((dir_ / "missing" / "x.bin").string(), "\x01"s, 0));
+  EXPECT_FALSE(WriteImageBytes(path_, "\x01\x02"s, kImageSize - 1).Ok());
+  EXPECT_FALSE(WriteImageBytes((dir_ / "missing" / "x.bin").string(), "\x01"s, 0).Ok());
 }
 
 TEST_F(ConfigImageTest, ReadBlockGivesEachBlockAnew) {
@@ -135,28 +135,29 @@ TEST_F(ConfigImageTest, ReadBlockGivesEachBlockAnew) {
   table.SetText(2, 1, "AA");
   Build(table, 2);
   const auto block1 = ReadImageBlock(path_, 1);
-  ASSERT_TRUE(block1.has_value());
-  EXPECT_EQ(block1->size(), kBlockSize);
-  EXPECT_EQ(block1->substr(0, 2), "\x01\xAA"s);
-  EXPECT_EQ(ReadImageBlock(path_, 4)->front(), '\x02');
-  EXPECT_FALSE(ReadImageBlock(path_, 5).has_value());
+  ASSERT_TRUE(block1.Ok());
+  EXPECT_EQ(block1.Value().size(), kBlockSize);
+  EXPECT_EQ(block1.Value().substr(0, 2), "\x01\xAA"s);
+  EXPECT_EQ(ReadImageBlock(path_, 4).Value().front(), '\x02');
+  EXPECT_FALSE(ReadImageBlock(path_, 5).Ok());
 
-  WriteImageBytes(path_, "\x01\xBB"s, 512);  // a changed file is read again
-  EXPECT_EQ(ReadImageBlock(path_, 1)->substr(0, 2), "\x01\xBB"s);
+  Discard(WriteImageBytes(path_, "\x01\xBB"s, 512));  // a changed file is read again
+  EXPECT_EQ(ReadImageBlock(path_, 1).Value().substr(0, 2), "\x01\xBB"s);
 
   DeleteImageFile(path_);
-  EXPECT_FALSE(ReadImageBlock(path_, 0).has_value());
+  EXPECT_FALSE(ReadImageBlock(path_, 0).Ok());
   DeleteImageFile(path_);  // deleting an absent file is not an error
 }
 
 TEST_F(ConfigImageTest, UnwritableLocationLeavesNoImageAndSaysWhy) {
   const std::string path = ConfigFilePathIn((dir_ / "no-such-dir").string() + "/");
-  std::string cause;
-  EXPECT_FALSE(BuildImage(CodeTable{}, 1, path, nullptr, &cause));
-  EXPECT_EQ(cause, "cannot open " + path + ": No such file or directory");
+  const TStatus built = BuildImage(CodeTable{}, 1, path, nullptr);
+  EXPECT_FALSE(built.Ok());
+  EXPECT_EQ(built.Message(), "cannot open " + path + ": No such file or directory");
   EXPECT_FALSE(fs::exists(path));
-  EXPECT_FALSE(ReadImageBlock(path, 0, &cause).has_value());
-  EXPECT_EQ(cause, "cannot open " + path + ": No such file or directory");
+  const TResult<std::string> read = ReadImageBlock(path, 0);
+  EXPECT_FALSE(read.Ok());
+  EXPECT_EQ(read.Message(), "cannot open " + path + ": No such file or directory");
 }
 
 // An old image in a folder where it cannot be removed: rewritten whole when
@@ -178,8 +179,9 @@ TEST_F(ConfigImageTest, OldImageThatCannotBeRemoved) {
       fs::permissions(path_, c.filePerms, error);
       fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec, error);
       DeleteImageFile(path_);
-      std::string cause;
-      const bool built = BuildImage(table, 1, path_, nullptr, &cause);
+      const TStatus status = BuildImage(table, 1, path_, nullptr);
+      const bool built = status.Ok();
+      const std::string cause = built ? std::string() : status.Message();
       fs::permissions(dir_, fs::perms::owner_all, error);
       if (error) {
         return "cannot change permissions: " + error.message();
@@ -200,16 +202,18 @@ TEST_F(ConfigImageTest, BlockReadAgainstTheBuiltImage) {
   CodeTable table;
   table.SetText(3, 1, "77");
   const std::string image = Build(table, 1);
-  std::string cause;
-  EXPECT_EQ(ReadCheckedImageBlock(path_, 2, image, &cause), image.substr(1024, kBlockSize));
-  WriteImageBytes(path_, "\x66"s, 1030);
-  EXPECT_FALSE(ReadCheckedImageBlock(path_, 2, image, &cause).has_value());
-  EXPECT_EQ(cause, "block 2 of " + path_ +
-                       " no longer holds the image built (changed by another program?)");
-  EXPECT_TRUE(ReadCheckedImageBlock(path_, 1, image, &cause).has_value());
+  EXPECT_EQ(ReadCheckedImageBlock(path_, 2, image).Value(), image.substr(1024, kBlockSize));
+  Discard(WriteImageBytes(path_, "\x66"s, 1030));
+  const TResult<std::string> changed = ReadCheckedImageBlock(path_, 2, image);
+  EXPECT_FALSE(changed.Ok());
+  EXPECT_EQ(
+      changed.Message(),
+      "block 2 of " + path_ + " no longer holds the image built (changed by another program?)");
+  EXPECT_TRUE(ReadCheckedImageBlock(path_, 1, image).Ok());
   fs::resize_file(path_, 1500);
-  EXPECT_FALSE(ReadCheckedImageBlock(path_, 3, image, &cause).has_value());
-  EXPECT_EQ(cause, "cannot read block 3 of " + path_ + ": the file is short");
+  const TResult<std::string> cut = ReadCheckedImageBlock(path_, 3, image);
+  EXPECT_FALSE(cut.Ok());
+  EXPECT_EQ(cut.Message(), "cannot read block 3 of " + path_ + ": the file is short");
 }
 
 TEST(ConfigFilePath, ExecutableDirectoryEndsInSeparator) {

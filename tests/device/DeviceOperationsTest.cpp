@@ -251,7 +251,7 @@ TEST_F(DeviceOperationsTest, ImageFileChangedDuringTheTransferStopsBeforeTheChan
   UseDevice(device);
   link_.DuringWait = [&] {
     if (device.blocksAcked == 1) {
-      WriteImageBytes(context_.ImagePath, "\x01"s, kBlockSize + 7);
+      Discard(WriteImageBytes(context_.ImagePath, "\x01"s, kBlockSize + 7));
     }
   };
   const ProgramResult result = ProgramDevice(context_, CodeTable{}, 1);

@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -10,6 +8,7 @@
 #include "device/ConfigImage.h"
 #include "device/ImageFolder.h"
 #include "model/CodeTable.h"
+#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Unprivileged.h"
 
@@ -18,30 +17,7 @@ namespace fs = std::filesystem;
 namespace korvane {
 namespace {
 
-// Sets an environment variable (nullopt: removes it) for one scope.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) {
-      old_ = old;
-    }
-    Apply(value);
-  }
-  ~ScopedEnvironment() { Apply(old_); }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  void Apply(const std::optional<std::string>& value) {
-    if (value) {
-      ::setenv(name_, value->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using testing::ScopedEnvironment;
 
 TEST(UserStateDirectory, FollowsTheBaseDirectoryRules) {
   struct Case {
@@ -91,11 +67,11 @@ TEST_F(ImageFolderTest, ReadOnlyProgramFolderMovesTheImageToTheStateFolder) {
     if (!fs::is_directory(state_)) {
       return "state folder not made";
     }
-    const std::string problem = ImageFileProblem(ConfigFilePathIn(program_));
+    const std::string problem = ImageFileProblem(ConfigFilePathIn(program_)).Message();
     if (problem.find("ermission") == std::string::npos) {
       return "program folder problem: '" + problem + "'";
     }
-    BuildImage(CodeTable{}, 1, ConfigFilePathIn(chosen), nullptr);
+    Discard(BuildImage(CodeTable{}, 1, ConfigFilePathIn(chosen), nullptr));
     fs::permissions(dir_ / "bin", fs::perms::owner_all);
     return "";
   });
@@ -106,7 +82,7 @@ TEST_F(ImageFolderTest, ReadOnlyProgramFolderMovesTheImageToTheStateFolder) {
 TEST_F(ImageFolderTest, NoStateFolderKnownKeepsTheProgramFolder) {
   const std::string missing = (dir_ / "no-such-folder").string() + "/";
   EXPECT_EQ(ImageDirectoryFor(missing, ""), missing);
-  EXPECT_EQ(ImageFileProblem(ConfigFilePathIn(missing)), "No such file or directory");
+  EXPECT_EQ(ImageFileProblem(ConfigFilePathIn(missing)).Message(), "No such file or directory");
 }
 
 // An old read-only image in a writable folder is deleted and made anew, so
@@ -116,11 +92,11 @@ TEST_F(ImageFolderTest, ReadOnlyOldImageStopsOnlyInAReadOnlyFolder) {
   std::ofstream(image) << "old";
   const std::string failure = testing::RunWithoutPrivilege(dir_, [&]() -> std::string {
     fs::permissions(image, fs::perms::owner_read);
-    if (const std::string problem = ImageFileProblem(image); !problem.empty()) {
-      return "writable folder: " + problem;
+    if (const TStatus problem = ImageFileProblem(image); !problem.Ok()) {
+      return "writable folder: " + problem.Message();
     }
     fs::permissions(dir_ / "bin", fs::perms::owner_read | fs::perms::owner_exec);
-    const bool passed = ImageFileProblem(image).empty();
+    const bool passed = ImageFileProblem(image).Ok();
     fs::permissions(dir_ / "bin", fs::perms::owner_all);
     return passed ? "read-only folder passed" : "";
   });

@@ -49,7 +49,7 @@ TEST(ReplaceFileBytes, KeepsModeAndWritesThroughLinks) {
   fs::create_symlink("../real.IOS", dir.Path() / "links" / "hop1");
   fs::create_symlink("hop1", dir.Path() / "links" / "hop2");
 
-  ASSERT_TRUE(ReplaceFileBytes(dir.File("links/hop2"), "new"));
+  ASSERT_TRUE(ReplaceFileBytes(dir.File("links/hop2"), "new").Ok());
   EXPECT_TRUE(fs::is_symlink(dir.Path() / "links" / "hop2"));
   EXPECT_TRUE(fs::is_symlink(dir.Path() / "links" / "hop1"));
   EXPECT_EQ(ReadBytes(target), "new");
@@ -57,22 +57,23 @@ TEST(ReplaceFileBytes, KeepsModeAndWritesThroughLinks) {
   EXPECT_EQ(dir.EntryCount(), 2u);  // no temporary file left behind
 
   fs::create_symlink("dangling.IOS", dir.Path() / "to-new");
-  ASSERT_TRUE(ReplaceFileBytes(dir.File("to-new"), "created"));
+  ASSERT_TRUE(ReplaceFileBytes(dir.File("to-new"), "created").Ok());
   EXPECT_EQ(ReadBytes(dir.File("dangling.IOS")), "created");
   fs::create_symlink("loop", dir.Path() / "loop");
-  EXPECT_FALSE(ReplaceFileBytes(dir.File("loop"), "x"));
+  EXPECT_FALSE(ReplaceFileBytes(dir.File("loop"), "x").Ok());
 }
 
 TEST(ReplaceFileBytes, FailsWithoutTouchingAnything) {
   TempDir dir;
   WriteBytes(dir.File("file"), "keep");
-  std::string error;
-  EXPECT_FALSE(ReplaceFileBytes(dir.File("no-such-dir/x.IOS"), "x", &error));
-  EXPECT_NE(error.find("no-such-dir"), std::string::npos) << error;
-  EXPECT_FALSE(ReplaceFileBytes(dir.File("file/x.IOS"), "x"));
+  const TStatus missing = ReplaceFileBytes(dir.File("no-such-dir/x.IOS"), "x");
+  EXPECT_FALSE(missing.Ok());
+  EXPECT_NE(missing.Message().find("no-such-dir"), std::string::npos) << missing.Message();
+  EXPECT_EQ(missing.Error().Code, std::errc::no_such_file_or_directory);
+  EXPECT_FALSE(ReplaceFileBytes(dir.File("file/x.IOS"), "x").Ok());
   fs::create_directory(dir.Path() / "sub");
-  EXPECT_FALSE(ReplaceFileBytes(dir.File("sub"), "x"));
-  EXPECT_FALSE(ReplaceFileBytes("", "x"));
+  EXPECT_FALSE(ReplaceFileBytes(dir.File("sub"), "x").Ok());
+  EXPECT_FALSE(ReplaceFileBytes("", "x").Ok());
   EXPECT_TRUE(fs::is_directory(dir.Path() / "sub"));
   EXPECT_EQ(ReadBytes(dir.File("file")), "keep");
   EXPECT_EQ(dir.EntryCount(), 2u);
@@ -92,8 +93,9 @@ TEST(ReplaceFileBytes, FailedWriteLeavesTheOldFile) {
   rlimit small = saved;
   small.rlim_cur = 4096;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  std::string error;
-  const bool written = ReplaceFileBytes(target, std::string(100000, 'n'), &error);
+  const TStatus status = ReplaceFileBytes(target, std::string(100000, 'n'));
+  const bool written = status.Ok();
+  const std::string error = written ? std::string() : status.Message();
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previousHandler);
 
@@ -151,7 +153,7 @@ TEST(ReplaceFileBytes, ReadOnlyTargetOrFolder) {
       ::chmod(dir.Path().c_str(), 0555);
       ::setrlimit(RLIMIT_FSIZE, &limit);
       FileError error;
-      const bool written = ReplaceFileBytes(target, std::string(100, 'n'), error);
+      const bool written = ReplaceFileBytes(target, std::string(100, 'n'), &error).Ok();
       ::setrlimit(RLIMIT_FSIZE, &saved);
       std::signal(SIGXFSZ, previousHandler);
       ::chmod(dir.Path().c_str(), 0755);

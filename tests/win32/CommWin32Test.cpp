@@ -96,12 +96,12 @@ TEST_F(CommWin32, OpenFailuresLeaveThePortClosedWithTheirReason) {
 
   testing::TempDir dir;
   const std::string file = dir.File("plain.txt");
-  ASSERT_TRUE(ReplaceFileBytes(file, "not a port"));
+  ASSERT_TRUE(ReplaceFileBytes(file, "not a port").Ok());
   comm_.SetCommName(file);
   comm_.OpenPort();
   EXPECT_FALSE(comm_.PortOpen());
   EXPECT_EQ(comm_.PortOpenError(), "File handle is not a comm handle ");
-  EXPECT_TRUE(ReplaceFileBytes(file, "closed again, so it can be replaced"));
+  EXPECT_TRUE(ReplaceFileBytes(file, "closed again, so it can be replaced").Ok());
 
   comm_.ClosePort();
   EXPECT_EQ(comm_.PortOpenError(), "");

@@ -17,34 +17,34 @@ TEST(FileAccessWin32, ReplacingAFileIsWholeAndLeavesNoTemporaryFile) {
   const std::string path = dir.File("codes.IOS");
   EXPECT_EQ(ReadFileBytes(path).status, ReadStatus::kMissing);
 
-  ASSERT_TRUE(ReplaceFileBytes(path, std::string("first\r\n\0x", 9)));
-  ASSERT_TRUE(ReplaceFileBytes(path, "second"));
+  ASSERT_TRUE(ReplaceFileBytes(path, std::string("first\r\n\0x", 9)).Ok());
+  ASSERT_TRUE(ReplaceFileBytes(path, "second").Ok());
   const FileContents contents = ReadFileBytes(path);
   EXPECT_EQ(contents.status, ReadStatus::kRead);
   EXPECT_EQ(contents.bytes, "second");
   EXPECT_EQ(dir.EntryCount(), 1u);
 
-  std::string error;
-  EXPECT_FALSE(ReplaceFileBytes(dir.File("no-such-dir\\x.IOS"), "x", &error));
-  EXPECT_NE(error.find("no-such-dir"), std::string::npos) << error;
+  const TStatus missing = ReplaceFileBytes(dir.File("no-such-dir\\x.IOS"), "x");
+  EXPECT_FALSE(missing.Ok());
+  EXPECT_NE(missing.Message().find("no-such-dir"), std::string::npos) << missing.Message();
   EXPECT_EQ(ReadFileBytes(dir.Path().string()).status, ReadStatus::kFailed);
 }
 
 TEST(FileAccessWin32, TheImageFileIsSizedWrittenInPlaceAndReadByBlock) {
   testing::TempDir dir;
   const std::string path = ConfigFilePathIn(dir.Path().string() + "\\");
-  ASSERT_TRUE(WriteImageBytes(path, "\x05\x01\x02", 512));
-  ASSERT_TRUE(WriteImageBytes(path, "\x7F", kImageSize - 1));
-  EXPECT_FALSE(WriteImageBytes(path, "xx", kImageSize - 1));
+  ASSERT_TRUE(WriteImageBytes(path, "\x05\x01\x02", 512).Ok());
+  ASSERT_TRUE(WriteImageBytes(path, "\x7F", kImageSize - 1).Ok());
+  EXPECT_FALSE(WriteImageBytes(path, "xx", kImageSize - 1).Ok());
   const std::string bytes = ReadFileBytes(path).bytes;
   ASSERT_EQ(bytes.size(), kImageSize);
   EXPECT_EQ(bytes.substr(512, 3), "\x05\x01\x02");
 
   const auto block1 = ReadImageBlock(path, 1);
-  ASSERT_TRUE(block1);
-  EXPECT_EQ(block1->substr(0, 3), "\x05\x01\x02");
-  EXPECT_EQ(ReadImageBlock(path, 4)->back(), '\x7F');
-  EXPECT_FALSE(ReadImageBlock(dir.File("missing.bin"), 0));
+  ASSERT_TRUE(block1.Ok());
+  EXPECT_EQ(block1.Value().substr(0, 3), "\x05\x01\x02");
+  EXPECT_EQ(ReadImageBlock(path, 4).Value().back(), '\x7F');
+  EXPECT_FALSE(ReadImageBlock(dir.File("missing.bin"), 0).Ok());
 }
 
 TEST(FileAccessWin32, OnlyOneProgramAtATimeHoldsTheImageLock) {
@@ -70,9 +70,9 @@ TEST(FileAccessWin32, TheImageMovesToLocalAppDataWhereTheProgramFolderTakesNoFil
   EXPECT_EQ(dir.EntryCount(), 0u);  // the check leaves nothing behind
 
   const std::string missing = appData + "\\no-such-dir\\";
-  EXPECT_FALSE(ImageFileProblem(ConfigFilePathIn(missing)).empty());
+  EXPECT_FALSE(ImageFileProblem(ConfigFilePathIn(missing)).Ok());
   EXPECT_EQ(ImageDirectoryFor(missing, state), state);
-  EXPECT_TRUE(WriteImageBytes(ConfigFilePathIn(state), "\x01", 0));
+  EXPECT_TRUE(WriteImageBytes(ConfigFilePathIn(state), "\x01", 0).Ok());
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ bool SetModemState(unsigned tiocmBits, unsigned ringCount, unsigned carrierCount
   // cts dsr rng dcd, then rx tx frame overrun parity brk buf_overrun all 0.
   const std::string text = std::to_string(tiocmBits) + " 0 0 " + std::to_string(ringCount) + " " +
                            std::to_string(carrierCount) + " 0 0 0 0 0 0 0\n";
-  return ReplaceFileBytes(path, text);
+  return ReplaceFileBytes(path, text).Ok();
 }
 
 }  // namespace korvane::testing

@@ -378,8 +378,10 @@ int RunImage(const CliOptions& options, std::ostream& out, std::ostream& err) {
     run.Note("the output " + options.Output + " is the code set file itself; name another file");
     return kExitFile;
   }
-  if (!ReplaceFileBytes(options.Output, ComposeImage(table, options.BaudIndex), &error)) {
-    run.Note("cannot write the image " + options.Output + ": " + error);
+  if (const TStatus written =
+          ReplaceFileBytes(options.Output, ComposeImage(table, options.BaudIndex));
+      !written) {
+    run.Note("cannot write the image " + options.Output + ": " + written.Message());
     return kExitFile;
   }
   out << "wrote " << options.Output << " (" << kImageSize << " bytes)\n";

@@ -5,64 +5,74 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/Result.h"
+#include "platform/UniqueHandle.h"
+
 #ifdef _WIN32
 #include <io.h>
 #else
-#include <unistd.h>
+#include "platform/FileIo.h"
 #endif
 
 namespace korvane::cli {
 namespace {
 
 #ifdef _WIN32
-int OpenForAppend(const std::string& path) {
-  return ::_open(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, 0644);
+// A C runtime descriptor: its append mode, unlike a HANDLE's, moves to the end
+// before each write.
+struct TCrtFdTraits {
+  using Native = int;
+  static constexpr int kNone = -1;
+  static bool IsValid(int fd) { return fd >= 0; }
+  static bool Close(int fd) { return ::_close(fd) == 0; }
+};
+using TLogFile = TUniqueHandle<TCrtFdTraits>;
+
+TLogFile OpenForAppend(const std::string& path) {
+  return TLogFile(::_open(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, 0644));
 }
-bool WriteAll(int fd, const std::string& bytes) {
-  return ::_write(fd, bytes.data(), static_cast<unsigned>(bytes.size())) ==
-         static_cast<int>(bytes.size());
-}
-void CloseFile(int fd) {
-  ::_close(fd);
+TStatus AppendAll(int fd, const std::string& bytes) {
+  if (::_write(fd, bytes.data(), static_cast<unsigned>(bytes.size())) ==
+      static_cast<int>(bytes.size())) {
+    return {};
+  }
+  return TError{std::error_code(errno, std::generic_category()), "cannot write the log"};
 }
 #else
-int OpenForAppend(const std::string& path) {
-  return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+using TLogFile = UniqueFd;
+
+TLogFile OpenForAppend(const std::string& path) {
+  return TLogFile(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
 }
-// One write call: an append of a line this short is never split or interleaved.
-bool WriteAll(int fd, const std::string& bytes) {
-  return ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-}
-void CloseFile(int fd) {
-  ::close(fd);
+// A line this short goes to the end of the file in one write, so it is never
+// split or interleaved; the loop only goes on after a partial write.
+TStatus AppendAll(int fd, const std::string& bytes) {
+  return WriteAll(fd, bytes);
 }
 #endif
 
 }  // namespace
 
 bool TResultsLog::CheckWritable(std::string& error) const {
-  const int fd = OpenForAppend(path_);
-  if (fd < 0) {
+  if (!OpenForAppend(path_).Valid()) {
     error = path_ + ": " + std::strerror(errno);
     return false;
   }
-  CloseFile(fd);
   return true;
 }
 
 bool TResultsLog::Append(const std::string& line, std::string& error) {
   std::lock_guard guard(lock_);
-  const int fd = OpenForAppend(path_);
-  if (fd < 0) {
+  const TLogFile file = OpenForAppend(path_);
+  if (!file.Valid()) {
     error = path_ + ": " + std::strerror(errno);
     return false;
   }
-  const bool written = WriteAll(fd, line + "\n");
+  const TStatus written = AppendAll(file.Get(), line + "\n");
   if (!written) {
-    error = path_ + ": " + std::strerror(errno);
+    error = path_ + ": " + std::strerror(written.Error().Code.value());
   }
-  CloseFile(fd);
-  return written;
+  return written.Ok();
 }
 
 }  // namespace korvane::cli

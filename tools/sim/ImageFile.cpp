@@ -9,8 +9,11 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "device/ConfigImage.h"
+#include "platform/FileIo.h"
+#include "platform/UniqueHandle.h"
 
 namespace korvane {
 
@@ -20,18 +23,20 @@ namespace {
   throw std::runtime_error("cannot " + what + " " + path + ": " + std::strerror(error));
 }
 
-void WriteAll(int fd, const std::string& bytes, const std::string& path) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (written < 0 && errno == EINTR) {
-      continue;
-    }
-    if (written < 0) {
-      Fail("write", path, errno);
-    }
-    done += static_cast<std::size_t>(written);
+// Writes, flushes and closes the temporary file; the error's message is the
+// step that failed.
+TStatus FillAndClose(UniqueFd file, const std::string& image) {
+  if (const TStatus written = WriteAll(file.Get(), image); !written) {
+    return TError{written.Error().Code, "write"};
   }
+  if (::fsync(file.Get()) != 0) {
+    return LastSystemError("flush");
+  }
+  // A file system may report a failed write only when the file is closed.
+  if (!file.Close()) {
+    return LastSystemError("write");
+  }
+  return {};
 }
 
 }  // namespace
@@ -64,29 +69,17 @@ std::optional<std::string> LoadImageFile(const std::string& path) {
 
 void SaveImageFile(const std::string& path, const std::string& image) {
   const std::string temporary = path + ".tmp-" + std::to_string(::getpid());
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
+  UniqueFd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (!file.Valid()) {
     Fail("write", path, errno);
   }
-  try {
-    WriteAll(fd, image, path);
-    if (::fsync(fd) != 0) {
-      Fail("flush", path, errno);
-    }
-  } catch (...) {
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    throw;
+  TStatus saved = FillAndClose(std::move(file), image);
+  if (saved && ::rename(temporary.c_str(), path.c_str()) != 0) {
+    saved = LastSystemError("replace");
   }
-  if (::close(fd) != 0) {
-    const int error = errno;
+  if (!saved) {
     ::unlink(temporary.c_str());
-    Fail("write", path, error);
-  }
-  if (::rename(temporary.c_str(), path.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    Fail("replace", path, error);
+    Fail(saved.Message(), path, saved.Error().Code.value());
   }
 }
 

@@ -6,9 +6,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "model/CodeTable.h"
+#include "platform/Result.h"
+#include "platform/UniqueHandle.h"
 
 namespace korvane {
 
@@ -37,11 +40,10 @@ bool FitsImage(std::string_view bytes, std::uint32_t offset);
 // Opens (or creates) the image file, sizes it to 2560 bytes with zero fill and
 // writes `bytes` at `offset`. An empty byte string or a write that would end
 // past the image writes nothing and gives false, as does a file that cannot be
-// opened. On a failure of the file system `cause` (when given) gets its
-// reason in English, for example "cannot write /x/Configuration.bin: No space
-// left on device".
-bool WriteImageBytes(const std::string& path, std::string_view bytes, std::uint32_t offset,
-                     std::string* cause = nullptr);
+// opened. A failure of the file system says why in English, for example
+// "cannot write /x/Configuration.bin: No space left on device".
+[[nodiscard]] TStatus WriteImageBytes(const std::string& path, std::string_view bytes,
+                                      std::uint32_t offset);
 
 // Removes the image file; a file that is absent or cannot be removed is ignored.
 void DeleteImageFile(const std::string& path);
@@ -55,42 +57,43 @@ std::string ComposeImage(const CodeTable& table, int baudIndex);
 // (programming refuses such codes before it gets here; see FindOverlongCodes).
 // True only when every write succeeded and the file, read back, holds exactly
 // ComposeImage(table, baudIndex): a full disk, an old file that could be
-// neither removed nor written, or a short write give false with the reason in
-// `cause` (English).
-bool BuildImage(const CodeTable& table, int baudIndex, const std::string& path,
-                const std::function<void()>& onStep, std::string* cause = nullptr);
+// neither removed nor written, or a short write fail with the reason in
+// English.
+[[nodiscard]] TStatus BuildImage(const CodeTable& table, int baudIndex, const std::string& path,
+                                 const std::function<void()>& onStep);
 
-// Bytes 512*k .. 512*k+511 of the image file, read anew; nullopt when the file
-// cannot be opened or is too short, with the reason in `cause` (English).
-std::optional<std::string> ReadImageBlock(const std::string& path, int block,
-                                          std::string* cause = nullptr);
+// Bytes 512*k .. 512*k+511 of the image file, read anew; an error with the
+// reason (English) when the file cannot be opened or is too short.
+[[nodiscard]] TResult<std::string> ReadImageBlock(const std::string& path, int block);
 
 // Block k of the image file, read anew and compared with block k of `image`
-// (the image built); nullopt when it cannot be read or differs, with the
-// reason in `cause`.
-std::optional<std::string> ReadCheckedImageBlock(const std::string& path, int block,
-                                                 const std::string& image,
-                                                 std::string* cause = nullptr);
+// (the image built); an error with the reason when it cannot be read or
+// differs.
+[[nodiscard]] TResult<std::string> ReadCheckedImageBlock(const std::string& path, int block,
+                                                         const std::string& image);
 
 // The whole image file, at most one byte more than an image so that a longer
-// file shows; nullopt when it cannot be read, with the reason in `cause`.
-std::optional<std::string> ReadImageFile(const std::string& path, std::string* cause = nullptr);
+// file shows; an error with the reason when it cannot be read.
+[[nodiscard]] TResult<std::string> ReadImageFile(const std::string& path);
 
 // Keeps other programs from building or sending the same image file at the
 // same time: an advisory lock on "<image path>.lock", held while it lives.
 class TImageFileLock {
  public:
+#ifdef _WIN32
+  using TFileOwner = UniqueHandle;
+#else
+  using TFileOwner = UniqueFd;
+#endif
+
   // nullptr when another program holds the lock. When no lock file can be made
   // (an unwritable folder), an unlocked holder is returned: the image cannot be
   // built there either, and that failure is reported where it happens.
   static std::unique_ptr<TImageFileLock> TryAcquire(const std::string& imagePath);
-  ~TImageFileLock();
-  TImageFileLock(const TImageFileLock&) = delete;
-  TImageFileLock& operator=(const TImageFileLock&) = delete;
 
  private:
-  explicit TImageFileLock(std::intptr_t handle) : handle_(handle) {}
-  std::intptr_t handle_;  // the lock file's descriptor or handle; -1 when unlocked
+  explicit TImageFileLock(TFileOwner file) : file_(std::move(file)) {}
+  TFileOwner file_;  // the lock file, held open while locked; none when unlocked
 };
 
 struct OverlongCode {

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/Result.h"
+
 namespace korvane {
 
 // The per-user folder for files the programs keep between runs, with its
@@ -16,11 +18,11 @@ std::string UserStateDirectory();
 std::string ImageDirectoryFor(const std::string& programDirectory,
                               const std::string& stateDirectory);
 
-// Empty when an image file at `path` can be written: the file can be opened
-// for writing (it is created if absent, and a file made only for this check
-// is removed again), or, on Linux, a new file can be made beside a read-only
-// old one, which programming deletes first. Else the system's text for why
-// not.
-std::string ImageFileProblem(const std::string& path);
+// Succeeds when an image file at `path` can be written: the file can be
+// opened for writing (it is created if absent, and a file made only for this
+// check is removed again), or, on Linux, a new file can be made beside a
+// read-only old one, which programming deletes first. Else the system's text
+// for why not.
+[[nodiscard]] TStatus ImageFileProblem(const std::string& path);
 
 }  // namespace korvane

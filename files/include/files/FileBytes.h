@@ -26,7 +26,7 @@ struct FileContents {
 };
 
 // Reads a whole regular file. Never blocks on a FIFO or a device.
-FileContents ReadFileBytes(const std::string& path);
+[[nodiscard]] FileContents ReadFileBytes(const std::string& path);
 
 // Replaces the contents of a file as one step: the bytes go to a temporary
 // file in the target's directory, are flushed to the disk and then renamed over
@@ -35,21 +35,12 @@ FileContents ReadFileBytes(const std::string& path);
 // target keeps its permission bits (and, where allowed, its owner) and must be
 // a regular file that we may write. Being a new file, the target loses other
 // hard links to it. On failure nothing changes, no temporary file is left and
-// `error` says why.
+// the error says why in English; `failure`, when given, gets the same for
+// texts in other languages (and is cleared on success).
 // A writable file in a folder that we may not write in cannot be replaced
 // that way: it is overwritten in place instead (written, cut to length and
 // flushed to the disk), which a failure can leave half written.
-bool ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError& error);
-
-// The same, with the reason (when given) in English.
-inline bool ReplaceFileBytes(const std::string& path, std::string_view bytes,
-                             std::string* error = nullptr) {
-  FileError failure;
-  const bool replaced = ReplaceFileBytes(path, bytes, failure);
-  if (!replaced && error) {
-    *error = EnglishText(failure);
-  }
-  return replaced;
-}
+[[nodiscard]] TStatus ReplaceFileBytes(const std::string& path, std::string_view bytes,
+                                       FileError* failure = nullptr);
 
 }  // namespace korvane

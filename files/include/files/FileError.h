@@ -1,6 +1,9 @@
 #pragma once
 
 #include <string>
+#include <system_error>
+
+#include "platform/Result.h"
 
 namespace korvane {
 
@@ -26,7 +29,8 @@ struct FileError {
   FileStep Step = FileStep::kNone;
   std::string Path;
   FileReason Reason = FileReason::kNone;
-  std::string SystemText;  // the system's words for the reason, in English
+  std::string SystemText;      // the system's words for the reason, in English
+  std::error_code SystemCode;  // empty for a failure of our own
   // kWriteInPlace: why the folder took no temporary file.
   FileReason FolderReason = FileReason::kNone;
   std::string FolderSystemText;
@@ -38,5 +42,8 @@ struct FileError {
 
 std::string EnglishText(const FileError& error);
 std::string ChineseText(const FileError& error);
+
+// The failure as a result: the system's code and the English text.
+TStatus StatusOf(const FileError& error);
 
 }  // namespace korvane

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+#include "platform/Result.h"
+
+namespace korvane {
+
+// The folder of the running program, with its trailing separator.
+[[nodiscard]] TResult<std::string> ExecutableFolder();
+
+// The per-user folder for files the programs keep between runs, with its
+// trailing separator: $XDG_STATE_HOME/korvane/, else ~/.local/state/korvane/
+// (an environment folder counts only when it is an absolute path);
+// %LOCALAPPDATA%\korvane\ on Windows. An error when none is known.
+[[nodiscard]] TResult<std::string> StateFolder();
+
+}  // namespace korvane
