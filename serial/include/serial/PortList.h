@@ -26,7 +26,8 @@ std::vector<SerialPortEntry> ListRealSerialPorts(const std::string& classTtyRoot
 // given. Windows: the name itself, which the system resolves.
 std::string DevicePathForCommName(const std::string& commName);
 
-// Linux only. True when `a` sorts before `b` with digit runs compared by value.
+// True when `a` sorts before `b` with digit runs compared by value (ttyUSB2
+// before ttyUSB10); the order of every port list.
 bool NaturalLess(const std::string& a, const std::string& b);
 
 }  // namespace korvane
