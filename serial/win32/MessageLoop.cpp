@@ -1,4 +1,4 @@
-#include "MessageLoop.h"
+#include "serial/MessageLoop.h"
 
 #include <chrono>
 

@@ -1,9 +1,9 @@
 #include <deque>
 #include <mutex>
 
+#include "Win32Backend.h"
 #include "WinApi.h"
 #include "serial/CommBackend.h"
-#include "serial/win32/Win32Backend.h"
 
 namespace korvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "serial/win32/Win32Backend.h"
+#include "Win32Backend.h"
 
 #include "WinApi.h"
 

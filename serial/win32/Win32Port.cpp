@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "Win32Backend.h"
 #include "WinApi.h"
 #include "serial/PortClaim.h"
-#include "serial/win32/Win32Backend.h"
 
 namespace korvane {
 namespace {

@@ -7,9 +7,9 @@
 
 #include "files/FileBytes.h"
 #include "serial/Comm.h"
+#include "serial/MessageLoop.h"
 #include "serial/PortClaim.h"
 #include "serial/PortList.h"
-#include "serial/win32/MessageLoop.h"
 #include "serial/win32/Win32Backend.h"
 #include "tests/support/TempDir.h"
 #include "tests/win32/HarnessPorts.h"

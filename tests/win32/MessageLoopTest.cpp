@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "serial/CommTypes.h"
-#include "serial/win32/MessageLoop.h"
+#include "serial/MessageLoop.h"
 
 namespace korvane {
 namespace {

@@ -3,7 +3,7 @@
 // The user-interface loop of programs without a toolkit: the Windows message
 // queue on Windows, the plain notice queue elsewhere.
 #ifdef _WIN32
-#include "serial/win32/MessageLoop.h"
+#include "serial/MessageLoop.h"
 namespace korvane {
 using TPlatformLoop = TMessageLoop;
 }
