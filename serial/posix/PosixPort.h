@@ -58,11 +58,11 @@ class TPosixPort final : public ICommPort {
   static void FillTermios(const TLineSettings& settings, termios& tio);
   void SetModemLines(std::uint32_t flags);
   // Reads what has arrived into the pending read; true when it has ended.
-  bool ReadMore(bool hangup);
+  [[nodiscard]] bool ReadMore(bool hangup);
   std::optional<Clock::time_point> ReadDeadline() const;
-  int PollTimeout(Clock::time_point now) const;
+  [[nodiscard]] int PollTimeout(Clock::time_point now) const;
   // Turns counter changes into a completed comm-event wait; true if one completed.
-  bool CheckCounters();
+  [[nodiscard]] bool CheckCounters();
 
   const UniqueFd fd_;
   std::atomic<std::uint32_t> readInterval_{0};

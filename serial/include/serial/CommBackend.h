@@ -36,7 +36,7 @@ class ICommEvent {
   virtual ~ICommEvent() = default;
   virtual void Set() = 0;
   virtual void Reset() = 0;
-  virtual bool IsSet() const = 0;
+  [[nodiscard]] virtual bool IsSet() const = 0;
   // The platform object behind it (a file descriptor on POSIX).
   virtual std::intptr_t NativeHandle() const = 0;
 };

@@ -16,15 +16,15 @@ struct VirtualPort {
   std::string Path;  // the link, which opens the slave side
 };
 
-std::string VirtualPortDirectory();
+[[nodiscard]] std::string VirtualPortDirectory();
 
 // The lock file that keeps the link at `linkPath` alive.
-std::string VirtualPortLockPath(const std::string& linkPath);
+[[nodiscard]] std::string VirtualPortLockPath(const std::string& linkPath);
 
 // True for a name that cannot be a port's link: a lock file's name.
-bool IsVirtualPortLockName(const std::string& name);
+[[nodiscard]] bool IsVirtualPortLockName(const std::string& name);
 
 // Live virtual ports, ordered by name (KSIM2 before KSIM10).
-std::vector<VirtualPort> ListVirtualPorts();
+[[nodiscard]] std::vector<VirtualPort> ListVirtualPorts();
 
 }  // namespace korvane
