@@ -160,8 +160,11 @@ TStatus TWin32Port::Purge(std::uint32_t flags) {
 TStatus TWin32Port::ApplyState(const TLineSettings& settings) {
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
+  // The read keeps the fields set below does not name (the EOF and event
+  // characters); without it they are zero, which the settings still allow.
   if (!::GetCommState(Port(), &dcb)) {
-    return LastSystemError("cannot read the port's line settings");
+    dcb = DCB{};
+    dcb.DCBlength = sizeof dcb;
   }
   dcb.BaudRate = settings.BaudRate;
   const std::uint32_t f = settings.Flags;
@@ -192,10 +195,7 @@ TStatus TWin32Port::ApplyState(const TLineSettings& settings) {
 }
 
 TStatus TWin32Port::ApplyTimeouts(const TCommTimeouts& timeouts) {
-  COMMTIMEOUTS record{};
-  if (!::GetCommTimeouts(Port(), &record)) {
-    return LastSystemError("cannot read the port's timeouts");
-  }
+  COMMTIMEOUTS record{};  // every field is set below
   record.ReadIntervalTimeout = timeouts.ReadIntervalTimeout;
   record.ReadTotalTimeoutMultiplier = timeouts.ReadTotalTimeoutMultiplier;
   record.ReadTotalTimeoutConstant = timeouts.ReadTotalTimeoutConstant;
