@@ -31,28 +31,31 @@ void TComm::OpenPort() {
     portOpenError_ = "This serial port already opened";
     return;
   }
-  TOpenStatus status = TOpenStatus::CannotOpen;
-  std::unique_ptr<ICommPort> port = backend_.Open(commName_, status);
-  if (!port) {
-    portOpenError_ = status == TOpenStatus::NotComm ? "File handle is not a comm handle "
-                                                    : "Error opening serial port";
+  TResult<std::unique_ptr<ICommPort>> opened = backend_.Open(commName_);
+  if (!opened) {
+    portOpenError_ = opened.Error().Code == TCommErrc::NotCommDevice
+                         ? "File handle is not a comm handle "
+                         : "Error opening serial port";
     return;
   }
-  if (!port->SetupQueues(kDriverQueueSize, kDriverQueueSize)) {
+  std::unique_ptr<ICommPort> port = std::move(opened).Value();
+  if (!port->SetupQueues(kDriverQueueSize, kDriverQueueSize).Ok()) {
     portOpenError_ = "Cannot setup comm buffer";
     throw ECommsError(portOpenError_);
   }
   port_ = std::move(port);
-  port_->Purge(Purge::TxAbort | Purge::RxAbort | Purge::TxClear | Purge::RxClear);
+  // Only clears what an earlier user may have left; the port is usable without.
+  Discard(port_->Purge(Purge::TxAbort | Purge::RxAbort | Purge::TxClear | Purge::RxClear));
   sendIdle_ = true;
   ApplyCommTimeouts();
   ApplyCommState();
 
-  stopEvent_ = backend_.MakeEvent();
-  if (!stopEvent_) {
+  TResult<std::unique_ptr<ICommEvent>> stop = backend_.MakeEvent();
+  if (!stop) {
     AbandonOpen("Unable to create event");
     return;
   }
+  stopEvent_ = std::move(stop).Value();
   try {
     readThread_ = std::make_unique<TReadThread>(backend_, *port_, *stopEvent_, loop_, notifyTarget_,
                                                 inBufferSize_, inputLen_);
@@ -110,7 +113,7 @@ void TComm::StopReader() {
     return;
   }
   stopEvent_->Set();
-  port_->Purge(Purge::RxAbort | Purge::RxClear);
+  Discard(port_->Purge(Purge::RxAbort | Purge::RxClear));  // the stop event ends the wait anyway
   readThread_->Join();
   readThread_.reset();
 }
@@ -120,7 +123,7 @@ void TComm::StopWriter() {
     return;
   }
   stopEvent_->Set();
-  port_->Purge(Purge::TxAbort | Purge::TxClear);
+  Discard(port_->Purge(Purge::TxAbort | Purge::TxClear));  // the stop event ends the wait anyway
   sendIdle_ = true;
   writeThread_->Join();
   writeThread_.reset();
@@ -215,13 +218,15 @@ void TComm::ApplyCommState() {
   settings.ErrorChar = replacedChar_;
   // Not an open failure: the port works on with what it took, and callers
   // that care read LineSettingsError.
-  lineSettingsError_ =
-      port_->ApplyState(settings) ? "" : "Line settings refused by the serial port";
+  const TStatus applied = port_->ApplyState(settings);
+  lineSettingsError_ = applied ? "" : "Line settings refused by the serial port";
 }
 
 void TComm::ApplyCommTimeouts() {
   owner_.Check();
-  port_->ApplyTimeouts(timeouts_);
+  // A refusal leaves the port's previous timeouts, which the reader copes
+  // with; the component has no property to report it through.
+  Discard(port_->ApplyTimeouts(timeouts_));
 }
 
 void TComm::HandleNotice(TNotice& notice) {

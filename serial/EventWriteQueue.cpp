@@ -8,7 +8,12 @@ std::unique_ptr<IWriteQueue> ICommBackend::CreateWriteQueue(std::atomic<bool>& i
 }
 
 TEventWriteQueue::TEventWriteQueue(ICommBackend& backend, std::atomic<bool>& idle)
-    : backend_(backend), idle_(idle), wake_(backend.MakeEvent()) {}
+    : backend_(backend), idle_(idle) {
+  // Without the event the queue stays unusable, which Attach reports.
+  if (TResult<std::unique_ptr<ICommEvent>> wake = backend.MakeEvent()) {
+    wake_ = std::move(wake).Value();
+  }
+}
 
 TEventWriteQueue::~TEventWriteQueue() = default;
 
@@ -42,8 +47,12 @@ bool TEventWriteQueue::Take(TWriteRequest& request) {
   return true;
 }
 
-int TEventWriteQueue::Wait(ICommEvent& stop) {
-  return backend_.WaitEither(stop, *wake_);
+TResult<TQueueWake> TEventWriteQueue::Wait(ICommEvent& stop) {
+  const TResult<int> woken = backend_.WaitEither(stop, *wake_);
+  if (!woken) {
+    return woken.Error();
+  }
+  return woken.Value() == 0 ? TQueueWake::Stop : TQueueWake::Posted;
 }
 
 void TEventWriteQueue::Close() {

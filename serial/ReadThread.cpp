@@ -37,7 +37,7 @@ void TReadThread::Join() {
 
 void TReadThread::Execute() {
   buffer_.assign(bufferSize_, 0);
-  if (!port_.SetCommMask(kWatchedEvents)) {
+  if (!port_.SetCommMask(kWatchedEvents).Ok()) {
     PostHangup();
   } else if (ArmEventWait() && ArmRead()) {
     for (bool running = true; running;) {
@@ -58,7 +58,7 @@ void TReadThread::Execute() {
       }
     }
   }
-  port_.Purge(Purge::RxAbort | Purge::RxClear);
+  Discard(port_.Purge(Purge::RxAbort | Purge::RxClear));  // the reader ends either way
   buffer_.clear();
   buffer_.shrink_to_fit();
 }

@@ -46,7 +46,7 @@ void TWriteThread::Execute() {
       request = {};
     }
   }
-  port_.Purge(Purge::TxAbort | Purge::TxClear);
+  Discard(port_.Purge(Purge::TxAbort | Purge::TxClear));  // the writer ends either way
   queue_->Close();
 }
 
@@ -62,11 +62,12 @@ bool TWriteThread::NextRequest(TWriteRequest& request, bool& announce) {
       }
       announce = false;
     }
-    const int woken = queue_->Wait(stop_);
-    if (woken != 1) {
-      if (woken != 0) {
-        PostHangup();
-      }
+    const TResult<TQueueWake> woken = queue_->Wait(stop_);
+    if (!woken) {
+      PostHangup();
+      return false;
+    }
+    if (woken.Value() == TQueueWake::Stop) {
       return false;
     }
   }

@@ -11,6 +11,6 @@ struct TLineCounters {
 
 // False where the system or the device keeps no counters (a pseudo-terminal
 // keeps none). Each system with counters has its own implementation.
-bool ReadLineCounters(int fd, TLineCounters& counters);
+[[nodiscard]] bool ReadLineCounters(int fd, TLineCounters& counters);
 
 }  // namespace korvane

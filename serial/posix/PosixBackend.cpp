@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -10,54 +9,54 @@
 #include <cstdint>
 
 #include "PosixPort.h"
+#include "platform/FileLock.h"
 #include "serial/PortClaim.h"
 #include "serial/PortList.h"
 
 namespace korvane {
 
-std::unique_ptr<ICommPort> TPosixBackend::Open(const std::string& commName, TOpenStatus& status) {
-  status = TOpenStatus::CannotOpen;
+TResult<std::unique_ptr<ICommPort>> TPosixBackend::Open(const std::string& commName) {
   const std::string path = DevicePathForCommName(commName);
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    return nullptr;
+  UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd) {
+    return LastSystemError("cannot open " + path);
   }
-  if (::isatty(fd) == 0) {
-    ::close(fd);
-    status = TOpenStatus::NotComm;
-    return nullptr;
+  if (::isatty(fd.Get()) == 0) {
+    return TError{TCommErrc::NotCommDevice, path + " is not a serial device"};
   }
   // TIOCEXCL keeps other programs out but not root; the advisory lock also
   // turns away any program that locks the port as well, root included.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return nullptr;
+  const TResult<bool> locked = TryLockFile(fd.Get(), TLockMode::Exclusive);
+  if (!locked) {
+    return locked.Error();
   }
-  ::ioctl(fd, TIOCEXCL);
-  status = TOpenStatus::Opened;
-  return std::make_unique<TPosixPort>(fd);
+  if (!locked.Value()) {
+    return TError{TCommErrc::PortInUse, path + " is in use by another program"};
+  }
+  ::ioctl(fd.Get(), TIOCEXCL);  // the lock alone keeps our own programs apart
+  return std::unique_ptr<ICommPort>(std::make_unique<TPosixPort>(std::move(fd)));
 }
 
 bool IsPortClaimed(const std::string& commName) {
   const std::string path = DevicePathForCommName(commName);
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
+  const UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd) {
     return errno == EBUSY;  // held exclusively (TIOCEXCL)
   }
-  const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  ::close(fd);  // also drops the lock if the check took it
-  return locked;
+  // Closing the descriptor also drops the lock if the check took it.
+  const TResult<bool> taken = TryLockFile(fd.Get(), TLockMode::Exclusive);
+  return taken.Ok() && !taken.Value();
 }
 
-std::unique_ptr<ICommEvent> TPosixBackend::MakeEvent() {
+TResult<std::unique_ptr<ICommEvent>> TPosixBackend::MakeEvent() {
   auto event = std::make_unique<TPosixEvent>();
   if (!event->Valid()) {
-    return nullptr;
+    return LastSystemError("cannot create an event");
   }
-  return event;
+  return std::unique_ptr<ICommEvent>(std::move(event));
 }
 
-int TPosixBackend::WaitEither(ICommEvent& first, ICommEvent& second) {
+TResult<int> TPosixBackend::WaitEither(ICommEvent& first, ICommEvent& second) {
   pollfd fds[2] = {{static_cast<int>(first.NativeHandle()), POLLIN, 0},
                    {static_cast<int>(second.NativeHandle()), POLLIN, 0}};
   for (;;) {
@@ -65,12 +64,13 @@ int TPosixBackend::WaitEither(ICommEvent& first, ICommEvent& second) {
       if (errno == EINTR) {
         continue;
       }
-      return -1;
+      return LastSystemError("cannot wait for the events");
     }
-    if (fds[0].revents != 0) {
-      return (fds[0].revents & POLLIN) != 0 ? 0 : -1;
+    const int index = fds[0].revents != 0 ? 0 : 1;
+    if ((fds[index].revents & POLLIN) == 0) {
+      return TError{std::make_error_code(std::errc::bad_file_descriptor), "an event broke down"};
     }
-    return (fds[1].revents & POLLIN) != 0 ? 1 : -1;
+    return index;
   }
 }
 

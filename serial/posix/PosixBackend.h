@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/UniqueHandle.h"
 #include "serial/CommBackend.h"
 
 namespace korvane {
@@ -11,20 +12,17 @@ namespace korvane {
 // (Linux: an eventfd).
 class TPosixEvent final : public ICommEvent {
  public:
-  // Check Valid() afterwards: creating the descriptor can fail.
+  // Check Valid() afterwards: creating the descriptor can fail (errno says why).
   TPosixEvent();
-  ~TPosixEvent() override;
-  TPosixEvent(const TPosixEvent&) = delete;
-  TPosixEvent& operator=(const TPosixEvent&) = delete;
 
-  bool Valid() const { return fd_ >= 0; }
+  bool Valid() const { return fd_.Valid(); }
   void Set() override;
   void Reset() override;
   bool IsSet() const override { return set_; }
-  std::intptr_t NativeHandle() const override { return fd_; }
+  std::intptr_t NativeHandle() const override { return fd_.Get(); }
 
  private:
-  int fd_;
+  UniqueFd fd_;
   std::atomic<bool> set_{false};
 };
 
@@ -34,9 +32,9 @@ void RaiseThreadPriority(TThreadPriority priority);
 
 class TPosixBackend : public ICommBackend {
  public:
-  std::unique_ptr<ICommPort> Open(const std::string& commName, TOpenStatus& status) override;
-  std::unique_ptr<ICommEvent> MakeEvent() override;
-  int WaitEither(ICommEvent& first, ICommEvent& second) override;
+  TResult<std::unique_ptr<ICommPort>> Open(const std::string& commName) override;
+  TResult<std::unique_ptr<ICommEvent>> MakeEvent() override;
+  TResult<int> WaitEither(ICommEvent& first, ICommEvent& second) override;
   std::thread StartThread(std::function<void()> body, TThreadPriority priority) override;
 };
 

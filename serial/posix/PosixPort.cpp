@@ -10,6 +10,8 @@
 #include <cstring>
 #include <limits>
 
+#include "Termios.h"
+
 namespace korvane {
 
 namespace {
@@ -19,40 +21,6 @@ constexpr std::chrono::milliseconds kCounterPeriod(100);
 // A read interval of this value (and no total timeout) returns whatever has
 // arrived once at least one byte is there.
 constexpr std::uint32_t kIntervalAtOnce = std::numeric_limits<std::uint32_t>::max();
-
-speed_t SpeedFor(std::uint32_t baudRate) {
-  switch (baudRate) {
-    case 1200:
-      return B1200;
-    case 2400:
-      return B2400;
-    case 4800:
-      return B4800;
-    case 9600:
-      return B9600;
-    case 19200:
-      return B19200;
-    case 38400:
-      return B38400;
-    case 57600:
-      return B57600;
-    case 115200:
-      return B115200;
-    case 230400:
-      return B230400;
-    case 460800:
-      return B460800;
-    case 921600:
-      return B921600;
-    default:
-      return B0;
-  }
-}
-
-speed_t OutputSpeed(int fd) {
-  termios tio{};
-  return ::tcgetattr(fd, &tio) == 0 ? ::cfgetospeed(&tio) : B0;
-}
 
 tcflag_t SizeFlag(std::uint8_t dataBits) {
   switch (dataBits) {
@@ -92,34 +60,50 @@ bool Hangup(short revents) {
 
 }  // namespace
 
-TPosixPort::TPosixPort(int fd) : fd_(fd) {}
+TPosixPort::TPosixPort(UniqueFd fd) : fd_(std::move(fd)) {}
 
 TPosixPort::~TPosixPort() {
-  ::ioctl(fd_, TIOCNXCL);
-  ::close(fd_);
+  ::ioctl(fd_.Get(), TIOCNXCL);  // the descriptor closes next, which ends it as well
 }
 
-bool TPosixPort::SetupQueues(std::uint32_t, std::uint32_t) {
-  return true;  // a terminal's queues have the driver's own fixed size
+TStatus TPosixPort::SetupQueues(std::uint32_t, std::uint32_t) {
+  return {};  // a terminal's queues have the driver's own fixed size
 }
 
-void TPosixPort::Purge(std::uint32_t flags) {
+TStatus TPosixPort::Purge(std::uint32_t flags) {
   // Aborting pending I/O is the stop event's work: every wait includes it.
   const bool input = (flags & Purge::RxClear) != 0;
   const bool output = (flags & Purge::TxClear) != 0;
-  if (input || output) {
-    ::tcflush(fd_, input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH);
+  if ((input || output) && ::tcflush(fd_.Get(), input && output ? TCIOFLUSH
+                                                : input         ? TCIFLUSH
+                                                                : TCOFLUSH) != 0) {
+    return LastSystemError("cannot discard the port's queues");
   }
+  return {};
 }
 
 // Carries over what termios can express; DSR flow and sensitivity, the
 // continue-on-XOFF choice, the XON/XOFF limits and NUL stripping have no
-// termios counterpart and are left to the driver's defaults.
-bool TPosixPort::ApplyState(const TLineSettings& settings) {
+// termios counterpart and are left to the driver's defaults. A rate termios
+// does not offer leaves the terminal's attributes as they were.
+TStatus TPosixPort::ApplyState(const TLineSettings& settings) {
   termios tio{};
-  if (::tcgetattr(fd_, &tio) != 0) {
-    return false;
+  if (::tcgetattr(fd_.Get(), &tio) != 0) {
+    return LastSystemError("cannot read the port's line settings");
   }
+  FillTermios(settings, tio);
+  const TResult<speed_t> speed = SpeedForRate(settings.BaudRate);
+  TStatus applied = speed ? TStatus() : TStatus(speed.Error());
+  if (speed) {
+    ::cfsetispeed(&tio, speed.Value());
+    ::cfsetospeed(&tio, speed.Value());
+    applied = SetTerminalAttributes(fd_.Get(), tio);
+  }
+  SetModemLines(settings.Flags);
+  return applied;
+}
+
+void TPosixPort::FillTermios(const TLineSettings& settings, termios& tio) {
   ::cfmakeraw(&tio);
   tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
   tio.c_cflag |= CLOCAL | CREAD | SizeFlag(settings.ByteSize) | ParityFlags(settings.Parity);
@@ -139,34 +123,29 @@ bool TPosixPort::ApplyState(const TLineSettings& settings) {
   tio.c_cc[VSTOP] = static_cast<cc_t>(settings.XoffChar);
   tio.c_cc[VMIN] = 1;
   tio.c_cc[VTIME] = 0;
-  const speed_t speed = SpeedFor(settings.BaudRate);
-  if (speed != B0) {
-    ::cfsetispeed(&tio, speed);
-    ::cfsetospeed(&tio, speed);
-  }
-  // tcsetattr succeeds when any part was taken: read the rate back.
-  const bool applied =
-      speed != B0 && ::tcsetattr(fd_, TCSANOW, &tio) == 0 && OutputSpeed(fd_) == speed;
-
-  // Handshake modes leave the line to the driver; toggle mode idles with RTS off.
-  const std::uint32_t dtr = flags & LineFlag::DtrControlMask;
-  SetModemLine(fd_, TIOCM_DTR, dtr != 0);
-  if (rts != LineFlag::RtsControlHandshake) {
-    SetModemLine(fd_, TIOCM_RTS, rts == LineFlag::RtsControlEnable);
-  }
-  return applied;
 }
 
-void TPosixPort::ApplyTimeouts(const TCommTimeouts& timeouts) {
+// Handshake modes leave the line to the driver; toggle mode idles with RTS off.
+// A pseudo-terminal has no modem lines and refuses, which changes nothing.
+void TPosixPort::SetModemLines(std::uint32_t flags) {
+  const std::uint32_t rts = flags & LineFlag::RtsControlMask;
+  SetModemLine(fd_.Get(), TIOCM_DTR, (flags & LineFlag::DtrControlMask) != 0);
+  if (rts != LineFlag::RtsControlHandshake) {
+    SetModemLine(fd_.Get(), TIOCM_RTS, rts == LineFlag::RtsControlEnable);
+  }
+}
+
+TStatus TPosixPort::ApplyTimeouts(const TCommTimeouts& timeouts) {
   readInterval_ = timeouts.ReadIntervalTimeout;
   readMultiplier_ = timeouts.ReadTotalTimeoutMultiplier;
   readConstant_ = timeouts.ReadTotalTimeoutConstant;
+  return {};  // kept here and applied by the reader's waits
 }
 
-bool TPosixPort::SetCommMask(std::uint32_t mask) {
+TStatus TPosixPort::SetCommMask(std::uint32_t mask) {
   commMask_ = mask;
-  countersKept_ = ReadLineCounters(fd_, counters_);
-  return true;
+  countersKept_ = ReadLineCounters(fd_.Get(), counters_);  // without them no event ever completes
+  return {};
 }
 
 TIoStatus TPosixPort::StartRead(char* buffer, std::uint32_t length, std::uint32_t& count) {
@@ -193,7 +172,7 @@ TIoStatus TPosixPort::FinishRead(std::uint32_t& count) {
 bool TPosixPort::ReadMore(bool hangup) {
   TPendingRead& read = *read_;
   if (aheadBegin_ == aheadEnd_) {
-    const ssize_t got = ::read(fd_, ahead_.data(), ahead_.size());
+    const ssize_t got = ::read(fd_.Get(), ahead_.data(), ahead_.size());
     if (got > 0) {
       aheadBegin_ = 0;
       aheadEnd_ = static_cast<std::size_t>(got);
@@ -260,7 +239,7 @@ TReaderWake TPosixPort::WaitReader(ICommEvent& stop) {
     }
     // Without a pending read the port is left out, so a hung-up line cannot wake us.
     pollfd fds[2] = {{static_cast<int>(stop.NativeHandle()), POLLIN, 0},
-                     {read_ ? fd_ : -1, POLLIN, 0}};
+                     {read_ ? fd_.Get() : -1, POLLIN, 0}};
     if (::poll(fds, 2, PollTimeout(now)) < 0) {
       if (errno == EINTR) {
         continue;
@@ -287,7 +266,7 @@ TReaderWake TPosixPort::WaitReader(ICommEvent& stop) {
 
 bool TPosixPort::CheckCounters() {
   TLineCounters now;
-  if (!countersKept_ || !ReadLineCounters(fd_, now)) {
+  if (!countersKept_ || !ReadLineCounters(fd_.Get(), now)) {
     return false;
   }
   static constexpr std::uint32_t kErrorBits[5] = {LineError::Frame, LineError::RxParity,
@@ -336,7 +315,7 @@ TIoStatus TPosixPort::StartWrite(const char* data, std::uint32_t length, std::ui
   writeData_ = data;
   writeLength_ = length;
   writeHangup_ = false;
-  const ssize_t written = ::write(fd_, data, length);
+  const ssize_t written = ::write(fd_.Get(), data, length);
   if (written > 0) {
     count = static_cast<std::uint32_t>(written);
     return TIoStatus::Done;
@@ -348,7 +327,7 @@ TIoStatus TPosixPort::StartWrite(const char* data, std::uint32_t length, std::ui
 }
 
 TWriterWake TPosixPort::WaitWrite(ICommEvent& stop) {
-  pollfd fds[2] = {{static_cast<int>(stop.NativeHandle()), POLLIN, 0}, {fd_, POLLOUT, 0}};
+  pollfd fds[2] = {{static_cast<int>(stop.NativeHandle()), POLLIN, 0}, {fd_.Get(), POLLOUT, 0}};
   for (;;) {
     if (::poll(fds, 2, -1) < 0) {
       if (errno == EINTR) {
@@ -366,7 +345,7 @@ TWriterWake TPosixPort::WaitWrite(ICommEvent& stop) {
 
 TIoStatus TPosixPort::FinishWrite(std::uint32_t& count) {
   count = 0;
-  const ssize_t written = ::write(fd_, writeData_, writeLength_);
+  const ssize_t written = ::write(fd_.Get(), writeData_, writeLength_);
   if (written > 0) {
     count = static_cast<std::uint32_t>(written);
     return TIoStatus::Done;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <termios.h>
+
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -7,6 +9,7 @@
 #include <optional>
 
 #include "LineCounters.h"
+#include "platform/UniqueHandle.h"
 #include "serial/CommBackend.h"
 
 namespace korvane {
@@ -18,17 +21,17 @@ namespace korvane {
 // counters (TIOCGICOUNT) where it keeps them; a pseudo-terminal keeps none.
 class TPosixPort final : public ICommPort {
  public:
-  explicit TPosixPort(int fd);  // takes ownership of fd
+  explicit TPosixPort(UniqueFd fd);
   ~TPosixPort() override;
   TPosixPort(const TPosixPort&) = delete;
   TPosixPort& operator=(const TPosixPort&) = delete;
 
-  bool SetupQueues(std::uint32_t inputSize, std::uint32_t outputSize) override;
-  void Purge(std::uint32_t flags) override;
-  bool ApplyState(const TLineSettings& settings) override;
-  void ApplyTimeouts(const TCommTimeouts& timeouts) override;
+  TStatus SetupQueues(std::uint32_t inputSize, std::uint32_t outputSize) override;
+  TStatus Purge(std::uint32_t flags) override;
+  TStatus ApplyState(const TLineSettings& settings) override;
+  TStatus ApplyTimeouts(const TCommTimeouts& timeouts) override;
 
-  bool SetCommMask(std::uint32_t mask) override;
+  TStatus SetCommMask(std::uint32_t mask) override;
   TIoStatus StartRead(char* buffer, std::uint32_t length, std::uint32_t& count) override;
   TIoStatus FinishRead(std::uint32_t& count) override;
   TIoStatus StartEventWait(std::uint32_t& mask) override;
@@ -52,14 +55,16 @@ class TPosixPort final : public ICommPort {
     TIoStatus Status = TIoStatus::Done;
   };
 
+  static void FillTermios(const TLineSettings& settings, termios& tio);
+  void SetModemLines(std::uint32_t flags);
   // Reads what has arrived into the pending read; true when it has ended.
-  bool ReadMore(bool hangup);
+  [[nodiscard]] bool ReadMore(bool hangup);
   std::optional<Clock::time_point> ReadDeadline() const;
-  int PollTimeout(Clock::time_point now) const;
+  [[nodiscard]] int PollTimeout(Clock::time_point now) const;
   // Turns counter changes into a completed comm-event wait; true if one completed.
-  bool CheckCounters();
+  [[nodiscard]] bool CheckCounters();
 
-  const int fd_;
+  const UniqueFd fd_;
   std::atomic<std::uint32_t> readInterval_{0};
   std::atomic<std::uint32_t> readMultiplier_{0};
   std::atomic<std::uint32_t> readConstant_{0};

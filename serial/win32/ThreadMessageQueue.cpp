@@ -75,9 +75,17 @@ class TThreadMessageQueue final : public IWriteQueue {
     }
   }
 
-  int Wait(ICommEvent& stop) override {
+  TResult<TQueueWake> Wait(ICommEvent& stop) override {
     const HANDLE handle = reinterpret_cast<HANDLE>(stop.NativeHandle());
-    return SignalledIndex(::MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT), 2);
+    switch (
+        SignalledIndex(::MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT), 2)) {
+      case 0:
+        return TQueueWake::Stop;
+      case 1:
+        return TQueueWake::Posted;
+      default:
+        return LastSystemError("cannot wait for the writer's messages");
+    }
   }
 
   void Close() override {

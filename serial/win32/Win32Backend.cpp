@@ -4,42 +4,47 @@
 
 namespace korvane {
 
-std::unique_ptr<TWin32Event> TWin32Event::Create() {
-  HANDLE handle = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (handle == nullptr) {
-    return nullptr;
+TResult<std::unique_ptr<TWin32Event>> TWin32Event::Create() {
+  UniqueHandle handle(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!handle) {
+    return LastSystemError("cannot create an event");
   }
-  return std::unique_ptr<TWin32Event>(new TWin32Event(handle));
+  return std::unique_ptr<TWin32Event>(new TWin32Event(std::move(handle)));
 }
 
-TWin32Event::~TWin32Event() {
-  ::CloseHandle(handle_);
-}
-
+// Setting or resetting a valid event does not fail.
 void TWin32Event::Set() {
-  ::SetEvent(handle_);
+  ::SetEvent(handle_.Get());
 }
 
 void TWin32Event::Reset() {
-  ::ResetEvent(handle_);
+  ::ResetEvent(handle_.Get());
 }
 
 bool TWin32Event::IsSet() const {
-  return ::WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0;
+  return ::WaitForSingleObject(handle_.Get(), 0) == WAIT_OBJECT_0;
 }
 
-std::unique_ptr<ICommPort> TWin32Backend::Open(const std::string& commName, TOpenStatus& status) {
-  return OpenWin32Port(commName, status);
+TResult<std::unique_ptr<ICommPort>> TWin32Backend::Open(const std::string& commName) {
+  return OpenWin32Port(commName);
 }
 
-std::unique_ptr<ICommEvent> TWin32Backend::MakeEvent() {
-  return TWin32Event::Create();
+TResult<std::unique_ptr<ICommEvent>> TWin32Backend::MakeEvent() {
+  TResult<std::unique_ptr<TWin32Event>> event = TWin32Event::Create();
+  if (!event) {
+    return event.Error();
+  }
+  return std::unique_ptr<ICommEvent>(std::move(event).Value());
 }
 
-int TWin32Backend::WaitEither(ICommEvent& first, ICommEvent& second) {
+TResult<int> TWin32Backend::WaitEither(ICommEvent& first, ICommEvent& second) {
   const HANDLE handles[2] = {reinterpret_cast<HANDLE>(first.NativeHandle()),
                              reinterpret_cast<HANDLE>(second.NativeHandle())};
-  return SignalledIndex(::WaitForMultipleObjects(2, handles, FALSE, INFINITE), 2);
+  const int index = SignalledIndex(::WaitForMultipleObjects(2, handles, FALSE, INFINITE), 2);
+  if (index < 0) {
+    return LastSystemError("cannot wait for the events");
+  }
+  return index;
 }
 
 std::thread TWin32Backend::StartThread(std::function<void()> body, TThreadPriority priority) {

@@ -33,29 +33,32 @@ TIoStatus StatusOfError(DWORD error) {
 // An overlapped record with its own manual-reset event, created signalled.
 class TOverlapped {
  public:
-  TOverlapped() { record_.hEvent = ::CreateEventA(nullptr, TRUE, TRUE, nullptr); }
-  ~TOverlapped() {
-    if (record_.hEvent != nullptr) {
-      ::CloseHandle(record_.hEvent);
-    }
+  TOverlapped() : event_(::CreateEventA(nullptr, TRUE, TRUE, nullptr)) {
+    record_.hEvent = event_.Get();
   }
-  TOverlapped(const TOverlapped&) = delete;
-  TOverlapped& operator=(const TOverlapped&) = delete;
 
-  bool Valid() const { return record_.hEvent != nullptr; }
-  HANDLE Event() const { return record_.hEvent; }
+  bool Valid() const { return event_.Valid(); }
+  HANDLE Event() const { return event_.Get(); }
   // Every operation starts at offset 0, which a port ignores.
   OVERLAPPED* Fresh() {
-    const HANDLE event = record_.hEvent;
     record_ = OVERLAPPED{};
-    record_.hEvent = event;
+    record_.hEvent = event_.Get();
     return &record_;
   }
   OVERLAPPED* Get() { return &record_; }
 
  private:
+  UniqueHandle event_;
   OVERLAPPED record_{};
 };
+
+// A BOOL-returning call as a status, with the system's reason on failure.
+TStatus Checked(BOOL done, const char* failure) {
+  if (!done) {
+    return LastSystemError(failure);
+  }
+  return {};
+}
 
 // The name the port is known by, whatever prefix the caller gave: "//./COM3",
 // "\\.\COM3" and "com3" are all COM3.
@@ -74,19 +77,20 @@ std::string PortKey(std::string name) {
 
 class TWin32Port final : public ICommPort {
  public:
-  TWin32Port(HANDLE handle, HANDLE claim) : handle_(handle), claim_(claim) {}
+  TWin32Port(UniqueHandle handle, UniqueHandle claim)
+      : handle_(std::move(handle)), claim_(std::move(claim)) {}
   ~TWin32Port() override;
   TWin32Port(const TWin32Port&) = delete;
   TWin32Port& operator=(const TWin32Port&) = delete;
 
-  bool SetupQueues(std::uint32_t inputSize, std::uint32_t outputSize) override {
-    return ::SetupComm(handle_, inputSize, outputSize) != 0;
+  TStatus SetupQueues(std::uint32_t inputSize, std::uint32_t outputSize) override {
+    return Checked(::SetupComm(Port(), inputSize, outputSize), "cannot set up the port's queues");
   }
-  void Purge(std::uint32_t flags) override;
-  bool ApplyState(const TLineSettings& settings) override;
-  void ApplyTimeouts(const TCommTimeouts& timeouts) override;
+  TStatus Purge(std::uint32_t flags) override;
+  TStatus ApplyState(const TLineSettings& settings) override;
+  TStatus ApplyTimeouts(const TCommTimeouts& timeouts) override;
 
-  bool SetCommMask(std::uint32_t mask) override;
+  TStatus SetCommMask(std::uint32_t mask) override;
   TIoStatus StartRead(char* buffer, std::uint32_t length, std::uint32_t& count) override;
   TIoStatus FinishRead(std::uint32_t& count) override;
   TIoStatus StartEventWait(std::uint32_t& mask) override;
@@ -104,9 +108,10 @@ class TWin32Port final : public ICommPort {
     return error == ERROR_TIMEOUT ? TIoStatus::Done : StatusOfError(error);
   }
   void Settle(TOverlapped& record, bool& pending);
+  HANDLE Port() const { return handle_.Get(); }
 
-  HANDLE handle_;
-  HANDLE claim_;  // named mutex that marks the port as ours, or null
+  UniqueHandle handle_;
+  UniqueHandle claim_;  // named mutex that marks the port as ours, or none
   TOverlapped read_;
   TOverlapped eventWait_;
   TOverlapped write_;
@@ -123,40 +128,44 @@ TWin32Port::~TWin32Port() {
   // The records must outlive every operation the system still runs on them. A
   // pending comm-event wait ignores a cancel on some systems (Wine among them)
   // but always ends when the watched events change.
-  ::SetCommMask(handle_, 0);
-  ::CancelIoEx(handle_, nullptr);
+  ::SetCommMask(Port(), 0);
+  ::CancelIoEx(Port(), nullptr);
   Settle(read_, readPending_);
   Settle(eventWait_, eventPending_);
   Settle(write_, writePending_);
-  ::CloseHandle(handle_);
-  if (claim_ != nullptr) {
-    ::CloseHandle(claim_);
-  }
+  handle_.Reset();  // released before the claim, so a free claim means a free port
+  claim_.Reset();
 }
 
 void TWin32Port::Settle(TOverlapped& record, bool& pending) {
   if (pending) {
     DWORD ignored = 0;
-    ::GetOverlappedResult(handle_, record.Get(), &ignored, TRUE);
+    ::GetOverlappedResult(Port(), record.Get(), &ignored, TRUE);
     pending = false;
   }
 }
 
-void TWin32Port::Purge(std::uint32_t flags) {
-  // Some drivers (and Wine) leave a pending read alone on a purge; cancel it first.
+TStatus TWin32Port::Purge(std::uint32_t flags) {
+  // Some drivers (and Wine) leave a pending read alone on a purge; cancel it
+  // first. Nothing pending to cancel is no failure.
   if ((flags & Purge::RxAbort) != 0) {
-    ::CancelIoEx(handle_, read_.Get());
+    ::CancelIoEx(Port(), read_.Get());
   }
   if ((flags & Purge::TxAbort) != 0) {
-    ::CancelIoEx(handle_, write_.Get());
+    ::CancelIoEx(Port(), write_.Get());
   }
-  ::PurgeComm(handle_, flags);
+  return Checked(::PurgeComm(Port(), flags), "cannot discard the port's queues");
 }
 
-bool TWin32Port::ApplyState(const TLineSettings& settings) {
+TStatus TWin32Port::ApplyState(const TLineSettings& settings) {
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
-  ::GetCommState(handle_, &dcb);
+  // The read keeps the fields set below does not name (the EOF and event
+  // characters); without it they are zero, which the settings still allow.
+  if (!::GetCommState(Port(), &dcb)) {
+    dcb = DCB{};
+    dcb.DCBlength = sizeof dcb;
+  }
   dcb.BaudRate = settings.BaudRate;
   const std::uint32_t f = settings.Flags;
   dcb.fBinary = (f & LineFlag::Binary) != 0;
@@ -181,31 +190,32 @@ bool TWin32Port::ApplyState(const TLineSettings& settings) {
   dcb.XonChar = settings.XonChar;
   dcb.XoffChar = settings.XoffChar;
   dcb.ErrorChar = settings.ErrorChar;
-  return ::SetCommState(handle_, &dcb) != 0;  // a refusal leaves the driver's settings
+  // A refusal leaves the driver's settings.
+  return Checked(::SetCommState(Port(), &dcb), "the port refused its line settings");
 }
 
-void TWin32Port::ApplyTimeouts(const TCommTimeouts& timeouts) {
-  COMMTIMEOUTS record{};
-  ::GetCommTimeouts(handle_, &record);
+TStatus TWin32Port::ApplyTimeouts(const TCommTimeouts& timeouts) {
+  COMMTIMEOUTS record{};  // every field is set below
   record.ReadIntervalTimeout = timeouts.ReadIntervalTimeout;
   record.ReadTotalTimeoutMultiplier = timeouts.ReadTotalTimeoutMultiplier;
   record.ReadTotalTimeoutConstant = timeouts.ReadTotalTimeoutConstant;
   record.WriteTotalTimeoutMultiplier = timeouts.WriteTotalTimeoutMultiplier;
   record.WriteTotalTimeoutConstant = timeouts.WriteTotalTimeoutConstant;
-  ::SetCommTimeouts(handle_, &record);
+  return Checked(::SetCommTimeouts(Port(), &record), "the port refused its timeouts");
 }
 
-bool TWin32Port::SetCommMask(std::uint32_t mask) {
+TStatus TWin32Port::SetCommMask(std::uint32_t mask) {
   if (!read_.Valid() || !eventWait_.Valid()) {
-    return false;
+    return TError{std::make_error_code(std::errc::not_enough_memory),
+                  "no events for the port's reads"};
   }
   ++maskChanges_;
-  return ::SetCommMask(handle_, mask) != 0;
+  return Checked(::SetCommMask(Port(), mask), "cannot watch the port's events");
 }
 
 TIoStatus TWin32Port::StartRead(char* buffer, std::uint32_t length, std::uint32_t& count) {
   DWORD got = 0;
-  if (::ReadFile(handle_, buffer, length, &got, read_.Fresh())) {
+  if (::ReadFile(Port(), buffer, length, &got, read_.Fresh())) {
     count = got;
     return TIoStatus::Done;
   }
@@ -218,7 +228,7 @@ TIoStatus TWin32Port::StartRead(char* buffer, std::uint32_t length, std::uint32_
 TIoStatus TWin32Port::FinishRead(std::uint32_t& count) {
   readPending_ = false;
   DWORD got = 0;
-  const BOOL done = ::GetOverlappedResult(handle_, read_.Get(), &got, FALSE);
+  const BOOL done = ::GetOverlappedResult(Port(), read_.Get(), &got, FALSE);
   count = got;
   return done ? TIoStatus::Done : ReadStatusOfError(::GetLastError());
 }
@@ -226,7 +236,7 @@ TIoStatus TWin32Port::FinishRead(std::uint32_t& count) {
 TIoStatus TWin32Port::StartEventWait(std::uint32_t& mask) {
   eventMask_ = 0;
   maskChangesAtWait_ = maskChanges_;
-  if (::WaitCommEvent(handle_, &eventMask_, eventWait_.Fresh())) {
+  if (::WaitCommEvent(Port(), &eventMask_, eventWait_.Fresh())) {
     mask = eventMask_;
     return TIoStatus::Done;
   }
@@ -241,7 +251,7 @@ TIoStatus TWin32Port::FinishEventWait(std::uint32_t& mask) {
   // aborted depending on the system; either way the wait is simply restarted.
   const bool maskChanged = maskChanges_ != maskChangesAtWait_;
   DWORD ignored = 0;
-  if (!::GetOverlappedResult(handle_, eventWait_.Get(), &ignored, FALSE)) {
+  if (!::GetOverlappedResult(Port(), eventWait_.Get(), &ignored, FALSE)) {
     const DWORD error = ::GetLastError();
     return maskChanged && error == ERROR_OPERATION_ABORTED ? TIoStatus::Restart
                                                            : StatusOfError(error);
@@ -252,7 +262,7 @@ TIoStatus TWin32Port::FinishEventWait(std::uint32_t& mask) {
 
 TIoStatus TWin32Port::ClearError(std::uint32_t& errors) {
   DWORD word = 0;
-  if (!::ClearCommError(handle_, &word, nullptr)) {
+  if (!::ClearCommError(Port(), &word, nullptr)) {
     return StatusOfError(::GetLastError());
   }
   errors = word;
@@ -279,7 +289,7 @@ TIoStatus TWin32Port::StartWrite(const char* data, std::uint32_t length, std::ui
     return TIoStatus::Failed;
   }
   DWORD put = 0;
-  if (::WriteFile(handle_, data, length, &put, write_.Fresh())) {
+  if (::WriteFile(Port(), data, length, &put, write_.Fresh())) {
     count = put;
     return TIoStatus::Done;
   }
@@ -292,7 +302,7 @@ TIoStatus TWin32Port::StartWrite(const char* data, std::uint32_t length, std::ui
 TIoStatus TWin32Port::FinishWrite(std::uint32_t& count) {
   writePending_ = false;
   DWORD put = 0;
-  const BOOL done = ::GetOverlappedResult(handle_, write_.Get(), &put, TRUE);
+  const BOOL done = ::GetOverlappedResult(Port(), write_.Get(), &put, TRUE);
   count = put;
   return done ? TIoStatus::Done : StatusOfError(::GetLastError());
 }
@@ -314,47 +324,39 @@ std::string ClaimName(const std::string& commName) {
 }
 
 // Some drivers (and Wine) let a second program open a port that is already
-// open. A named mutex per port keeps our own programs from sharing one.
-HANDLE ClaimPort(const std::string& commName) {
-  HANDLE claim = ::CreateMutexA(nullptr, FALSE, ClaimName(commName).c_str());
-  if (claim != nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS) {
-    ::CloseHandle(claim);
-    return INVALID_HANDLE_VALUE;
+// open. A named mutex per port keeps our own programs from sharing one. An
+// empty handle: no claim could be made, and the open goes on without it.
+TResult<UniqueHandle> ClaimPort(const std::string& commName) {
+  UniqueHandle claim(::CreateMutexA(nullptr, FALSE, ClaimName(commName).c_str()));
+  if (claim && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+    return TError{TCommErrc::PortInUse, commName + " is in use by another program"};
   }
-  return claim;  // null: no claim could be made, and the open goes on without it
+  return claim;
 }
 
 }  // namespace
 
 bool IsPortClaimed(const std::string& commName) {
-  HANDLE claim = ::OpenMutexA(SYNCHRONIZE, FALSE, ClaimName(commName).c_str());
-  if (claim == nullptr) {
-    return false;
-  }
-  ::CloseHandle(claim);
-  return true;
+  const UniqueHandle claim(::OpenMutexA(SYNCHRONIZE, FALSE, ClaimName(commName).c_str()));
+  return claim.Valid();
 }
 
-std::unique_ptr<ICommPort> OpenWin32Port(const std::string& commName, TOpenStatus& status) {
-  status = TOpenStatus::CannotOpen;
-  HANDLE handle =
-      ::CreateFileA(commName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    return nullptr;
+TResult<std::unique_ptr<ICommPort>> OpenWin32Port(const std::string& commName) {
+  UniqueHandle handle(::CreateFileA(commName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED,
+                                    nullptr));
+  if (!handle) {
+    return LastSystemError("cannot open " + commName);
   }
-  if (::GetFileType(handle) != FILE_TYPE_CHAR) {
-    ::CloseHandle(handle);
-    status = TOpenStatus::NotComm;
-    return nullptr;
+  if (::GetFileType(handle.Get()) != FILE_TYPE_CHAR) {
+    return TError{TCommErrc::NotCommDevice, commName + " is not a serial device"};
   }
-  HANDLE claim = ClaimPort(commName);
-  if (claim == INVALID_HANDLE_VALUE) {
-    ::CloseHandle(handle);
-    return nullptr;
+  TResult<UniqueHandle> claim = ClaimPort(commName);
+  if (!claim) {
+    return claim.Error();
   }
-  status = TOpenStatus::Opened;
-  return std::make_unique<TWin32Port>(handle, claim);
+  return std::unique_ptr<ICommPort>(
+      std::make_unique<TWin32Port>(std::move(handle), std::move(claim).Value()));
 }
 
 }  // namespace korvane

@@ -16,7 +16,7 @@ namespace korvane {
 // Which of the first `indices` wait outcomes ended a wait (WAIT_OBJECT_0 + i
 // gives i; for MsgWaitForMultipleObjects the message queue is the last index),
 // or -1 for a failure, a timeout or an abandoned object.
-inline int SignalledIndex(DWORD result, DWORD indices) {
+[[nodiscard]] inline int SignalledIndex(DWORD result, DWORD indices) {
   const DWORD index = result - WAIT_OBJECT_0;
   return index < indices ? static_cast<int>(index) : -1;
 }

@@ -32,9 +32,10 @@ TEST_F(CommFakeTest, EachOpenFailureLeavesThePortClosedWithItsText) {
   };
   const Case cases[] = {
       {"Error opening serial port",
-       [](TFakeBackend& b) { b.OpenResult = TOpenStatus::CannotOpen; }},
+       [](TFakeBackend& b) { b.OpenError = std::make_error_code(std::errc::permission_denied); }},
+      {"Error opening serial port", [](TFakeBackend& b) { b.OpenError = TCommErrc::PortInUse; }},
       {"File handle is not a comm handle ",
-       [](TFakeBackend& b) { b.OpenResult = TOpenStatus::NotComm; }},
+       [](TFakeBackend& b) { b.OpenError = TCommErrc::NotCommDevice; }},
       {"Unable to create event", [](TFakeBackend& b) { b.FailEventNumber = 1; }},
       {"Unable to create read thread", [](TFakeBackend& b) { b.FailThreadNumber = 1; }},
       {"Unable to create write thread", [](TFakeBackend& b) { b.FailThreadNumber = 2; }},

@@ -11,13 +11,17 @@ namespace korvane::test {
 
 namespace {
 
+TError Refused() {
+  return {std::make_error_code(std::errc::io_error), "refused by the test"};
+}
+
 class TQueueFailingPort final : public ICommPort {
  public:
-  bool SetupQueues(std::uint32_t, std::uint32_t) override { return false; }
-  void Purge(std::uint32_t) override {}
-  bool ApplyState(const TLineSettings&) override { return true; }
-  void ApplyTimeouts(const TCommTimeouts&) override {}
-  bool SetCommMask(std::uint32_t) override { return false; }
+  TStatus SetupQueues(std::uint32_t, std::uint32_t) override { return Refused(); }
+  TStatus Purge(std::uint32_t) override { return {}; }
+  TStatus ApplyState(const TLineSettings&) override { return {}; }
+  TStatus ApplyTimeouts(const TCommTimeouts&) override { return {}; }
+  TStatus SetCommMask(std::uint32_t) override { return Refused(); }
   TIoStatus StartRead(char*, std::uint32_t, std::uint32_t&) override { return TIoStatus::Failed; }
   TIoStatus FinishRead(std::uint32_t&) override { return TIoStatus::Failed; }
   TIoStatus StartEventWait(std::uint32_t&) override { return TIoStatus::Failed; }
@@ -33,20 +37,22 @@ class TQueueFailingPort final : public ICommPort {
 
 }  // namespace
 
-void TFakePort::Purge(std::uint32_t flags) {
+TStatus TFakePort::Purge(std::uint32_t flags) {
   std::lock_guard lock(script_.Mutex);
   script_.Purges.push_back(flags);
+  return {};
 }
 
-bool TFakePort::ApplyState(const TLineSettings& settings) {
+TStatus TFakePort::ApplyState(const TLineSettings& settings) {
   std::lock_guard lock(script_.Mutex);
   script_.States.push_back(settings);
-  return !script_.RefuseState;
+  return script_.RefuseState ? Refused() : TStatus();
 }
 
-void TFakePort::ApplyTimeouts(const TCommTimeouts& timeouts) {
+TStatus TFakePort::ApplyTimeouts(const TCommTimeouts& timeouts) {
   std::lock_guard lock(script_.Mutex);
   script_.Timeouts.push_back(timeouts);
+  return {};
 }
 
 bool TFakePort::TakeChunk(std::uint32_t& count) {
@@ -136,19 +142,21 @@ TIoStatus TFakePort::StartWrite(const char* data, std::uint32_t length, std::uin
   return TIoStatus::Done;
 }
 
-std::unique_ptr<ICommPort> TFakeBackend::Open(const std::string&, TOpenStatus& status) {
-  status = OpenResult;
-  if (OpenResult != TOpenStatus::Opened) {
-    return nullptr;
+TResult<std::unique_ptr<ICommPort>> TFakeBackend::Open(const std::string&) {
+  if (OpenError) {
+    return TError{OpenError, "refused by the test"};
   }
   if (FailQueueSetup) {
-    return std::make_unique<TQueueFailingPort>();
+    return std::unique_ptr<ICommPort>(std::make_unique<TQueueFailingPort>());
   }
-  return std::make_unique<TFakePort>(Script);
+  return std::unique_ptr<ICommPort>(std::make_unique<TFakePort>(Script));
 }
 
-std::unique_ptr<ICommEvent> TFakeBackend::MakeEvent() {
-  return ++events_ == FailEventNumber ? nullptr : TPosixBackend::MakeEvent();
+TResult<std::unique_ptr<ICommEvent>> TFakeBackend::MakeEvent() {
+  if (++events_ == FailEventNumber) {
+    return Refused();
+  }
+  return TPosixBackend::MakeEvent();
 }
 
 std::thread TFakeBackend::StartThread(std::function<void()> body, TThreadPriority priority) {

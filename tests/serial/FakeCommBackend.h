@@ -37,12 +37,12 @@ class TFakePort final : public ICommPort {
 
   explicit TFakePort(TScript& script) : script_(script) {}
 
-  bool SetupQueues(std::uint32_t, std::uint32_t) override { return true; }
-  void Purge(std::uint32_t flags) override;
-  bool ApplyState(const TLineSettings& settings) override;
-  void ApplyTimeouts(const TCommTimeouts& timeouts) override;
+  TStatus SetupQueues(std::uint32_t, std::uint32_t) override { return {}; }
+  TStatus Purge(std::uint32_t flags) override;
+  TStatus ApplyState(const TLineSettings& settings) override;
+  TStatus ApplyTimeouts(const TCommTimeouts& timeouts) override;
 
-  bool SetCommMask(std::uint32_t) override { return true; }
+  TStatus SetCommMask(std::uint32_t) override { return {}; }
   TIoStatus StartRead(char* buffer, std::uint32_t length, std::uint32_t& count) override;
   TIoStatus FinishRead(std::uint32_t& count) override;
   TIoStatus StartEventWait(std::uint32_t& mask) override;
@@ -65,14 +65,14 @@ class TFakePort final : public ICommPort {
 // Adds feeds and failures to the POSIX backend's events and threads.
 class TFakeBackend final : public TPosixBackend {
  public:
-  TOpenStatus OpenResult = TOpenStatus::Opened;
+  std::error_code OpenError;  // none: the port opens
   bool FailQueueSetup = false;
   int FailEventNumber = 0;   // 1 = the first event created fails; 0 = none
   int FailThreadNumber = 0;  // 1 = the first thread fails; 0 = none
   TFakePort::TScript Script;
 
-  std::unique_ptr<ICommPort> Open(const std::string& commName, TOpenStatus& status) override;
-  std::unique_ptr<ICommEvent> MakeEvent() override;
+  TResult<std::unique_ptr<ICommPort>> Open(const std::string& commName) override;
+  TResult<std::unique_ptr<ICommEvent>> MakeEvent() override;
   std::thread StartThread(std::function<void()> body, TThreadPriority priority) override;
 
   void AddChunk(std::string bytes);

@@ -1,4 +1,3 @@
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -7,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "serial/PortList.h"
-#include "serial/VirtualPorts.h"
 
 namespace korvane {
 namespace {
@@ -82,31 +80,6 @@ TEST(NaturalLessTest, ComparesDigitRunsByValue) {
   EXPECT_TRUE(NaturalLess("a01", "a1"));  // equal value: a stable tie-break
   EXPECT_FALSE(NaturalLess("a1", "a01"));
   EXPECT_FALSE(NaturalLess("x", "x"));
-}
-
-TEST_F(PortListTest, CommNamesMapToDevicePaths) {
-  const char* previous = std::getenv("XDG_RUNTIME_DIR");
-  const std::string saved = previous != nullptr ? previous : "";
-  ::setenv("XDG_RUNTIME_DIR", root_.c_str(), 1);
-  const fs::path target = root_ / "slave";
-  std::ofstream(target).put('x');
-  {
-    auto published = PublishVirtualPort(target.string(), "KSIM7");
-    EXPECT_EQ(DevicePathForCommName("//./KSIM7"), published->LinkPath());
-    const std::vector<SerialPortEntry> all = ListSerialPorts();
-    ASSERT_FALSE(all.empty());
-    EXPECT_EQ(all.front().Name, "KSIM7");
-    EXPECT_EQ(all.front().Path, published->LinkPath());
-  }
-  EXPECT_EQ(DevicePathForCommName("//./KSIM7"), "/dev/KSIM7");  // withdrawn
-  EXPECT_EQ(DevicePathForCommName("//./ttyUSB0"), "/dev/ttyUSB0");
-  EXPECT_EQ(DevicePathForCommName("COM1"), "COM1");
-  EXPECT_EQ(DevicePathForCommName("/dev/pts/3"), "/dev/pts/3");
-  if (previous != nullptr) {
-    ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
-  } else {
-    ::unsetenv("XDG_RUNTIME_DIR");
-  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <future>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,16 +40,20 @@ TEST(ThreadMessageQueue, RequestsPostedBeforeAndAfterTheWriterRunsKeepTheirOrder
   EXPECT_FALSE(idle);
 
   std::vector<std::string> taken;
-  auto stop = TWin32Event::Create();
-  ASSERT_TRUE(stop);
+  auto made = TWin32Event::Create();
+  ASSERT_TRUE(made.Ok()) << made.Message();
+  const auto& stop = made.Value();
   std::promise<bool> attached;
   std::thread writer([&] {
     attached.set_value(queue->Attach());
     while (taken.size() < 3) {
       const auto more = Drain(*queue);
       taken.insert(taken.end(), more.begin(), more.end());
-      if (taken.size() < 3 && queue->Wait(*stop) != 1) {
-        break;
+      if (taken.size() < 3) {
+        const auto woken = queue->Wait(*stop);
+        if (!woken || woken.Value() != TQueueWake::Posted) {
+          break;
+        }
       }
     }
     queue->Close();
@@ -73,21 +78,25 @@ TEST(ThreadMessageQueue, RequestsPostedBeforeAndAfterTheWriterRunsKeepTheirOrder
 TEST(ThreadMessageQueue, TheStopEndsAWaitAndCloseReleasesWhatIsLeft) {
   std::atomic<bool> idle{true};
   auto queue = CreateThreadMessageQueue(idle);
-  auto stop = TWin32Event::Create();
-  ASSERT_TRUE(stop);
-  int woken = -2;
+  auto made = TWin32Event::Create();
+  ASSERT_TRUE(made.Ok()) << made.Message();
+  const auto& stop = made.Value();
+  std::optional<TQueueWake> woken;
   bool sawEmpty = false;
   std::thread writer([&] {
     ASSERT_TRUE(queue->Attach());
     TWriteRequest request;
     sawEmpty = !queue->Take(request);
-    woken = queue->Wait(*stop);
+    const auto wait = queue->Wait(*stop);
+    if (wait) {
+      woken = wait.Value();
+    }
     queue->Close();
   });
   stop->Set();
   writer.join();
   EXPECT_TRUE(sawEmpty);
-  EXPECT_EQ(woken, 0);
+  EXPECT_EQ(woken, TQueueWake::Stop);
   EXPECT_TRUE(idle);
 }
 

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "KorvaneVersion.h"
-#include "serial/VirtualPorts.h"
 #include "sim/ImageFile.h"
 #include "sim/PtyDevice.h"
 #include "sim/SimOptions.h"
 #include "sim/Simulator.h"
+#include "sim/VirtualPortPublication.h"
 
 namespace {
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "platform/Result.h"
+#include "serial/CommError.h"
 #include "serial/CommTypes.h"
 #include "serial/WriteQueue.h"
 
@@ -15,7 +17,9 @@ namespace korvane {
 // The platform seam of the serial component. The reader and writer algorithms
 // reach the port only through these interfaces, in the shape of overlapped I/O:
 // an operation either completes at once or stays pending until a wait reports
-// its completion, and every wait also ends when the stop event is set.
+// its completion, and every wait also ends when the stop event is set. Set-up
+// calls that can fail say why (TStatus); the I/O calls report the state of
+// the operation (TIoStatus), which the workers act on.
 
 // Restart: the operation ended without a result and is simply started again (a
 // comm-event wait that a change of the watched events completed with no event).
@@ -32,7 +36,7 @@ class ICommEvent {
   virtual ~ICommEvent() = default;
   virtual void Set() = 0;
   virtual void Reset() = 0;
-  virtual bool IsSet() const = 0;
+  [[nodiscard]] virtual bool IsSet() const = 0;
   // The platform object behind it (a file descriptor on POSIX).
   virtual std::intptr_t NativeHandle() const = 0;
 };
@@ -43,15 +47,15 @@ class ICommPort {
  public:
   virtual ~ICommPort() = default;
 
-  virtual bool SetupQueues(std::uint32_t inputSize, std::uint32_t outputSize) = 0;
-  virtual void Purge(std::uint32_t flags) = 0;
-  // False when the port refused the settings or some of them (a rate the
+  [[nodiscard]] virtual TStatus SetupQueues(std::uint32_t inputSize, std::uint32_t outputSize) = 0;
+  [[nodiscard]] virtual TStatus Purge(std::uint32_t flags) = 0;
+  // An error when the port refused the settings or some of them (a rate the
   // platform does not offer); what it took stays applied.
-  [[nodiscard]] virtual bool ApplyState(const TLineSettings& settings) = 0;
-  virtual void ApplyTimeouts(const TCommTimeouts& timeouts) = 0;
+  [[nodiscard]] virtual TStatus ApplyState(const TLineSettings& settings) = 0;
+  [[nodiscard]] virtual TStatus ApplyTimeouts(const TCommTimeouts& timeouts) = 0;
 
   // Reader side: at most one read and one comm-event wait pending.
-  virtual bool SetCommMask(std::uint32_t mask) = 0;
+  [[nodiscard]] virtual TStatus SetCommMask(std::uint32_t mask) = 0;
   virtual TIoStatus StartRead(char* buffer, std::uint32_t length, std::uint32_t& count) = 0;
   virtual TIoStatus FinishRead(std::uint32_t& count) = 0;
   virtual TIoStatus StartEventWait(std::uint32_t& mask) = 0;
@@ -65,18 +69,16 @@ class ICommPort {
   virtual TWriterWake WaitWrite(ICommEvent& stop) = 0;
 };
 
-enum class TOpenStatus { Opened, CannotOpen, NotComm };
-
 class ICommBackend {
  public:
   virtual ~ICommBackend() = default;
 
-  // Opens `commName` for exclusive use; null with the reason otherwise.
-  virtual std::unique_ptr<ICommPort> Open(const std::string& commName, TOpenStatus& status) = 0;
-  // Null when the event cannot be created.
-  virtual std::unique_ptr<ICommEvent> MakeEvent() = 0;
-  // Waits until `first` or `second` is set: 0 or 1 (first wins), -1 on failure.
-  virtual int WaitEither(ICommEvent& first, ICommEvent& second) = 0;
+  // Opens `commName` for exclusive use. TCommErrc::NotCommDevice when the name
+  // opens something else, TCommErrc::PortInUse when another program holds it.
+  [[nodiscard]] virtual TResult<std::unique_ptr<ICommPort>> Open(const std::string& commName) = 0;
+  [[nodiscard]] virtual TResult<std::unique_ptr<ICommEvent>> MakeEvent() = 0;
+  // Waits until `first` or `second` is set: 0 or 1, the first winning a tie.
+  [[nodiscard]] virtual TResult<int> WaitEither(ICommEvent& first, ICommEvent& second) = 0;
   // Runs `body` on a new thread; throws std::system_error when none can be created.
   virtual std::thread StartThread(std::function<void()> body, TThreadPriority priority) = 0;
   // The writer's request queue; `idle` is the component's idle flag. By

@@ -7,7 +7,7 @@
 
 namespace korvane {
 
-// The user-interface loop on the Windows message queue. Each notice target is
+// Windows only. The user-interface loop on the Windows message queue. Each notice target is
 // a hidden message-only window owned by the loop's thread; workers post
 // notices to it with PostMessageA, and WaitPumping serves the thread's queue
 // (MsgWaitForMultipleObjects), so window messages of the thread are handled

@@ -8,6 +8,6 @@ namespace korvane {
 // open port is marked by a named mutex, since some systems (Wine among them)
 // let a second program open a port. POSIX: the port's advisory lock is held;
 // the check opens the device briefly, without taking it.
-bool IsPortClaimed(const std::string& commName);
+[[nodiscard]] bool IsPortClaimed(const std::string& commName);
 
 }  // namespace korvane

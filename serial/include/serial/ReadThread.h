@@ -28,13 +28,13 @@ class TReadThread {
 
  private:
   void Execute();
-  bool ArmRead();
-  bool FinishRead();
-  bool DeliverChunk(const char* data, std::uint32_t count);
-  bool ArmEventWait();
-  bool HandleCommEvent(bool collect);
-  bool Post(std::uint32_t msg, std::uint32_t wParam, std::uint32_t lParam,
-            std::unique_ptr<char[]> block = nullptr);
+  [[nodiscard]] bool ArmRead();
+  [[nodiscard]] bool FinishRead();
+  [[nodiscard]] bool DeliverChunk(const char* data, std::uint32_t count);
+  [[nodiscard]] bool ArmEventWait();
+  [[nodiscard]] bool HandleCommEvent(bool collect);
+  [[nodiscard]] bool Post(std::uint32_t msg, std::uint32_t wParam, std::uint32_t lParam,
+                          std::unique_ptr<char[]> block = nullptr);
   void PostHangup();
   // Hangup unless the port handle has become invalid, which ends silently.
   void ReportFailure(TIoStatus status);

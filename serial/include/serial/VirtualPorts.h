@@ -1,6 +1,5 @@
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,33 +16,15 @@ struct VirtualPort {
   std::string Path;  // the link, which opens the slave side
 };
 
-std::string VirtualPortDirectory();
+[[nodiscard]] std::string VirtualPortDirectory();
+
+// The lock file that keeps the link at `linkPath` alive.
+[[nodiscard]] std::string VirtualPortLockPath(const std::string& linkPath);
+
+// True for a name that cannot be a port's link: a lock file's name.
+[[nodiscard]] bool IsVirtualPortLockName(const std::string& name);
 
 // Live virtual ports, ordered by name (KSIM2 before KSIM10).
-std::vector<VirtualPort> ListVirtualPorts();
-
-// A published port; withdrawing it (destruction) removes the link and the lock.
-class TVirtualPortPublication {
- public:
-  TVirtualPortPublication(std::string name, std::string linkPath, std::string lockPath, int lockFd);
-  ~TVirtualPortPublication();
-  TVirtualPortPublication(const TVirtualPortPublication&) = delete;
-  TVirtualPortPublication& operator=(const TVirtualPortPublication&) = delete;
-
-  const std::string& Name() const { return name_; }
-  const std::string& LinkPath() const { return linkPath_; }
-
- private:
-  std::string name_;
-  std::string linkPath_;
-  std::string lockPath_;
-  int lockFd_;
-};
-
-// Publishes `slavePath` under `name`, or under the first free KSIM<n> when
-// `name` is empty. Throws std::runtime_error with a readable message when the
-// name is taken by a live simulator or the directory cannot be used.
-std::unique_ptr<TVirtualPortPublication> PublishVirtualPort(const std::string& slavePath,
-                                                            const std::string& name = {});
+[[nodiscard]] std::vector<VirtualPort> ListVirtualPorts();
 
 }  // namespace korvane

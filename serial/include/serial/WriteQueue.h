@@ -7,6 +7,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/Result.h"
+
 namespace korvane {
 
 class ICommBackend;
@@ -19,6 +21,8 @@ struct TWriteRequest {
   std::uint16_t Length = 0;
 };
 
+enum class TQueueWake { Stop, Posted };
+
 // The writer's first-in, first-out request queue. Any thread posts to it
 // without blocking; only the writer thread takes from it and waits on it.
 // The queue keeps the component's idle flag together with its contents, so the
@@ -29,16 +33,16 @@ class IWriteQueue {
 
   // Writer thread, once, before anything else: binds the queue to the thread.
   // False when the queue cannot be set up.
-  virtual bool Attach() = 0;
+  [[nodiscard]] virtual bool Attach() = 0;
   // Any thread, from construction on. On success the request is queued and the
   // idle flag cleared; on failure (queue full or closed) the caller keeps it.
-  virtual bool Post(TWriteRequest& request) = 0;
+  [[nodiscard]] virtual bool Post(TWriteRequest& request) = 0;
   // Writer thread. The next request, or false with the idle flag set when the
   // queue is empty.
-  virtual bool Take(TWriteRequest& request) = 0;
+  [[nodiscard]] virtual bool Take(TWriteRequest& request) = 0;
   // Writer thread, after Take found the queue empty: waits until `stop` is set
-  // (0), a request is posted (1), or the wait fails (-1). `stop` wins.
-  virtual int Wait(ICommEvent& stop) = 0;
+  // or a request is posted. `stop` wins.
+  [[nodiscard]] virtual TResult<TQueueWake> Wait(ICommEvent& stop) = 0;
   // Writer thread, at its end: refuses every later post, releases the requests
   // still queued and sets the idle flag.
   virtual void Close() = 0;
@@ -55,7 +59,7 @@ class TEventWriteQueue final : public IWriteQueue {
   bool Attach() override;
   bool Post(TWriteRequest& request) override;
   bool Take(TWriteRequest& request) override;
-  int Wait(ICommEvent& stop) override;
+  TResult<TQueueWake> Wait(ICommEvent& stop) override;
   void Close() override;
 
  private:

@@ -31,13 +31,13 @@ class TWriteThread {
   // writer, and clears the idle flag. False (the block released, the flag
   // untouched) when the queue is full or the writer has ended. The queue
   // accepts requests from construction on.
-  bool Post(std::unique_ptr<char[]> block, std::uint16_t length);
+  [[nodiscard]] bool Post(std::unique_ptr<char[]> block, std::uint16_t length);
 
  private:
   void Execute();
   // Takes the next request, or waits for one; false when the writer must end.
-  bool NextRequest(TWriteRequest& request, bool& announce);
-  bool WriteBlock(const char* data, std::uint32_t count);
+  [[nodiscard]] bool NextRequest(TWriteRequest& request, bool& announce);
+  [[nodiscard]] bool WriteBlock(const char* data, std::uint32_t count);
   void PostHangup();
 
   ICommBackend& backend_;

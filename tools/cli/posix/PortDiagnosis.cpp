@@ -3,13 +3,15 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/FileLock.h"
+#include "platform/UniqueHandle.h"
 
 namespace korvane::cli {
 namespace {
@@ -59,8 +61,8 @@ std::string DiagnosePortProblem(const std::string& path) {
   if (!S_ISCHR(info.st_mode)) {
     return path + ": not a serial device";
   }
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
+  const UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd) {
     if (errno == EACCES || errno == EPERM) {
       return PermissionText(path, info);
     }
@@ -69,9 +71,10 @@ std::string DiagnosePortProblem(const std::string& path) {
     }
     return path + ": cannot be opened (" + std::strerror(errno) + ")";
   }
-  const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-  ::close(fd);
-  if (locked) {
+  // Any failure to take the lock counts as a holder: the port would not open.
+  // Closing the descriptor drops the lock if the check took it.
+  const TResult<bool> taken = TryLockFile(fd.Get(), TLockMode::Exclusive);
+  if (!taken.Ok() || !taken.Value()) {
     return path + ": in use by another program";
   }
   return {};

@@ -1,5 +1,6 @@
 #include "cli/PortDiagnosis.h"
 
+#include "platform/UniqueHandle.h"
 #include "serial/PortClaim.h"
 
 #include <io.h>
@@ -13,14 +14,13 @@ std::string DiagnosePortProblem(const std::string& path) {
   if (IsPortClaimed(path)) {
     return path + ": in use by another program";
   }
-  HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle != INVALID_HANDLE_VALUE) {
-    const bool isDevice = ::GetFileType(handle) == FILE_TYPE_CHAR;
-    ::CloseHandle(handle);
-    return isDevice ? "" : path + ": not a serial device";
+  const UniqueHandle handle(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (handle) {
+    return ::GetFileType(handle.Get()) == FILE_TYPE_CHAR ? "" : path + ": not a serial device";
   }
-  switch (::GetLastError()) {
+  const DWORD error = ::GetLastError();
+  switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
       return path + ": no such serial port";
@@ -28,7 +28,7 @@ std::string DiagnosePortProblem(const std::string& path) {
     case ERROR_SHARING_VIOLATION:
       return path + ": in use by another program";
     default:
-      return path + ": cannot be opened (error " + std::to_string(::GetLastError()) + ")";
+      return path + ": cannot be opened (error " + std::to_string(error) + ")";
   }
 }
 
