@@ -25,37 +25,36 @@ bool PutTable(const CodeTable& table, IniFile& ini, FileError& error) {
   return true;
 }
 
-// Runs `operation` with a FileError and hands its English text to `error`.
-template <typename Operation>
-bool WithEnglishError(std::string* error, Operation operation) {
-  FileError failure;
-  const bool done = operation(failure);
-  if (!done && error) {
-    *error = EnglishText(failure);
+}  // namespace
+
+namespace {
+
+// The failure as a result, handing the details to `failure` when asked for.
+TStatus Failed(const FileError& error, FileError* failure) {
+  if (failure != nullptr) {
+    *failure = error;
   }
-  return done;
+  return StatusOf(error);
 }
 
 }  // namespace
 
-bool SaveCodeSet(const CodeTable& table, const std::string& path, FileError& error) {
+TStatus SaveCodeSet(const CodeTable& table, const std::string& path, FileError* failure) {
   IniFile ini(path);
   ini.Load();  // an unreadable file makes the Save below fail
-  if (!PutTable(table, ini, error)) {
-    return false;
+  if (FileError error; !PutTable(table, ini, error)) {
+    return Failed(error, failure);
   }
   if (!ini.Save()) {
-    error = ini.Failure();
-    return false;
+    return Failed(ini.Failure(), failure);
   }
-  return true;
+  return {};
 }
 
-bool LoadCodeSet(CodeTable& table, const std::string& path, FileError& error) {
+TStatus LoadCodeSet(CodeTable& table, const std::string& path, FileError* failure) {
   IniFile ini(path);
   if (ini.Load() == LoadStatus::kUnreadable) {
-    error = ini.Failure();
-    return false;
+    return Failed(ini.Failure(), failure);
   }
   CodeTable loaded;
   for (int button = 1; button <= kButtonCount; ++button) {
@@ -64,17 +63,7 @@ bool LoadCodeSet(CodeTable& table, const std::string& path, FileError& error) {
     }
   }
   table = std::move(loaded);
-  return true;
-}
-
-bool SaveCodeSet(const CodeTable& table, const std::string& path, std::string* error) {
-  return WithEnglishError(error,
-                          [&](FileError& failure) { return SaveCodeSet(table, path, failure); });
-}
-
-bool LoadCodeSet(CodeTable& table, const std::string& path, std::string* error) {
-  return WithEnglishError(error,
-                          [&](FileError& failure) { return LoadCodeSet(table, path, failure); });
+  return {};
 }
 
 std::string CodeSetText(const CodeTable& table) {

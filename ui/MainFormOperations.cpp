@@ -77,7 +77,7 @@ void TFormMain::LoadCodeSetFromFile() {
   // A missing file empties the table, as an empty code set; a file that exists
   // but cannot be read leaves the table alone and says so.
   FileError error;
-  if (!LoadCodeSet(codes_, path, error)) {
+  if (!LoadCodeSet(codes_, path, &error)) {
     boxes_.Show(tr("无法读取配置文件：") + FileErrorText(error), tr("警告"));
   }
 }
@@ -92,7 +92,7 @@ void TFormMain::SaveCodeSetToFile() {
   // The file is replaced whole or not at all; a failed save is not passed off
   // as done.
   FileError error;
-  if (!SaveCodeSet(codes_, path, error)) {
+  if (!SaveCodeSet(codes_, path, &error)) {
     boxes_.Show(tr("配置文件保存失败：") + FileErrorText(error), tr("警告"));
   }
 }

@@ -145,17 +145,18 @@ TEST(CodeSetFile, FailuresLeaveFileAndTableAlone) {
   WriteBytes(path, "[Button1]\r\nButtonDownSend1=01\r\n");
   CodeTable withBreak;
   withBreak.SetText(3, 2, "01\r\n[Button1]");
-  std::string error;
-  EXPECT_FALSE(SaveCodeSet(withBreak, path, &error));
-  EXPECT_NE(error.find("line break"), std::string::npos) << error;
+  const TStatus refused = SaveCodeSet(withBreak, path);
+  EXPECT_FALSE(refused);
+  EXPECT_NE(refused.Message().find("line break"), std::string::npos) << refused.Message();
   EXPECT_FALSE(SaveCodeSet(CodeTable{}, dir.File("missing/codes.IOS")));
   EXPECT_FALSE(SaveCodeSet(CodeTable{}, dir.File("codes.IOS/below.IOS")));
   EXPECT_EQ(ReadBytes(path), "[Button1]\r\nButtonDownSend1=01\r\n");
 
   const CodeTable before = FilledTable();
   CodeTable table = before;
-  EXPECT_FALSE(LoadCodeSet(table, dir.Path().string(), &error));
-  EXPECT_FALSE(error.empty());
+  const TStatus loaded = LoadCodeSet(table, dir.Path().string());
+  EXPECT_FALSE(loaded);
+  EXPECT_FALSE(loaded.Message().empty());
   EXPECT_TRUE(Same(table, before));
   EXPECT_EQ(dir.EntryCount(), 1u);
 }
@@ -169,12 +170,15 @@ TEST(CodeSetFile, ReadOnlyOrUnreadableTargetIsLeftAsItWas) {
       return "saved over a read-only file";
     }
     // A file we may write but not read would lose its other contents: refused too.
-    std::string error;
-    if (::chmod(path.c_str(), 0200) != 0 || SaveCodeSet(FilledTable(), path, &error)) {
+    if (::chmod(path.c_str(), 0200) != 0) {
+      return "chmod failed";
+    }
+    const TStatus saved = SaveCodeSet(FilledTable(), path);
+    if (saved) {
       return "saved over an unreadable file";
     }
-    if (error.find("cannot read") == std::string::npos) {
-      return "the reason is not given: " + error;
+    if (saved.Message().find("cannot read") == std::string::npos) {
+      return "the reason is not given: " + saved.Message();
     }
     return ::chmod(path.c_str(), 0644) == 0 ? "" : "chmod failed";
   });

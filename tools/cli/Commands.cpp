@@ -76,9 +76,8 @@ bool LoadExistingCodeSet(const std::string& path, CodeTable& table, std::string&
             (contents.error.empty() ? std::string("not a regular file") : contents.error);
     return false;
   }
-  std::string loadError;
-  if (!LoadCodeSet(table, path, &loadError)) {
-    error = "cannot read the code set file " + path + ": " + loadError;
+  if (const TStatus loaded = LoadCodeSet(table, path); !loaded) {
+    error = "cannot read the code set file " + path + ": " + loaded.Message();
     return false;
   }
   bytes = contents.bytes;
@@ -352,9 +351,9 @@ int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err) {
       return kExitSuccess;
     }
     if (!toStdout) {
-      if (std::string error; !SaveCodeSet(outcome.Codes, options.Output, &error)) {
+      if (const TStatus saved = SaveCodeSet(outcome.Codes, options.Output); !saved) {
         outcome.Exit = kExitFile;
-        outcome.Message = "cannot write " + options.Output + ": " + error;
+        outcome.Message = "cannot write " + options.Output + ": " + saved.Message();
       }
     }
   }
