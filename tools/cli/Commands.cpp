@@ -287,8 +287,8 @@ int RunWrite(const CliOptions& options, std::ostream& out, std::ostream& err) {
     return exit;
   }
   TImageFolder folder;
-  if (std::string error; !folder.Prepare(options.ImageDirectory, error)) {
-    run.Note(error);
+  if (const TStatus prepared = folder.Prepare(options.ImageDirectory); !prepared) {
+    run.Note(prepared.Message());
     return kExitImageFile;
   }
   const auto& targets = selection.Targets;

@@ -24,24 +24,23 @@ std::string WithSeparator(std::string folder) {
 
 // Creates and removes a file in `folder`: the system's own answer to whether
 // an image can be written there (permission, read-only file system, quota).
-std::string ProbeWritable(const std::string& folder) {
+TStatus ProbeWritable(const std::string& folder) {
   const std::string probe = folder + ".korvane-probe-" + std::to_string(std::random_device{}());
   std::FILE* file = std::fopen(probe.c_str(), "wb");
   if (file == nullptr) {
-    return std::strerror(errno);
+    return LastSystemError(std::strerror(errno));
   }
   std::fclose(file);
   std::remove(probe.c_str());
   return {};
 }
 
-std::string MakePrivateFolder(std::string& error) {
+TResult<std::string> MakePrivateFolder() {
   std::error_code code;
   const fs::path base = fs::temp_directory_path(code);
   if (code) {
-    error = "no temporary folder for the image files: " + code.message() +
-            "; name a folder with --image-dir";
-    return {};
+    return TError{code, "no temporary folder for the image files: " + code.message() +
+                            "; name a folder with --image-dir"};
   }
   std::random_device random;
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -54,9 +53,10 @@ std::string MakePrivateFolder(std::string& error) {
       break;
     }
   }
-  error = "cannot make a temporary folder for the image files in " + base.string() + ": " +
-          (code ? code.message() : std::string("names taken")) + "; name a folder with --image-dir";
-  return {};
+  const std::string cause = code ? code.message() : std::string("names taken");
+  return TError{code ? code : std::make_error_code(std::errc::file_exists),
+                "cannot make a temporary folder for the image files in " + base.string() + ": " +
+                    cause + "; name a folder with --image-dir"};
 }
 
 }  // namespace
@@ -68,26 +68,31 @@ TImageFolder::~TImageFolder() {
   }
 }
 
-bool TImageFolder::Prepare(const std::string& given, std::string& error) {
+TStatus TImageFolder::Prepare(const std::string& given) {
   if (given.empty()) {
-    path_ = MakePrivateFolder(error);
-    owned_ = !path_.empty();
-    return owned_;
+    TResult<std::string> made = MakePrivateFolder();
+    if (!made) {
+      return made.Error();
+    }
+    path_ = std::move(made).Value();
+    owned_ = true;
+    return {};
   }
   std::error_code code;
   if (!fs::is_directory(given, code)) {
-    error = "--image-dir " + given + ": " +
-            (fs::exists(given, code) ? "not a folder" : "no such folder") +
-            "; create it or name another with --image-dir";
-    return false;
+    const bool exists = fs::exists(given, code);
+    return TError{std::make_error_code(exists ? std::errc::not_a_directory
+                                              : std::errc::no_such_file_or_directory),
+                  "--image-dir " + given + ": " + (exists ? "not a folder" : "no such folder") +
+                      "; create it or name another with --image-dir"};
   }
   path_ = WithSeparator(given);
-  if (const std::string cause = ProbeWritable(path_); !cause.empty()) {
-    error = "--image-dir " + given + ": cannot write the image file there (" + cause +
-            "); name another folder with --image-dir";
-    return false;
+  if (const TStatus writable = ProbeWritable(path_); !writable) {
+    return TError{writable.Error().Code,
+                  "--image-dir " + given + ": cannot write the image file there (" +
+                      writable.Message() + "); name another folder with --image-dir"};
   }
-  return true;
+  return {};
 }
 
 }  // namespace korvane::cli

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/Result.h"
+
 namespace korvane::cli {
 
 // Where one run keeps its image files: the folder given with --image-dir, or
@@ -15,10 +17,9 @@ class TImageFolder {
   TImageFolder(const TImageFolder&) = delete;
   TImageFolder& operator=(const TImageFolder&) = delete;
 
-  // Uses `given`, or makes a private folder when it is empty. False, with the
-  // cause and the way out in `error`, when the folder is missing or cannot
-  // take a file.
-  bool Prepare(const std::string& given, std::string& error);
+  // Uses `given`, or makes a private folder when it is empty. Fails, with the
+  // cause and the way out, when the folder is missing or cannot take a file.
+  [[nodiscard]] TStatus Prepare(const std::string& given);
 
   // The folder, ending in a separator.
   const std::string& Path() const { return path_; }
