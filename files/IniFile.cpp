@@ -54,11 +54,15 @@ LoadStatus IniFile::Load() {
   return LoadStatus::kUnreadable;
 }
 
-bool IniFile::Save() {
+TStatus IniFile::Save() {
   if (unreadable_) {
-    return false;  // failure_ still says why the file could not be read
+    // A file that could not be read is never overwritten; failure_ says why.
+    if (TStatus why = StatusOf(failure_); !why) {
+      return why;
+    }
+    return TError{std::make_error_code(std::errc::io_error), "cannot read " + path_};
   }
-  return ReplaceFileBytes(path_, FileBytes(document_.Serialize(), encoding_), &failure_).Ok();
+  return ReplaceFileBytes(path_, FileBytes(document_.Serialize(), encoding_), &failure_);
 }
 
 std::string IniFile::ToDocument(std::string_view text) const {

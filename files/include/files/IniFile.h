@@ -28,9 +28,10 @@ class IniFile {
   explicit IniFile(std::string path) : path_(std::move(path)) {}
 
   LoadStatus Load();
-  // Writes the document over the file; false (with Failure()) when that fails,
-  // and always after a kUnreadable load, whose file must not be overwritten.
-  bool Save();
+  // Writes the document over the file; fails (Failure() has the details) when
+  // that fails, and always after a kUnreadable load, whose file must not be
+  // overwritten.
+  [[nodiscard]] TStatus Save();
 
   // Names and values are in code page 936 whatever the file's encoding.
   std::string Get(std::string_view section, std::string_view key, std::string_view fallback) const;
