@@ -27,26 +27,14 @@ bool PutTable(const CodeTable& table, IniFile& ini, FileError& error) {
 
 }  // namespace
 
-namespace {
-
-// The failure as a result, handing the details to `failure` when asked for.
-TStatus Failed(const FileError& error, FileError* failure) {
-  if (failure != nullptr) {
-    *failure = error;
-  }
-  return StatusOf(error);
-}
-
-}  // namespace
-
 TStatus SaveCodeSet(const CodeTable& table, const std::string& path, FileError* failure) {
   IniFile ini(path);
   ini.Load();  // an unreadable file makes the Save below fail
   if (FileError error; !PutTable(table, ini, error)) {
-    return Failed(error, failure);
+    return FileOutcome(false, error, failure);
   }
   if (!ini.Save()) {
-    return Failed(ini.Failure(), failure);
+    return FileOutcome(false, ini.Failure(), failure);
   }
   return {};
 }
@@ -54,7 +42,7 @@ TStatus SaveCodeSet(const CodeTable& table, const std::string& path, FileError* 
 TStatus LoadCodeSet(CodeTable& table, const std::string& path, FileError* failure) {
   IniFile ini(path);
   if (ini.Load() == LoadStatus::kUnreadable) {
-    return Failed(ini.Failure(), failure);
+    return FileOutcome(false, ini.Failure(), failure);
   }
   CodeTable loaded;
   for (int button = 1; button <= kButtonCount; ++button) {

@@ -78,9 +78,15 @@ std::string EnglishText(const FileError& error) {
   return reason;
 }
 
-TStatus StatusOf(const FileError& error) {
-  if (!error.Failed()) {
+TStatus FileOutcome(bool done, const FileError& error, FileError* details) {
+  if (details != nullptr) {
+    *details = error;
+  }
+  if (done) {
     return {};
+  }
+  if (!error.Failed()) {  // a failure that lost its reason still fails
+    return TError{std::make_error_code(std::errc::io_error), "the file operation failed"};
   }
   return TError{error.SystemCode, EnglishText(error)};
 }

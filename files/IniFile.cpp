@@ -57,10 +57,7 @@ LoadStatus IniFile::Load() {
 TStatus IniFile::Save() {
   if (unreadable_) {
     // A file that could not be read is never overwritten; failure_ says why.
-    if (TStatus why = StatusOf(failure_); !why) {
-      return why;
-    }
-    return TError{std::make_error_code(std::errc::io_error), "cannot read " + path_};
+    return FileOutcome(false, failure_);
   }
   return ReplaceFileBytes(path_, FileBytes(document_.Serialize(), encoding_), &failure_);
 }

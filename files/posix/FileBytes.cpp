@@ -292,10 +292,7 @@ FileContents ReadFileBytes(const std::string& path) {
 TStatus ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError* failure) {
   FileError error;
   const bool replaced = Replace(path, bytes, error);
-  if (failure) {
-    *failure = error;
-  }
-  return replaced ? TStatus() : StatusOf(error);
+  return FileOutcome(replaced, error, failure);
 }
 
 }  // namespace korvane

@@ -43,7 +43,9 @@ struct FileError {
 std::string EnglishText(const FileError& error);
 std::string ChineseText(const FileError& error);
 
-// The failure as a result: the system's code and the English text.
-TStatus StatusOf(const FileError& error);
+// A file operation's outcome as a result: success when `done`, otherwise the
+// failure with the system's code and the English text, never a success.
+// `details`, when given, receives `error` for texts in other languages.
+TStatus FileOutcome(bool done, const FileError& error, FileError* details = nullptr);
 
 }  // namespace korvane
