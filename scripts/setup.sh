@@ -19,6 +19,10 @@ packages=(
   help2man librsvg2-bin dpkg-dev fakeroot file lintian desktop-file-utils
   bash-completion
   fonts-wine netpbm xdotool unzip
+  qemu-system-x86 busybox-static cpio
+  clang-14 libclang-rt-14-dev
+  wixl msitools icoutils
+  python3-jsonschema xdg-utils libfile-mimeinfo-perl
 )
 
 missing=()
