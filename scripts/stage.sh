@@ -25,6 +25,9 @@ stage_summary() {
 use_ccache() {
   if command -v ccache >/dev/null 2>&1; then
     export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
+    # Debug builds would otherwise hash the build folder too, and so miss the
+    # cache in every new clone.
+    export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-true}"
     export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
   fi
 }
