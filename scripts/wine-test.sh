@@ -235,15 +235,15 @@ run_windows_tests() {
 run_profile_tests() {
   begin "profile services against our reader: $profile_exe"
   have_program "$profile_exe" || return 0
-  local -x LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+  local locale_env=(LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8) locales="$root/build/locale"
   if ! locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8'; then
-    local -x LOCPATH="$root/build/locale"
-    if [ ! -f "$LOCPATH/zh_CN.UTF-8/LC_CTYPE" ]; then
-      mkdir -p "$LOCPATH"
-      localedef -i zh_CN -f UTF-8 "$LOCPATH/zh_CN.UTF-8" || die "no zh_CN.UTF-8 locale for Wine"
+    if [ ! -f "$locales/zh_CN.UTF-8/LC_CTYPE" ]; then
+      mkdir -p "$locales"
+      localedef -i zh_CN -f UTF-8 "$locales/zh_CN.UTF-8" || die "no zh_CN.UTF-8 locale for Wine"
     fi
+    locale_env+=(LOCPATH="$locales")
   fi
-  if ! timeout 120 "$wine" "$profile_exe"; then
+  if ! env "${locale_env[@]}" timeout 120 "$wine" "$profile_exe"; then
     fail "profile services against our reader"
   fi
   took "profile services"
