@@ -78,8 +78,21 @@ std::string_view KeyOf(std::string_view line, std::size_t equals) {
   return TrimBlanks(line.substr(0, equals));
 }
 
+bool IsQuotationMark(char c) {
+  return c == '"' || c == '\'';
+}
+
+// The profile services hand a value between two equal quotation marks back
+// without them, so a hand-edited ButtonDownSend1="0102" programs 0102.
+std::string_view WithoutQuotes(std::string_view value) {
+  if (value.size() >= 2 && IsQuotationMark(value.front()) && value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
 std::string_view ValueOf(std::string_view line, std::size_t equals) {
-  return TrimBlanks(line.substr(equals + 1));
+  return WithoutQuotes(TrimBlanks(line.substr(equals + 1)));
 }
 
 // Where the value of a key line begins: after the '=' and the blanks after it.

@@ -15,6 +15,7 @@ packages=(
   fonts-wqy-microhei
   xvfb xauth openbox
   g++-mingw-w64-x86-64-posix wine wine64
+  locales
   nlohmann-json3-dev
   help2man librsvg2-bin dpkg-dev fakeroot file lintian desktop-file-utils
   bash-completion

@@ -14,6 +14,8 @@
 #   KORVANE_WIN32_TESTS_EXE  Windows test program
 #                            (default build/mingw/tests/win32/korvane_win32_tests.exe)
 #   KORVANE_WIN_CLI_EXE      Windows korvane-cli (default build/mingw/tools/cli/korvane-cli.exe)
+#   KORVANE_PROFILE_TESTS_EXE  Windows program comparing our code set file reading with
+#                            the system's (default build/mingw/tests/win32/korvane_profile_tests.exe)
 #   WINE                     Wine loader (default wine)
 #   KORVANE_JOBS             build jobs (default 2)
 set -eEuo pipefail
@@ -24,6 +26,7 @@ jobs="${KORVANE_JOBS:-2}"
 wine="${WINE:-wine}"
 tests_exe="${KORVANE_WIN32_TESTS_EXE:-build/mingw/tests/win32/korvane_win32_tests.exe}"
 cli_exe="${KORVANE_WIN_CLI_EXE:-build/mingw/tools/cli/korvane-cli.exe}"
+profile_exe="${KORVANE_PROFILE_TESTS_EXE:-build/mingw/tests/win32/korvane_profile_tests.exe}"
 ui_tests_exe=build/mingw/tests/win32/ui/korvane_win32_ui_tests.exe
 output="$root/${KORVANE_CI_OUTPUT:-build/ci-output}"
 sim="$root/build/dev/tools/sim/korvane-sim"
@@ -225,6 +228,27 @@ run_windows_tests() {
   took "Windows tests"
 }
 
+# Our reading of code set files against Wine's profile services, with the
+# system code page 936 of the systems the files come from (Wine takes it from
+# the locale). Without a zh_CN.UTF-8 locale on the system, one is made once
+# under build/locale.
+run_profile_tests() {
+  begin "profile services against our reader: $profile_exe"
+  have_program "$profile_exe" || return 0
+  local locale_env=(LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8) locales="$root/build/locale"
+  if ! locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8'; then
+    if [ ! -f "$locales/zh_CN.UTF-8/LC_CTYPE" ]; then
+      mkdir -p "$locales"
+      localedef -i zh_CN -f UTF-8 "$locales/zh_CN.UTF-8" || die "no zh_CN.UTF-8 locale for Wine"
+    fi
+    locale_env+=(LOCPATH="$locales")
+  fi
+  if ! env "${locale_env[@]}" timeout 120 "$wine" "$profile_exe"; then
+    fail "profile services against our reader"
+  fi
+  took "profile services"
+}
+
 # Open on Windows: saving into a missing folder is reported as a failed write,
 # not as a file that cannot be created in that folder.
 windows_known_failures=MainFormFilesTest.AFailedSaveIsReportedAndLeavesNothingBehind
@@ -410,6 +434,7 @@ client_height=408
 qt_for_windows
 build
 make_prefix
+run_profile_tests
 start_devices
 run_windows_tests
 run_editor_tests

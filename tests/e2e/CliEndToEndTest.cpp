@@ -392,5 +392,22 @@ TEST_F(CliEndToEnd, ImageIsByteIdenticalToTheEditorsBuild) {
   EXPECT_EQ(ReadAll(cliImage), ComposeImage(loaded, 3));
 }
 
+// A hand-edited file with its codes in quotation marks programs the same bytes
+// as the file without them.
+TEST_F(CliEndToEnd, QuotedCodesGiveTheImageOfTheUnquotedFile) {
+  const std::string plain = WriteCodeSet(SampleTable(), "plain.IOS");
+  const std::string quoted = (dir_ / "quoted.IOS").string();
+  std::ofstream(quoted, std::ios::binary)
+      << "[Button1]\r\nButtonDownSend1=\"0102FF\"\r\nButtonDownSend2=''\r\n"
+         "[Button2]\r\nButtonUpSend1 = 'A0B1C2D3' \r\n"
+         "[Button3]\r\nButtonUpSend4=\""
+      << std::string(126, 'E') << "\"\r\n[Button4]\r\nButtonDownSend4=\"7F\"\r\n";
+  const std::string plainImage = (dir_ / "plain.bin").string();
+  const std::string quotedImage = (dir_ / "quoted.bin").string();
+  ASSERT_EQ(Cli({"image", plain, "-o", plainImage}).exit, 0);
+  ASSERT_EQ(Cli({"image", quoted, "-o", quotedImage}).exit, 0);
+  EXPECT_EQ(ReadAll(quotedImage), ReadAll(plainImage));
+}
+
 }  // namespace
 }  // namespace korvane

@@ -13,7 +13,7 @@ TEST(IniDocument, LooksUpLikeThePlatformService) {
       "\xEF\xBB\xBF"
       "[First]\n"
       "  Key One \t=\t spaced value  \r\n"
-      "quoted=\"kept\"\r"
+      "quoted= \"in quotes\" \r"
       "; Hidden=comment\n"
       "bare line\n"
       "key one=second of its name\n"
@@ -22,13 +22,22 @@ TEST(IniDocument, LooksUpLikeThePlatformService) {
       "[FIRST]\n"
       "Late=in a duplicate section\n");
   EXPECT_EQ(doc.Get("first", "KEY ONE", "-"), "spaced value");
-  EXPECT_EQ(doc.Get("First", "quoted", "-"), "\"kept\"");
+  EXPECT_EQ(doc.Get("First", "quoted", "-"), "in quotes");
   EXPECT_EQ(doc.Get("First", "; Hidden", "-"), "-");
   EXPECT_EQ(doc.Get("First", "bare line", "-"), "-");
   EXPECT_EQ(doc.Get("Second", "empty", "-"), "");
   EXPECT_EQ(doc.Get("First", "Late", "-"), "-");
   EXPECT_EQ(doc.Get("Absent", "empty", "-"), "-");
   EXPECT_EQ(doc.Get("Second", "absent", "fallback"), "fallback");
+}
+
+// Which quotes a reading removes is in the shared table of code set files.
+TEST(IniDocument, QuotesAreRemovedByReadingNotBySaving) {
+  auto doc = IniDocument::Parse("[S]\r\nk='old'\r\n");
+  EXPECT_EQ(doc.Get("S", "k", "-"), "old");
+  ASSERT_TRUE(doc.Set("S", "k", "\"new\""));
+  EXPECT_EQ(doc.Serialize(), "[S]\r\nk=\"new\"\r\n");
+  EXPECT_EQ(doc.Get("S", "k", "-"), "new");
 }
 
 TEST(IniDocument, CutsLongValuesAndKeepsAllBytes) {

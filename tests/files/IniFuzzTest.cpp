@@ -28,7 +28,9 @@ const std::vector<std::string> kPieces = {"[",
                                           "Button2",
                                           "ButtonDownSend1",
                                           "buttonupsend4",
-                                          "0102FF"};
+                                          "0102FF",
+                                          "\"",
+                                          "'"};
 
 const std::string kSample =
     "\xEF\xBB\xBF; c\r\n[Button1]\r\nButtonDownSend1 = 01\r\n\r\n[Button2]\nButtonUpSend4=FF";

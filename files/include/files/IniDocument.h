@@ -22,8 +22,11 @@ inline constexpr std::size_t kMaxProfileValueChars = 2047;
 //   header; the name is what lies between '[' and the first ']', trimmed.
 // - A line whose first non-blank byte is ';' is a comment.
 // - Any other line holding '=' is a key line: the key is the trimmed text
-//   before the first '=', the value the trimmed text after it. Quotes are
-//   not removed.
+//   before the first '=', the value the trimmed text after it.
+// - A value of two or more characters that starts and ends with the same
+//   quotation mark, '"' or '\'', is read without those two marks ("0102" and
+//   '0102' read 0102, "" reads empty); any other value is read as it stands.
+//   A lookup sees the value without its quotes; a save writes values as given.
 // - Lines before the first header and other lines belong to no key.
 // - Section and key names match regardless of ASCII letter case; the first
 //   matching section and, within it, the first matching key count.
