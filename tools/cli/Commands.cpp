@@ -23,6 +23,7 @@
 #include "files/CodeSetFile.h"
 #include "files/FileBytes.h"
 #include "files/IniDocument.h"
+#include "files/IniFile.h"
 #include "model/HexCodec.h"
 
 namespace fs = std::filesystem;
@@ -84,12 +85,18 @@ bool LoadExistingCodeSet(const std::string& path, CodeTable& table, std::string&
   return true;
 }
 
-// True when the file names at least one of the 32 code keys, empty or not.
-bool HoldsAnyCodeKey(const CodeTable& table, const std::string& bytes) {
+// True when the file names at least one of the 32 code keys, empty or not. The
+// keys are looked for in the text the file's encoding gives, as the codes were
+// loaded: a UTF-16 file's raw bytes hold none.
+bool HoldsAnyCodeKey(const CodeTable& table, const std::string& path) {
   if (table != CodeTable()) {
     return true;
   }
-  const IniDocument document = IniDocument::Parse(bytes);
+  IniFile file(path);
+  if (file.Load() != LoadStatus::kLoaded) {
+    return false;
+  }
+  const IniDocument& document = file.Document();
   for (int button = 1; button <= kButtonCount; ++button) {
     for (int slot = 1; slot <= kSlotCount; ++slot) {
       if (document.Find("Button" + std::to_string(button), SlotKey(slot))) {
@@ -241,7 +248,7 @@ int LoadForWrite(RunSetup& run, CodeTable& table) {
     run.Note(error);
     return kExitFile;
   }
-  if (!run.Options.AllowEmpty && !HoldsAnyCodeKey(table, run.CodeSetBytes)) {
+  if (!run.Options.AllowEmpty && !HoldsAnyCodeKey(table, run.Options.CodeSetFile)) {
     run.Note(run.Options.CodeSetFile +
              " holds none of the 32 code keys (sections Button1 to Button4, keys "
              "ButtonDownSend1-4 and ButtonUpSend1-4); nothing was sent. Give --allow-empty to "
