@@ -383,6 +383,73 @@ TEST_F(CliEndToEnd, FourProcessesOnFourDevicesAtOnceLeaveNothingBehind) {
   EXPECT_TRUE(Listing(tmp_).empty());  // each private image folder is gone
 }
 
+// Codes that are not pairs of hex digits, and files without code keys, are
+// refused by write and image with nothing sent; --lenient gives the editor's
+// bytes and --allow-empty an image of no codes. A UTF-16 file's keys count.
+TEST_F(CliEndToEnd, CodesThatAreNotHexAndFilesWithoutKeysAreRefused) {
+  std::string utf16 = "\xFF\xFE";  // all 32 keys, every value empty
+  for (char c : CodeSetText(CodeTable())) {
+    utf16 += std::string{c, '\0'};
+  }
+  struct Case {
+    std::string name;
+    std::string bytes;    // the code set file
+    std::string refusal;  // stderr of the refused write and image; "" when accepted
+    std::string escape;   // the switch that accepts the file
+  };
+  const std::string key = "[Button1]\r\nButtonDownSend1=";
+  const std::vector<Case> cases = {
+      {"letters", key + "ZZ\r\n", R"(IO1 ButtonDownSend1 = "ZZ": characters that are not)",
+       "--lenient"},
+      {"blank", key + "4B 31\r\n", R"(IO1 ButtonDownSend1 = "4B 31": characters)", "--lenient"},
+      {"chinese", key + "\xD6\xD0\r\n", R"(IO1 ButtonDownSend1 = "中": characters)", "--lenient"},
+      {"nul",
+       key + std::string("4B\0"
+                         "31\r\n",
+                         6),
+       R"(= "4B\u000031": characters)", "--lenient"},
+      {"odd", key + "ABC\r\n", R"(IO1 ButtonDownSend1 = "ABC": an odd number of hex digits (3))",
+       "--lenient"},
+      {"empty", "", "holds none of the 32 code keys", "--allow-empty"},
+      {"junk", "\x01\x02 not a code set\n", "holds none of the 32 code keys", "--allow-empty"},
+      {"utf16", utf16, "", ""},
+  };
+  const std::string port = StartSim({"-v"});
+  for (const Case& c : cases) {
+    const std::string file = (dir_ / (c.name + ".IOS")).string();
+    std::ofstream(file, std::ios::binary) << c.bytes;
+    const std::string image = (dir_ / (c.name + ".bin")).string();
+    const Run write = Cli({"write", "-p", c.refusal.empty() ? "NO_SUCH_PORT" : port, file});
+    const Run refused = Cli({"image", file, "-o", image});
+    if (c.refusal.empty()) {  // refused for the port only, after the file was accepted
+      EXPECT_EQ(write.exit, 10) << c.name << ": " << write.err;
+      EXPECT_EQ(refused.exit, 0) << c.name << ": " << refused.err;
+      EXPECT_EQ(ReadAll(image), ComposeImage(CodeTable(), 1)) << c.name;
+      continue;
+    }
+    EXPECT_EQ(write.exit, 3) << c.name << ": " << write.err;
+    EXPECT_TRUE(Contains(write.err, c.refusal)) << c.name << ": " << write.err;
+    EXPECT_TRUE(Contains(write.err, "nothing was sent")) << c.name << ": " << write.err;
+    EXPECT_EQ(refused.exit, 3) << c.name << ": " << refused.err;
+    EXPECT_TRUE(Contains(refused.err, c.refusal)) << c.name << ": " << refused.err;
+    EXPECT_FALSE(fs::exists(image)) << c.name;
+    const Run accepted = Cli({"image", file, "-o", image, c.escape});
+    EXPECT_EQ(accepted.exit, 0) << c.name << ": " << accepted.err;
+    CodeTable loaded;
+    ASSERT_TRUE(LoadCodeSet(loaded, file));
+    EXPECT_EQ(ReadAll(image), ComposeImage(loaded, 1)) << c.name;  // the editor's bytes
+  }
+  // Nothing reached the device but the one lenient write.
+  const std::string file = (dir_ / "odd.IOS").string();
+  const Run lenient = Cli({"write", "-p", port, file, "--lenient", "--no-verify"});
+  EXPECT_EQ(lenient.exit, 0) << lenient.err;
+  EXPECT_TRUE(Contains(lenient.err, R"(warning: )" + file + R"(: IO1 ButtonDownSend1 = "ABC")"))
+      << lenient.err;
+  ASSERT_TRUE(sims_.back()->WaitForErr("new image held", 5s)) << sims_.back()->Err();
+  const std::string& log = sims_.back()->Err();
+  EXPECT_EQ(log.find("programming request"), log.rfind("programming request")) << log;
+}
+
 TEST_F(CliEndToEnd, ImageIsByteIdenticalToTheEditorsBuild) {
   const std::string file = WriteCodeSet(SampleTable());
   const std::string cliImage = (dir_ / "cli.bin").string();

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "cli/CodeCheck.h"
 #include "cli/ImageFolder.h"
 #include "cli/Interrupt.h"
 #include "cli/Json.h"
@@ -107,19 +108,27 @@ bool HoldsAnyCodeKey(const CodeTable& table, const std::string& path) {
   return false;
 }
 
-void WarnNonHexCodes(RunSetup& run, const CodeTable& table) {
-  for (int button = 1; button <= kButtonCount; ++button) {
-    for (int slot = 1; slot <= kSlotCount; ++slot) {
-      const std::string& text = table.Text(button, slot);
-      for (char c : text) {
-        if (!IsHexDigit(c)) {
-          run.Note("warning: " + run.Options.CodeSetFile + ": IO" + std::to_string(button) + " " +
-                   SlotKey(slot) + " holds characters that are not hex digits: " + JsonQuote(text));
-          break;
-        }
-      }
-    }
+// What a refusal left undone, in the words of the command.
+std::string NothingDone(const RunSetup& run) {
+  return run.Options.Action == Command::Image ? "no image was written" : "nothing was sent";
+}
+
+// Codes that are not hex text are refused, each one named with its value,
+// unless --lenient asks for the editor's conversion: then each is warned about.
+bool CheckCodes(RunSetup& run, const CodeTable& table) {
+  const std::vector<BadCode> bad = FindBadCodes(table);
+  for (const BadCode& code : bad) {
+    run.Note(std::string(run.Options.Lenient ? "warning: " : "") + run.Options.CodeSetFile + ": " +
+             BadCodeText(code));
   }
+  if (bad.empty() || run.Options.Lenient) {
+    return true;
+  }
+  run.Note(std::to_string(bad.size()) + " code(s) of " + run.Options.CodeSetFile +
+           " are not pairs of hex digits; " + NothingDone(run) +
+           ". Give --lenient to convert them as the editor does (non-hex characters skipped, a "
+           "lone digit made a byte)");
+  return false;
 }
 
 // The image file's problem in words: the cause the device layer found (the
@@ -242,6 +251,8 @@ int PrepareRun(RunSetup& run, PortSelection& selection) {
   return kExitSuccess;
 }
 
+// Loads the code set file of a command that programs or builds an image and
+// refuses what would put bytes into a device that the file never stated.
 int LoadForWrite(RunSetup& run, CodeTable& table) {
   std::string error;
   if (!LoadExistingCodeSet(run.Options.CodeSetFile, table, run.CodeSetBytes, error)) {
@@ -251,12 +262,11 @@ int LoadForWrite(RunSetup& run, CodeTable& table) {
   if (!run.Options.AllowEmpty && !HoldsAnyCodeKey(table, run.Options.CodeSetFile)) {
     run.Note(run.Options.CodeSetFile +
              " holds none of the 32 code keys (sections Button1 to Button4, keys "
-             "ButtonDownSend1-4 and ButtonUpSend1-4); nothing was sent. Give --allow-empty to "
-             "program a device with no codes");
+             "ButtonDownSend1-4 and ButtonUpSend1-4); " +
+             NothingDone(run) + ". Give --allow-empty to use a file with no codes");
     return kExitFile;
   }
-  WarnNonHexCodes(run, table);
-  return kExitSuccess;
+  return CheckCodes(run, table) ? kExitSuccess : kExitFile;
 }
 
 }  // namespace
@@ -370,10 +380,8 @@ int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err) {
 int RunImage(const CliOptions& options, std::ostream& out, std::ostream& err) {
   RunSetup run(options, out, err);
   CodeTable table;
-  std::string error;
-  if (!LoadExistingCodeSet(options.CodeSetFile, table, run.CodeSetBytes, error)) {
-    run.Note(error);
-    return kExitFile;
+  if (const int exit = LoadForWrite(run, table); exit != kExitSuccess) {
+    return exit;
   }
   if (!FindOverlongCodes(table).empty()) {
     run.Note(OverlongText(table, run.Lang));

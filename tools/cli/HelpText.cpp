@@ -45,6 +45,9 @@ std::string HelpText(Command command) {
              "  --no-verify        skip the read-back (saves 4.8 s per device); --verify is\n"
              "                     the default\n"
              "  --allow-empty      program a file that holds none of the 32 code keys\n"
+             "  --lenient          accept codes that are not pairs of hex digits, converted\n"
+             "                     as the editor does (a warning for each); refused (exit 3)\n"
+             "                     without it\n"
              "  --image-dir DIR    keep the image files in DIR (default: a private\n"
              "                     temporary folder removed at exit)\n"
              "  --json             one JSON document with the result of each port on stdout\n"
@@ -68,10 +71,12 @@ std::string HelpText(Command command) {
       return std::string(
                  "Usage: korvane-cli image FILE.IOS -o OUT.bin [--baud-index N | --baud RATE]\n"
                  "Builds the 2560-byte configuration image of FILE.IOS without a device.\n"
-                 "  -o, --output FILE  where the image goes (not the input file)\n") +
+                 "  -o, --output FILE  where the image goes (not the input file)\n"
+                 "  --allow-empty      build from a file that holds none of the 32 code keys\n"
+                 "  --lenient          accept codes that are not pairs of hex digits\n") +
              kCommonOptions +
-             "Exit codes: 0 success, 2 usage, 3 file (unreadable input, output not\n"
-             "written), 14 code over 126 characters.\n";
+             "Exit codes: 0 success, 2 usage, 3 file (unreadable input, no code keys,\n"
+             "codes that are not hex, output not written), 14 code over 126 characters.\n";
     case Command::Help:
     case Command::Version:
       break;
