@@ -217,7 +217,7 @@ TEST_F(DeviceOperationsTest, ExtraByteAfterABlockAckIsNotAnAcknowledgement) {
 TEST_F(DeviceOperationsTest, ImageFileInUseByAnotherProgramSendsNothing) {
   ProgrammableDevice device;
   UseDevice(device);
-  auto held = TImageFileLock::TryAcquire(context_.ImagePath);
+  auto held = TImageFileLock::TryAcquire(context_.ImagePath).Value();
   ASSERT_NE(held, nullptr);
   EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::ImageBusy);
   EXPECT_TRUE(link_.Wire.empty());
@@ -251,7 +251,7 @@ TEST_F(DeviceOperationsTest, ImageFileChangedDuringTheTransferStopsBeforeTheChan
   UseDevice(device);
   link_.DuringWait = [&] {
     if (device.blocksAcked == 1) {
-      Discard(WriteImageBytes(context_.ImagePath, "\x01"s, kBlockSize + 7));
+      testing::WriteBytesAt(context_.ImagePath, "\x01"s, kBlockSize + 7);
     }
   };
   const ProgramResult result = ProgramDevice(context_, CodeTable{}, 1);

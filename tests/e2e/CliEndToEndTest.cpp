@@ -345,6 +345,26 @@ TEST_F(CliEndToEnd, AnImageThatCannotBeWrittenIsNeverSent) {
   EXPECT_TRUE(Contains(image.err, "No space left on device")) << image.err;
 }
 
+// A link planted at the image's lock in the image folder: exit 12, nothing
+// sent, the link's target untouched.
+TEST_F(CliEndToEnd, ALinkAtTheImageLockIsRefusedWithNothingSent) {
+  const fs::path folder = dir_ / "images";
+  fs::create_directory(folder);
+  const fs::path victim = dir_ / "victim";
+  std::ofstream(victim) << "precious";
+  fs::create_symlink(victim, folder / "Configuration.bin.lock");
+  const fs::path device = dir_ / "device.bin";
+  const std::string port = StartSimHolding(SampleTable(), device);
+  CodeTable next;
+  next.SetText(1, 1, "AABB");
+  const Run run =
+      Cli({"write", "-p", port, "--image-dir", folder.string(), WriteCodeSet(next, "next.IOS")});
+  EXPECT_EQ(run.exit, 12) << run.err;
+  EXPECT_TRUE(Contains(run.err, "Configuration.bin.lock: it is a symbolic link")) << run.err;
+  EXPECT_EQ(ReadAll(victim), "precious");
+  EXPECT_EQ(ReadAll(device), ComposeImage(SampleTable(), 1));
+}
+
 TEST_F(CliEndToEnd, InterruptEndsAfterTheBlockInFlightAndReleasesThePort) {
   const std::string port = StartSim();
   const std::string file = WriteCodeSet(SampleTable());
@@ -358,7 +378,7 @@ TEST_F(CliEndToEnd, InterruptEndsAfterTheBlockInFlightAndReleasesThePort) {
   EXPECT_TRUE(Contains(interrupted.err, port + ": the device may be partly written"));
   EXPECT_FALSE(Contains(interrupted.err, "block 3/5")) << interrupted.err;
   // The image lock and the port are free again.
-  EXPECT_NE(TImageFileLock::TryAcquire((dir_ / "Configuration.bin").string()), nullptr);
+  EXPECT_NE(TImageFileLock::TryAcquire((dir_ / "Configuration.bin").string()).Value(), nullptr);
   EXPECT_EQ(Cli({"write", "-p", port, file, "--no-verify"}).exit, 0);
 }
 
