@@ -365,6 +365,51 @@ TEST_F(CliEndToEnd, ALinkAtTheImageLockIsRefusedWithNothingSent) {
   EXPECT_EQ(ReadAll(device), ComposeImage(SampleTable(), 1));
 }
 
+// Output that could not be written is a failure: 17 when the device part was
+// done (its result still on stderr), 3 when no device was involved.
+TEST_F(CliEndToEnd, OutputThatCannotBeWrittenIsAFailure) {
+  const std::string file = WriteCodeSet(SampleTable());
+  const std::vector<std::string> toFull = {"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full"};
+  struct Case {
+    std::vector<std::string> args;  // "PORT" stands for a simulator of its own
+    bool stdoutFull;
+    int exit;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {{"read", "-p", "PORT"}, true, 17, "PORT: read, baud rate 9600"},
+      {{"read", "-p", "PORT", "--json"}, true, 17, "PORT: read, baud rate 9600"},
+      {{"read", "-p", "PORT", "--log", "/dev/full"}, false, 17, "results log /dev/full"},
+      {{"write", "-p", "PORT", "--no-verify", file}, true, 17, "PORT: programmed"},
+      {{"ports"}, true, 3, "cannot write the port list to standard output"},
+      {{"image", file, "-o", "-"}, true, 3, "No space left on device"},
+      {{"--version"}, true, 3, "cannot write standard output"},
+  };
+  std::vector<std::unique_ptr<ChildProcess>> runs;
+  std::vector<std::string> ports;
+  for (Case c : cases) {
+    ports.push_back(c.args.size() > 2 && c.args[2] == "PORT" ? StartSim() : "");
+    std::replace(c.args.begin(), c.args.end(), std::string("PORT"), ports.back());
+    runs.push_back(Start(c.args, c.stdoutFull ? toFull : std::vector<std::string>{}));
+  }
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
+    const Run run = Finish(*runs[i]);
+    std::string err = c.err;
+    if (const auto at = err.find("PORT"); at != std::string::npos) {
+      err.replace(at, 4, ports[i]);
+    }
+    EXPECT_EQ(run.exit, c.exit) << c.args.front() << " " << i << ": " << run.err;
+    EXPECT_TRUE(Contains(run.err, err)) << i << ": " << run.err;
+  }
+  // Unhindered, the image goes to stdout byte for byte.
+  CodeTable loaded;
+  ASSERT_TRUE(LoadCodeSet(loaded, file));
+  const Run image = Cli({"image", file, "-o", "-"});
+  EXPECT_EQ(image.exit, 0) << image.err;
+  EXPECT_EQ(image.out, ComposeImage(loaded, 1));
+}
+
 TEST_F(CliEndToEnd, InterruptEndsAfterTheBlockInFlightAndReleasesThePort) {
   const std::string port = StartSim();
   const std::string file = WriteCodeSet(SampleTable());

@@ -230,8 +230,8 @@ class Parser {
     if (action == Command::Read && options_.Ports.size() > 1) {
       return FailFalse("read takes one --port");
     }
-    if (action == Command::Image && (options_.Output.empty() || options_.Output == "-")) {
-      return FailFalse("-o OUT.bin is required");
+    if (action == Command::Image && options_.Output.empty()) {
+      return FailFalse("-o OUT.bin (or -o - for stdout) is required");
     }
     if (action == Command::Read && options_.Json && options_.Output == "-") {
       return FailFalse("--json and -o - both want stdout");

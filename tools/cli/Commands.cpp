@@ -1,6 +1,9 @@
 #include "cli/Commands.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -27,10 +30,24 @@
 #include "files/IniFile.h"
 #include "model/HexCodec.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace korvane::cli {
 namespace {
+
+// Standard output takes the image's bytes unchanged (Windows would turn a
+// 0A byte into 0D 0A).
+void SetBinaryOutput() {
+#ifdef _WIN32
+  std::fflush(stdout);
+  ::_setmode(::_fileno(stdout), _O_BINARY);
+#endif
+}
 
 std::string SafeFileName(const std::string& text) {
   std::string name;
@@ -271,7 +288,7 @@ int LoadForWrite(RunSetup& run, CodeTable& table) {
 
 }  // namespace
 
-int RunPorts(const CliOptions& options, std::ostream& out, std::ostream& /*err*/) {
+int RunPorts(const CliOptions& options, std::ostream& out, std::ostream& err) {
   const std::vector<PortIdentity> ports = ListPortIdentities();
   if (options.Json) {
     std::vector<std::string> items;
@@ -285,10 +302,16 @@ int RunPorts(const CliOptions& options, std::ostream& out, std::ostream& /*err*/
                .AddRaw("ports", JsonArray(items))
                .Text()
         << "\n";
-    return kExitSuccess;
+  } else {
+    for (const PortIdentity& port : ports) {
+      out << PortLine(port) << "\n";
+    }
   }
-  for (const PortIdentity& port : ports) {
-    out << PortLine(port) << "\n";
+  if (std::string why; !FlushedWhole(out, why)) {
+    err << Diagnostic("cannot write the port list to standard output" +
+                      (why.empty() ? "" : ": " + why))
+        << "\n";
+    return kExitFile;
   }
   return kExitSuccess;
 }
@@ -362,15 +385,21 @@ int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err) {
         DeviceText(kTextReadSuccess, run.Lang) + ", baud rate " + BaudText(outcome.Baud);
     if (toStdout && !options.Json) {
       run.Board->Clear();
-      out << CodeSetText(outcome.Codes) << std::flush;
+      out << CodeSetText(outcome.Codes);
+      std::string why;
+      const bool written = FlushedWhole(out, why);
+      if (!written) {
+        run.Note("cannot write the codes to standard output" + (why.empty() ? "" : ": " + why));
+      }
       run.Note(outcome.Target.Label + ": " + outcome.Message);
-      LogOutcome(run, outcome);
-      return kExitSuccess;
+      const bool logged = LogOutcome(run, outcome);
+      return written && logged ? kExitSuccess : kExitUnrecorded;
     }
     if (!toStdout) {
       if (const TStatus saved = SaveCodeSet(outcome.Codes, options.Output); !saved) {
-        outcome.Exit = kExitFile;
-        outcome.Message = "cannot write " + options.Output + ": " + saved.Message();
+        // The device was read: a script must not take this for "nothing happened".
+        outcome.Exit = kExitUnrecorded;
+        outcome.Message += ", but " + options.Output + " could not be written: " + saved.Message();
       }
     }
   }
@@ -387,19 +416,37 @@ int RunImage(const CliOptions& options, std::ostream& out, std::ostream& err) {
     run.Note(OverlongText(table, run.Lang));
     return kExitOverlong;
   }
-  std::error_code code;
-  if (fs::equivalent(options.CodeSetFile, options.Output, code)) {
-    run.Note("the output " + options.Output + " is the code set file itself; name another file");
+  const std::string image = ComposeImage(table, options.BaudIndex);
+  if (options.Output == "-") {
+    SetBinaryOutput();
+    out << image;
+  } else {
+    std::error_code code;
+    if (fs::equivalent(options.CodeSetFile, options.Output, code)) {
+      run.Note("the output " + options.Output + " is the code set file itself; name another file");
+      return kExitFile;
+    }
+    if (const TStatus written = ReplaceFileBytes(options.Output, image); !written) {
+      run.Note("cannot write the image " + options.Output + ": " + written.Message());
+      return kExitFile;
+    }
+    out << "wrote " << options.Output << " (" << kImageSize << " bytes)\n";
+  }
+  if (std::string why; !FlushedWhole(out, why)) {
+    run.Note("cannot write to standard output" + (why.empty() ? "" : ": " + why));
     return kExitFile;
   }
-  if (const TStatus written =
-          ReplaceFileBytes(options.Output, ComposeImage(table, options.BaudIndex));
-      !written) {
-    run.Note("cannot write the image " + options.Output + ": " + written.Message());
-    return kExitFile;
-  }
-  out << "wrote " << options.Output << " (" << kImageSize << " bytes)\n";
   return kExitSuccess;
+}
+
+bool FlushedWhole(std::ostream& out, std::string& why) {
+  errno = 0;
+  out.flush();
+  if (out.good()) {
+    return true;
+  }
+  why = errno != 0 ? std::strerror(errno) : "";
+  return false;
 }
 
 }  // namespace korvane::cli
