@@ -247,11 +247,14 @@ std::string FileFaultOutcome(ProgramResult result, std::size_t sent, const std::
 }
 
 TEST_F(DeviceOperationsTest, ImageFileChangedDuringTheTransferStopsBeforeTheChangedBlock) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the image file's handle, kept for the transfer, lets no other program write";
+#endif
   ProgrammableDevice device;
   UseDevice(device);
   link_.DuringWait = [&] {
     if (device.blocksAcked == 1) {
-      testing::WriteBytesAt(context_.ImagePath, "\x01"s, kBlockSize + 7);
+      Discard(WriteImageBytes(TImageFile::Open(context_.ImagePath).Value(), "\x01"s, 519));
     }
   };
   const ProgramResult result = ProgramDevice(context_, CodeTable{}, 1);

@@ -152,6 +152,10 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
   const std::string dropped = StartSim({"--drop-after", "600"});  // unplugged in block 2
   const std::string traced = StartSim();
   const std::string good = StartSim();
+  const std::string linked = StartSim();  // a link planted at its image's lock
+  fs::create_directory(dir_ / "linked");
+  std::ofstream(dir_ / "victim") << "kept";
+  fs::create_symlink(dir_ / "victim", dir_ / "linked" / "Configuration.bin.lock");
   const std::vector<Case> cases = {
       {{"--version"}, 0, "korvane-cli " KORVANE_VERSION "\n", ""},
       {{"bogus"}, 2, "", "Run 'korvane-cli --help' for usage."},
@@ -191,6 +195,10 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
        "",
        "name the same device"},
       {{"image", file, "-o", file}, 3, "", "is the code set file itself"},
+      {{"write", "-p", linked, "--image-dir", (dir_ / "linked").string(), file},
+       12,
+       linked + ": failed (exit 12)\n",
+       "Configuration.bin.lock: it is a symbolic link, which is never followed"},
       {{"write", "-p", traced, file, "-v", "--no-verify"},
        0,
        traced + ": programmed\n",
@@ -212,6 +220,7 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
     }
     EXPECT_TRUE(Contains(run.err, c.err)) << what << ": " << run.err;
   }
+  EXPECT_EQ(ReadAll(dir_ / "victim"), "kept");
   const Run none = Cli({"--help"});
   EXPECT_EQ(none.exit, 0);
   EXPECT_EQ(
@@ -345,62 +354,34 @@ TEST_F(CliEndToEnd, AnImageThatCannotBeWrittenIsNeverSent) {
   EXPECT_TRUE(Contains(image.err, "No space left on device")) << image.err;
 }
 
-// A link planted at the image's lock in the image folder: exit 12, nothing
-// sent, the link's target untouched.
-TEST_F(CliEndToEnd, ALinkAtTheImageLockIsRefusedWithNothingSent) {
-  const fs::path folder = dir_ / "images";
-  fs::create_directory(folder);
-  const fs::path victim = dir_ / "victim";
-  std::ofstream(victim) << "precious";
-  fs::create_symlink(victim, folder / "Configuration.bin.lock");
-  const fs::path device = dir_ / "device.bin";
-  const std::string port = StartSimHolding(SampleTable(), device);
-  CodeTable next;
-  next.SetText(1, 1, "AABB");
-  const Run run =
-      Cli({"write", "-p", port, "--image-dir", folder.string(), WriteCodeSet(next, "next.IOS")});
-  EXPECT_EQ(run.exit, 12) << run.err;
-  EXPECT_TRUE(Contains(run.err, "Configuration.bin.lock: it is a symbolic link")) << run.err;
-  EXPECT_EQ(ReadAll(victim), "precious");
-  EXPECT_EQ(ReadAll(device), ComposeImage(SampleTable(), 1));
-}
-
 // Output that could not be written is a failure: 17 when the device part was
 // done (its result still on stderr), 3 when no device was involved.
 TEST_F(CliEndToEnd, OutputThatCannotBeWrittenIsAFailure) {
   const std::string file = WriteCodeSet(SampleTable());
   const std::vector<std::string> toFull = {"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full"};
   struct Case {
-    std::vector<std::string> args;  // "PORT" stands for a simulator of its own
+    std::vector<std::string> args;
     bool stdoutFull;
     int exit;
     std::string err;
   };
   const std::vector<Case> cases = {
-      {{"read", "-p", "PORT"}, true, 17, "PORT: read, baud rate 9600"},
-      {{"read", "-p", "PORT", "--json"}, true, 17, "PORT: read, baud rate 9600"},
-      {{"read", "-p", "PORT", "--log", "/dev/full"}, false, 17, "results log /dev/full"},
-      {{"write", "-p", "PORT", "--no-verify", file}, true, 17, "PORT: programmed"},
+      {{"read", "-p", StartSim()}, true, 17, ": read, baud rate 9600"},
+      {{"read", "-p", StartSim(), "--json"}, true, 17, ": read, baud rate 9600"},
+      {{"read", "-p", StartSim(), "--log", "/dev/full"}, false, 17, "results log /dev/full"},
+      {{"write", "-p", StartSim(), "--no-verify", file}, true, 17, ": programmed"},
       {{"ports"}, true, 3, "cannot write the port list to standard output"},
       {{"image", file, "-o", "-"}, true, 3, "No space left on device"},
       {{"--version"}, true, 3, "cannot write standard output"},
   };
   std::vector<std::unique_ptr<ChildProcess>> runs;
-  std::vector<std::string> ports;
-  for (Case c : cases) {
-    ports.push_back(c.args.size() > 2 && c.args[2] == "PORT" ? StartSim() : "");
-    std::replace(c.args.begin(), c.args.end(), std::string("PORT"), ports.back());
+  for (const Case& c : cases) {
     runs.push_back(Start(c.args, c.stdoutFull ? toFull : std::vector<std::string>{}));
   }
   for (std::size_t i = 0; i < cases.size(); ++i) {
-    const Case& c = cases[i];
     const Run run = Finish(*runs[i]);
-    std::string err = c.err;
-    if (const auto at = err.find("PORT"); at != std::string::npos) {
-      err.replace(at, 4, ports[i]);
-    }
-    EXPECT_EQ(run.exit, c.exit) << c.args.front() << " " << i << ": " << run.err;
-    EXPECT_TRUE(Contains(run.err, err)) << i << ": " << run.err;
+    EXPECT_EQ(run.exit, cases[i].exit) << i << ": " << run.err;
+    EXPECT_TRUE(Contains(run.err, cases[i].err)) << i << ": " << run.err;
   }
   // Unhindered, the image goes to stdout byte for byte.
   CodeTable loaded;
@@ -468,11 +449,7 @@ TEST_F(CliEndToEnd, CodesThatAreNotHexAndFilesWithoutKeysAreRefused) {
        "--lenient"},
       {"blank", key + "4B 31\r\n", R"(IO1 ButtonDownSend1 = "4B 31": characters)", "--lenient"},
       {"chinese", key + "\xD6\xD0\r\n", R"(IO1 ButtonDownSend1 = "中": characters)", "--lenient"},
-      {"nul",
-       key + std::string("4B\0"
-                         "31\r\n",
-                         6),
-       R"(= "4B\u000031": characters)", "--lenient"},
+      {"nul", key + "4B" + std::string(1, '\0') + "31\r\n", R"(= "4B\u000031": char)", "--lenient"},
       {"odd", key + "ABC\r\n", R"(IO1 ButtonDownSend1 = "ABC": an odd number of hex digits (3))",
        "--lenient"},
       {"empty", "", "holds none of the 32 code keys", "--allow-empty"},
@@ -494,7 +471,6 @@ TEST_F(CliEndToEnd, CodesThatAreNotHexAndFilesWithoutKeysAreRefused) {
     }
     EXPECT_EQ(write.exit, 3) << c.name << ": " << write.err;
     EXPECT_TRUE(Contains(write.err, c.refusal)) << c.name << ": " << write.err;
-    EXPECT_TRUE(Contains(write.err, "nothing was sent")) << c.name << ": " << write.err;
     EXPECT_EQ(refused.exit, 3) << c.name << ": " << refused.err;
     EXPECT_TRUE(Contains(refused.err, c.refusal)) << c.name << ": " << refused.err;
     EXPECT_FALSE(fs::exists(image)) << c.name;

@@ -65,13 +65,6 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// Overwrites bytes of an existing file in place, as another program would.
-inline void WriteBytesAt(const std::string& path, const std::string& bytes, std::streamoff at) {
-  std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
-  file.seekp(at);
-  file << bytes;
-}
-
 inline std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream contents;
