@@ -167,6 +167,9 @@ int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::s
   if (InterruptSignal() != 0) {
     exit = InterruptExit();
   }
+  if (!recorded) {  // the JSON document says so too
+    exit = UnrecordedExit(exit);
+  }
   if (run.Options.Json) {
     JsonObject document;
     document.Add("format", 1).Add("command", CommandName(run.Options.Action));
