@@ -104,28 +104,33 @@ std::string ComposeImage(const CodeTable& table, int baudIndex) {
   return image;
 }
 
-TStatus BuildImage(const CodeTable& table, int baudIndex, const std::string& path,
-                   const std::function<void()>& onStep) {
+TResult<TImageFile> BuildImage(const CodeTable& table, int baudIndex, const std::string& path,
+                               const std::function<void()>& onStep) {
+  TResult<TImageFile> opened = TImageFile::Open(path);
+  if (!opened) {
+    return opened;
+  }
+  const TImageFile& file = opened.Value();
   // Start from a zeroed image: an old file that could not be removed keeps
   // none of its bytes where the areas below write nothing.
-  TStatus firstFailure = WriteImageBytes(path, std::string(kImageSize, '\0'), 0);
+  TStatus firstFailure = WriteImageBytes(file, std::string(kImageSize, '\0'), 0);
   ForEachImageWrite(
       table, baudIndex,
       [&](const std::string& bytes, std::uint32_t offset) {
         if (!FitsImage(bytes, offset)) {
           return;  // an empty code: nothing to write
         }
-        TStatus written = WriteImageBytes(path, bytes, offset);
+        TStatus written = WriteImageBytes(file, bytes, offset);
         if (!written && firstFailure) {
           firstFailure = std::move(written);
         }
       },
       onStep);
   if (!firstFailure) {
-    return firstFailure;
+    return firstFailure.Error();
   }
   // The file, not the writes, is what the device gets: read it back whole.
-  const TResult<std::string> written = ReadImageFile(path);
+  const TResult<std::string> written = ReadImageFile(file);
   if (!written) {
     return written.Error();
   }
@@ -133,16 +138,16 @@ TStatus BuildImage(const CodeTable& table, int baudIndex, const std::string& pat
   if (!difference.empty()) {
     return TError{std::make_error_code(std::errc::io_error), std::move(difference)};
   }
-  return {};
+  return opened;
 }
 
-TResult<std::string> ReadCheckedImageBlock(const std::string& path, int block,
+TResult<std::string> ReadCheckedImageBlock(const TImageFile& file, int block,
                                            const std::string& image) {
-  TResult<std::string> read = ReadImageBlock(path, block);
+  TResult<std::string> read = ReadImageBlock(file, block);
   if (read && read.Value().compare(0, kBlockSize, image,
                                    kBlockSize * static_cast<std::size_t>(block), kBlockSize) != 0) {
     return TError{std::make_error_code(std::errc::io_error),
-                  "block " + std::to_string(block) + " of " + path +
+                  "block " + std::to_string(block) + " of " + file.Path() +
                       " no longer holds the image built (changed by another program?)"};
   }
   return read;

@@ -103,12 +103,12 @@ ProgramResult ImageFileFault(DeviceContext& context, OperationScope& scope, Prog
   return result;
 }
 
-ProgramResult SendBlock(DeviceContext& context, OperationScope& scope, const std::string& image,
-                        int block) {
+ProgramResult SendBlock(DeviceContext& context, OperationScope& scope, const TImageFile& file,
+                        const std::string& image, int block) {
   std::string cause;
   bool faulty = false;
   const Exchange outcome = Repeat(context, scope, kBlockWaitMs, kBlockReceivedHex, [&] {
-    const TResult<std::string> data = ReadCheckedImageBlock(context.ImagePath, block, image);
+    const TResult<std::string> data = ReadCheckedImageBlock(file, block, image);
     if (!data) {
       cause = data.Message();
       faulty = true;
@@ -147,6 +147,9 @@ ProgramResult RunProgramming(DeviceContext& context, OperationScope& scope, cons
   // Two programs building and sending one image file would each send a mix.
   const auto imageLock = TImageFileLock::TryAcquire(context.ImagePath);
   if (!imageLock) {
+    return ImageFileFault(context, scope, ProgramResult::FileFault, imageLock.Message());
+  }
+  if (!imageLock.Value()) {
     Warn(context, kTextImageBusy);
     return ProgramResult::ImageBusy;
   }
@@ -159,14 +162,14 @@ ProgramResult RunProgramming(DeviceContext& context, OperationScope& scope, cons
     return ImageFileFault(context, scope, ProgramResult::FileFault, error.what());
   }
   scope.CreateProgress(kProgramProgressMax);
-  if (const TStatus built =
-          BuildImage(table, baudIndex, context.ImagePath, [&] { context.Operator.StepProgress(); });
-      !built) {
+  const TResult<TImageFile> built =
+      BuildImage(table, baudIndex, context.ImagePath, [&] { context.Operator.StepProgress(); });
+  if (!built) {
     return ImageFileFault(context, scope, ProgramResult::FileFault, built.Message());
   }
   const std::string image = ComposeImage(table, baudIndex);
   for (int block = 0; block < kBlockCount; ++block) {
-    if (const ProgramResult sent = SendBlock(context, scope, image, block);
+    if (const ProgramResult sent = SendBlock(context, scope, built.Value(), image, block);
         sent != ProgramResult::Success) {
       return sent;
     }

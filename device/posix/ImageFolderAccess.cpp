@@ -12,35 +12,38 @@
 namespace korvane {
 namespace {
 
-// True when a new file can be made beside `path`.
-bool FolderAcceptsFiles(const std::string& path) {
+// 0 when a new file can be made beside `path`, else the system's reason.
+int FolderRefusal(const std::string& path) {
   std::string probe = path + ".XXXXXX";
   UniqueFd file(::mkstemp(probe.data()));
   if (!file.Valid()) {
-    return false;
+    return errno;
   }
   file.Reset();
   ::unlink(probe.c_str());
-  return true;
+  return 0;
 }
 
 }  // namespace
 
+// The old image file, if any, is opened for writing as it is: nothing is
+// created by its name, and a link at it is refused, never followed.
 TStatus ImageFileProblem(const std::string& path) {
-  const bool existed = ::access(path.c_str(), F_OK) == 0;
-  UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
-  if (!file.Valid()) {
-    const int cause = errno;
-    if (FolderAcceptsFiles(path)) {
-      return {};
-    }
-    return TError{std::error_code(cause, std::generic_category()), std::strerror(cause)};
+  UniqueFd file(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (file.Valid()) {
+    return {};
   }
-  file.Reset();
-  if (!existed) {
-    ::unlink(path.c_str());
+  int cause = errno;
+  if (cause == ELOOP) {
+    return TError{std::error_code(cause, std::generic_category()),
+                  path + " is a symbolic link, which is never followed"};
   }
-  return {};
+  const int refusal = FolderRefusal(path);
+  if (refusal == 0) {
+    return {};
+  }
+  cause = cause == ENOENT ? refusal : cause;  // no old file: the folder's answer counts
+  return TError{std::error_code(cause, std::generic_category()), std::strerror(cause)};
 }
 
 }  // namespace korvane

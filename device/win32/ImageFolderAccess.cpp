@@ -22,20 +22,34 @@ std::string SystemText(DWORD error) {
 
 }  // namespace
 
+// The old image file, if any, is opened for writing as it is, and a reparse
+// point at its name is refused; a missing one is tried with a new file of
+// another name beside it, so that nothing is created by the image's name.
 TStatus ImageFileProblem(const std::string& path) {
-  const bool existed = ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
   UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.Valid()) {
-    const DWORD cause = ::GetLastError();
-    return TError{std::error_code(static_cast<int>(cause), std::system_category()),
-                  SystemText(cause)};
+                                  OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  DWORD cause = ::GetLastError();
+  if (file.Valid()) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileInformationByHandle(file.Get(), &info) &&
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      return TError{std::make_error_code(std::errc::invalid_argument),
+                    path + " is a link (reparse point), which is never followed"};
+    }
+    return {};
   }
-  file.Reset();
-  if (!existed) {
-    ::DeleteFileA(path.c_str());
+  if (cause == ERROR_FILE_NOT_FOUND) {
+    const std::string probe = path + ".probe";
+    UniqueHandle made(::CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (made.Valid()) {
+      return {};
+    }
+    cause = ::GetLastError();
   }
-  return {};
+  return TError{std::error_code(static_cast<int>(cause), std::system_category()),
+                SystemText(cause)};
 }
 
 }  // namespace korvane

@@ -23,7 +23,7 @@ class ConfigImageTest : public ::testing::Test {
 
   std::string Build(const CodeTable& table, int baud) {
     DeleteImageFile(path_);
-    const TStatus built = BuildImage(table, baud, path_, nullptr);
+    const TResult<TImageFile> built = BuildImage(table, baud, path_, nullptr);
     EXPECT_TRUE(built.Ok()) << built.Message();
     const std::string image = ReadFile();
     EXPECT_EQ(image, ComposeImage(table, baud));
@@ -122,42 +122,43 @@ TEST_F(ConfigImageTest, BuildSignalsOneStepPerArea) {
 }
 
 TEST_F(ConfigImageTest, WriteImageBytesRules) {
-  EXPECT_FALSE(WriteImageBytes(path_, "", 0).Ok());
-  EXPECT_FALSE(fs::exists(path_));  // an empty write creates nothing
-  EXPECT_TRUE(WriteImageBytes(path_, "\x01\x02"s, 10).Ok());
+  const TResult<TImageFile> file = TImageFile::Open(path_);
+  ASSERT_TRUE(file.Ok()) << file.Message();
+  EXPECT_FALSE(WriteImageBytes(file.Value(), "", 0).Ok());
+  EXPECT_EQ(fs::file_size(path_), 0u);  // an empty write writes nothing
+  EXPECT_TRUE(WriteImageBytes(file.Value(), "\x01\x02"s, 10).Ok());
   EXPECT_EQ(fs::file_size(path_), kImageSize);
-  EXPECT_FALSE(WriteImageBytes(path_, "\x01\x02"s, kImageSize - 1).Ok());
-  EXPECT_FALSE(WriteImageBytes((dir_ / "missing" / "x.bin").string(), "\x01"s, 0).Ok());
+  EXPECT_FALSE(WriteImageBytes(file.Value(), "\x01\x02"s, kImageSize - 1).Ok());
+  EXPECT_FALSE(TImageFile::Open((dir_ / "missing" / "x.bin").string()).Ok());
 }
 
 TEST_F(ConfigImageTest, ReadBlockGivesEachBlockAnew) {
   CodeTable table;
   table.SetText(2, 1, "AA");
-  Build(table, 2);
-  const auto block1 = ReadImageBlock(path_, 1);
+  DeleteImageFile(path_);
+  const TResult<TImageFile> file = BuildImage(table, 2, path_, nullptr);
+  ASSERT_TRUE(file.Ok()) << file.Message();
+  const auto block1 = ReadImageBlock(file.Value(), 1);
   ASSERT_TRUE(block1.Ok());
   EXPECT_EQ(block1.Value().size(), kBlockSize);
   EXPECT_EQ(block1.Value().substr(0, 2), "\x01\xAA"s);
-  EXPECT_EQ(ReadImageBlock(path_, 4).Value().front(), '\x02');
-  EXPECT_FALSE(ReadImageBlock(path_, 5).Ok());
+  EXPECT_EQ(ReadImageBlock(file.Value(), 4).Value().front(), '\x02');
+  EXPECT_FALSE(ReadImageBlock(file.Value(), 5).Ok());
 
-  Discard(WriteImageBytes(path_, "\x01\xBB"s, 512));  // a changed file is read again
-  EXPECT_EQ(ReadImageBlock(path_, 1).Value().substr(0, 2), "\x01\xBB"s);
+  testing::WriteBytes(path_, std::string(kImageSize, '\x0B'));  // a changed file is read again
+  EXPECT_EQ(ReadImageBlock(file.Value(), 1).Value().substr(0, 2), "\x0B\x0B"s);
 
-  DeleteImageFile(path_);
-  EXPECT_FALSE(ReadImageBlock(path_, 0).Ok());
+  DeleteImageFile(path_);  // the name goes, the file read stays
+  EXPECT_EQ(ReadImageBlock(file.Value(), 1).Value().substr(0, 2), "\x0B\x0B"s);
   DeleteImageFile(path_);  // deleting an absent file is not an error
 }
 
 TEST_F(ConfigImageTest, UnwritableLocationLeavesNoImageAndSaysWhy) {
   const std::string path = ConfigFilePathIn((dir_ / "no-such-dir").string() + "/");
-  const TStatus built = BuildImage(CodeTable{}, 1, path, nullptr);
+  const TResult<TImageFile> built = BuildImage(CodeTable{}, 1, path, nullptr);
   EXPECT_FALSE(built.Ok());
   EXPECT_EQ(built.Message(), "cannot open " + path + ": No such file or directory");
   EXPECT_FALSE(fs::exists(path));
-  const TResult<std::string> read = ReadImageBlock(path, 0);
-  EXPECT_FALSE(read.Ok());
-  EXPECT_EQ(read.Message(), "cannot open " + path + ": No such file or directory");
 }
 
 // An old image in a folder where it cannot be removed: rewritten whole when
@@ -179,7 +180,7 @@ TEST_F(ConfigImageTest, OldImageThatCannotBeRemoved) {
       fs::permissions(path_, c.filePerms, error);
       fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec, error);
       DeleteImageFile(path_);
-      const TStatus status = BuildImage(table, 1, path_, nullptr);
+      const TResult<TImageFile> status = BuildImage(table, 1, path_, nullptr);
       const bool built = status.Ok();
       const std::string cause = built ? std::string() : status.Message();
       fs::permissions(dir_, fs::perms::owner_all, error);
@@ -201,17 +202,20 @@ TEST_F(ConfigImageTest, OldImageThatCannotBeRemoved) {
 TEST_F(ConfigImageTest, BlockReadAgainstTheBuiltImage) {
   CodeTable table;
   table.SetText(3, 1, "77");
-  const std::string image = Build(table, 1);
-  EXPECT_EQ(ReadCheckedImageBlock(path_, 2, image).Value(), image.substr(1024, kBlockSize));
-  Discard(WriteImageBytes(path_, "\x66"s, 1030));
-  const TResult<std::string> changed = ReadCheckedImageBlock(path_, 2, image);
+  const std::string image = ComposeImage(table, 1);
+  const TResult<TImageFile> built = BuildImage(table, 1, path_, nullptr);
+  ASSERT_TRUE(built.Ok()) << built.Message();
+  const TImageFile& file = built.Value();
+  EXPECT_EQ(ReadCheckedImageBlock(file, 2, image).Value(), image.substr(1024, kBlockSize));
+  Discard(WriteImageBytes(file, "\x66"s, 1030));
+  const TResult<std::string> changed = ReadCheckedImageBlock(file, 2, image);
   EXPECT_FALSE(changed.Ok());
   EXPECT_EQ(
       changed.Message(),
       "block 2 of " + path_ + " no longer holds the image built (changed by another program?)");
-  EXPECT_TRUE(ReadCheckedImageBlock(path_, 1, image).Ok());
+  EXPECT_TRUE(ReadCheckedImageBlock(file, 1, image).Ok());
   fs::resize_file(path_, 1500);
-  const TResult<std::string> cut = ReadCheckedImageBlock(path_, 3, image);
+  const TResult<std::string> cut = ReadCheckedImageBlock(file, 3, image);
   EXPECT_FALSE(cut.Ok());
   EXPECT_EQ(cut.Message(), "cannot read block 3 of " + path_ + ": the file is short");
 }

@@ -217,7 +217,7 @@ TEST_F(DeviceOperationsTest, ExtraByteAfterABlockAckIsNotAnAcknowledgement) {
 TEST_F(DeviceOperationsTest, ImageFileInUseByAnotherProgramSendsNothing) {
   ProgrammableDevice device;
   UseDevice(device);
-  auto held = TImageFileLock::TryAcquire(context_.ImagePath);
+  auto held = TImageFileLock::TryAcquire(context_.ImagePath).Value();
   ASSERT_NE(held, nullptr);
   EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::ImageBusy);
   EXPECT_TRUE(link_.Wire.empty());
@@ -247,11 +247,14 @@ std::string FileFaultOutcome(ProgramResult result, std::size_t sent, const std::
 }
 
 TEST_F(DeviceOperationsTest, ImageFileChangedDuringTheTransferStopsBeforeTheChangedBlock) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the image file's handle, kept for the transfer, lets no other program write";
+#endif
   ProgrammableDevice device;
   UseDevice(device);
   link_.DuringWait = [&] {
     if (device.blocksAcked == 1) {
-      Discard(WriteImageBytes(context_.ImagePath, "\x01"s, kBlockSize + 7));
+      Discard(WriteImageBytes(TImageFile::Open(context_.ImagePath).Value(), "\x01"s, 519));
     }
   };
   const ProgramResult result = ProgramDevice(context_, CodeTable{}, 1);

@@ -152,6 +152,10 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
   const std::string dropped = StartSim({"--drop-after", "600"});  // unplugged in block 2
   const std::string traced = StartSim();
   const std::string good = StartSim();
+  const std::string linked = StartSim();  // a link planted at its image's lock
+  fs::create_directory(dir_ / "linked");
+  std::ofstream(dir_ / "victim") << "kept";
+  fs::create_symlink(dir_ / "victim", dir_ / "linked" / "Configuration.bin.lock");
   const std::vector<Case> cases = {
       {{"--version"}, 0, "korvane-cli " KORVANE_VERSION "\n", ""},
       {{"bogus"}, 2, "", "Run 'korvane-cli --help' for usage."},
@@ -191,6 +195,10 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
        "",
        "name the same device"},
       {{"image", file, "-o", file}, 3, "", "is the code set file itself"},
+      {{"write", "-p", linked, "--image-dir", (dir_ / "linked").string(), file},
+       12,
+       linked + ": failed (exit 12)\n",
+       "Configuration.bin.lock: it is a symbolic link, which is never followed"},
       {{"write", "-p", traced, file, "-v", "--no-verify"},
        0,
        traced + ": programmed\n",
@@ -212,6 +220,7 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
     }
     EXPECT_TRUE(Contains(run.err, c.err)) << what << ": " << run.err;
   }
+  EXPECT_EQ(ReadAll(dir_ / "victim"), "kept");
   const Run none = Cli({"--help"});
   EXPECT_EQ(none.exit, 0);
   EXPECT_EQ(
@@ -345,6 +354,43 @@ TEST_F(CliEndToEnd, AnImageThatCannotBeWrittenIsNeverSent) {
   EXPECT_TRUE(Contains(image.err, "No space left on device")) << image.err;
 }
 
+// Output that could not be written is a failure: 17 when the device part was
+// done (its result still on stderr), 3 when no device was involved.
+TEST_F(CliEndToEnd, OutputThatCannotBeWrittenIsAFailure) {
+  const std::string file = WriteCodeSet(SampleTable());
+  const std::vector<std::string> toFull = {"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full"};
+  struct Case {
+    std::vector<std::string> args;
+    bool stdoutFull;
+    int exit;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {{"read", "-p", StartSim()}, true, 17, ": read, baud rate 9600"},
+      {{"read", "-p", StartSim(), "--json"}, true, 17, ": read, baud rate 9600"},
+      {{"read", "-p", StartSim(), "--log", "/dev/full"}, false, 17, "results log /dev/full"},
+      {{"write", "-p", StartSim(), "--no-verify", file}, true, 17, ": programmed"},
+      {{"ports"}, true, 3, "cannot write the port list to standard output"},
+      {{"image", file, "-o", "-"}, true, 3, "No space left on device"},
+      {{"--version"}, true, 3, "cannot write standard output"},
+  };
+  std::vector<std::unique_ptr<ChildProcess>> runs;
+  for (const Case& c : cases) {
+    runs.push_back(Start(c.args, c.stdoutFull ? toFull : std::vector<std::string>{}));
+  }
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const Run run = Finish(*runs[i]);
+    EXPECT_EQ(run.exit, cases[i].exit) << i << ": " << run.err;
+    EXPECT_TRUE(Contains(run.err, cases[i].err)) << i << ": " << run.err;
+  }
+  // Unhindered, the image goes to stdout byte for byte.
+  CodeTable loaded;
+  ASSERT_TRUE(LoadCodeSet(loaded, file));
+  const Run image = Cli({"image", file, "-o", "-"});
+  EXPECT_EQ(image.exit, 0) << image.err;
+  EXPECT_EQ(image.out, ComposeImage(loaded, 1));
+}
+
 TEST_F(CliEndToEnd, InterruptEndsAfterTheBlockInFlightAndReleasesThePort) {
   const std::string port = StartSim();
   const std::string file = WriteCodeSet(SampleTable());
@@ -358,7 +404,7 @@ TEST_F(CliEndToEnd, InterruptEndsAfterTheBlockInFlightAndReleasesThePort) {
   EXPECT_TRUE(Contains(interrupted.err, port + ": the device may be partly written"));
   EXPECT_FALSE(Contains(interrupted.err, "block 3/5")) << interrupted.err;
   // The image lock and the port are free again.
-  EXPECT_NE(TImageFileLock::TryAcquire((dir_ / "Configuration.bin").string()), nullptr);
+  EXPECT_NE(TImageFileLock::TryAcquire((dir_ / "Configuration.bin").string()).Value(), nullptr);
   EXPECT_EQ(Cli({"write", "-p", port, file, "--no-verify"}).exit, 0);
 }
 
@@ -381,6 +427,68 @@ TEST_F(CliEndToEnd, FourProcessesOnFourDevicesAtOnceLeaveNothingBehind) {
   }
   EXPECT_EQ(Listing(programFolder), before);
   EXPECT_TRUE(Listing(tmp_).empty());  // each private image folder is gone
+}
+
+// Codes that are not pairs of hex digits, and files without code keys, are
+// refused by write and image with nothing sent; --lenient gives the editor's
+// bytes and --allow-empty an image of no codes. A UTF-16 file's keys count.
+TEST_F(CliEndToEnd, CodesThatAreNotHexAndFilesWithoutKeysAreRefused) {
+  std::string utf16 = "\xFF\xFE";  // all 32 keys, every value empty
+  for (char c : CodeSetText(CodeTable())) {
+    utf16 += std::string{c, '\0'};
+  }
+  struct Case {
+    std::string name;
+    std::string bytes;    // the code set file
+    std::string refusal;  // stderr of the refused write and image; "" when accepted
+    std::string escape;   // the switch that accepts the file
+  };
+  const std::string key = "[Button1]\r\nButtonDownSend1=";
+  const std::vector<Case> cases = {
+      {"letters", key + "ZZ\r\n", R"(IO1 ButtonDownSend1 = "ZZ": characters that are not)",
+       "--lenient"},
+      {"blank", key + "4B 31\r\n", R"(IO1 ButtonDownSend1 = "4B 31": characters)", "--lenient"},
+      {"chinese", key + "\xD6\xD0\r\n", R"(IO1 ButtonDownSend1 = "中": characters)", "--lenient"},
+      {"nul", key + "4B" + std::string(1, '\0') + "31\r\n", R"(= "4B\u000031": char)", "--lenient"},
+      {"odd", key + "ABC\r\n", R"(IO1 ButtonDownSend1 = "ABC": an odd number of hex digits (3))",
+       "--lenient"},
+      {"empty", "", "holds none of the 32 code keys", "--allow-empty"},
+      {"junk", "\x01\x02 not a code set\n", "holds none of the 32 code keys", "--allow-empty"},
+      {"utf16", utf16, "", ""},
+  };
+  const std::string port = StartSim({"-v"});
+  for (const Case& c : cases) {
+    const std::string file = (dir_ / (c.name + ".IOS")).string();
+    std::ofstream(file, std::ios::binary) << c.bytes;
+    const std::string image = (dir_ / (c.name + ".bin")).string();
+    const Run write = Cli({"write", "-p", c.refusal.empty() ? "NO_SUCH_PORT" : port, file});
+    const Run refused = Cli({"image", file, "-o", image});
+    if (c.refusal.empty()) {  // refused for the port only, after the file was accepted
+      EXPECT_EQ(write.exit, 10) << c.name << ": " << write.err;
+      EXPECT_EQ(refused.exit, 0) << c.name << ": " << refused.err;
+      EXPECT_EQ(ReadAll(image), ComposeImage(CodeTable(), 1)) << c.name;
+      continue;
+    }
+    EXPECT_EQ(write.exit, 3) << c.name << ": " << write.err;
+    EXPECT_TRUE(Contains(write.err, c.refusal)) << c.name << ": " << write.err;
+    EXPECT_EQ(refused.exit, 3) << c.name << ": " << refused.err;
+    EXPECT_TRUE(Contains(refused.err, c.refusal)) << c.name << ": " << refused.err;
+    EXPECT_FALSE(fs::exists(image)) << c.name;
+    const Run accepted = Cli({"image", file, "-o", image, c.escape});
+    EXPECT_EQ(accepted.exit, 0) << c.name << ": " << accepted.err;
+    CodeTable loaded;
+    ASSERT_TRUE(LoadCodeSet(loaded, file));
+    EXPECT_EQ(ReadAll(image), ComposeImage(loaded, 1)) << c.name;  // the editor's bytes
+  }
+  // Nothing reached the device but the one lenient write.
+  const std::string file = (dir_ / "odd.IOS").string();
+  const Run lenient = Cli({"write", "-p", port, file, "--lenient", "--no-verify"});
+  EXPECT_EQ(lenient.exit, 0) << lenient.err;
+  EXPECT_TRUE(Contains(lenient.err, R"(warning: )" + file + R"(: IO1 ButtonDownSend1 = "ABC")"))
+      << lenient.err;
+  ASSERT_TRUE(sims_.back()->WaitForErr("new image held", 5s)) << sims_.back()->Err();
+  const std::string& log = sims_.back()->Err();
+  EXPECT_EQ(log.find("programming request"), log.rfind("programming request")) << log;
 }
 
 TEST_F(CliEndToEnd, ImageIsByteIdenticalToTheEditorsBuild) {

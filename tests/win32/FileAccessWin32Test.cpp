@@ -33,28 +33,33 @@ TEST(FileAccessWin32, ReplacingAFileIsWholeAndLeavesNoTemporaryFile) {
 TEST(FileAccessWin32, TheImageFileIsSizedWrittenInPlaceAndReadByBlock) {
   testing::TempDir dir;
   const std::string path = ConfigFilePathIn(dir.Path().string() + "\\");
-  ASSERT_TRUE(WriteImageBytes(path, "\x05\x01\x02", 512).Ok());
-  ASSERT_TRUE(WriteImageBytes(path, "\x7F", kImageSize - 1).Ok());
-  EXPECT_FALSE(WriteImageBytes(path, "xx", kImageSize - 1).Ok());
+  const TResult<TImageFile> file = TImageFile::Open(path);
+  ASSERT_TRUE(file.Ok()) << file.Message();
+  ASSERT_TRUE(WriteImageBytes(file.Value(), "\x05\x01\x02", 512).Ok());
+  ASSERT_TRUE(WriteImageBytes(file.Value(), "\x7F", kImageSize - 1).Ok());
+  EXPECT_FALSE(WriteImageBytes(file.Value(), "xx", kImageSize - 1).Ok());
   const std::string bytes = ReadFileBytes(path).bytes;
   ASSERT_EQ(bytes.size(), kImageSize);
   EXPECT_EQ(bytes.substr(512, 3), "\x05\x01\x02");
 
-  const auto block1 = ReadImageBlock(path, 1);
+  const auto block1 = ReadImageBlock(file.Value(), 1);
   ASSERT_TRUE(block1.Ok());
   EXPECT_EQ(block1.Value().substr(0, 3), "\x05\x01\x02");
-  EXPECT_EQ(ReadImageBlock(path, 4).Value().back(), '\x7F');
-  EXPECT_FALSE(ReadImageBlock(dir.File("missing.bin"), 0).Ok());
+  EXPECT_EQ(ReadImageBlock(file.Value(), 4).Value().back(), '\x7F');
+  EXPECT_FALSE(TImageFile::Open(dir.File("missing\\x.bin")).Ok());
+  // A link at the image's name is opened as the link itself and refused
+  // (FILE_FLAG_OPEN_REPARSE_POINT): Wine cannot create a reparse point, so
+  // that refusal is not exercised here; the Linux tests plant real links.
 }
 
 TEST(FileAccessWin32, OnlyOneProgramAtATimeHoldsTheImageLock) {
   testing::TempDir dir;
   const std::string image = dir.File("Configuration.bin");
-  auto first = TImageFileLock::TryAcquire(image);
+  auto first = TImageFileLock::TryAcquire(image).Value();
   ASSERT_TRUE(first);
-  EXPECT_FALSE(TImageFileLock::TryAcquire(image));
+  EXPECT_FALSE(TImageFileLock::TryAcquire(image).Value());
   first.reset();
-  EXPECT_TRUE(TImageFileLock::TryAcquire(image));
+  EXPECT_TRUE(TImageFileLock::TryAcquire(image).Value());
   EXPECT_NE(ExecutableDirectory().find_last_of("\\/"), std::string::npos);
 }
 
@@ -72,7 +77,7 @@ TEST(FileAccessWin32, TheImageMovesToLocalAppDataWhereTheProgramFolderTakesNoFil
   const std::string missing = appData + "\\no-such-dir\\";
   EXPECT_FALSE(ImageFileProblem(ConfigFilePathIn(missing)).Ok());
   EXPECT_EQ(ImageDirectoryFor(missing, state), state);
-  EXPECT_TRUE(WriteImageBytes(ConfigFilePathIn(state), "\x01", 0).Ok());
+  EXPECT_TRUE(TImageFile::Open(ConfigFilePathIn(state)).Ok());
 }
 
 }  // namespace

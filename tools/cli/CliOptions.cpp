@@ -35,7 +35,8 @@ const std::vector<OptionRule>& OptionRules() {
       {"--lang", nullptr, true, {C::Ports, C::Write, C::Read, C::Image}},
       {"--verify", nullptr, false, {C::Write}},
       {"--no-verify", nullptr, false, {C::Write}},
-      {"--allow-empty", nullptr, false, {C::Write}},
+      {"--allow-empty", nullptr, false, {C::Write, C::Image}},
+      {"--lenient", nullptr, false, {C::Write, C::Image}},
       {"--json", nullptr, false, {C::Ports, C::Write, C::Read}},
       {"--quiet", "-q", false, {C::Ports, C::Write, C::Read, C::Image}},
       {"--verbose", "-v", false, {C::Write, C::Read}},
@@ -158,6 +159,8 @@ class Parser {
       options_.Verify = name == "--verify";
     } else if (name == "--allow-empty") {
       options_.AllowEmpty = true;
+    } else if (name == "--lenient") {
+      options_.Lenient = true;
     } else if (name == "--json") {
       options_.Json = true;
     } else if (name == "--quiet") {
@@ -227,8 +230,8 @@ class Parser {
     if (action == Command::Read && options_.Ports.size() > 1) {
       return FailFalse("read takes one --port");
     }
-    if (action == Command::Image && (options_.Output.empty() || options_.Output == "-")) {
-      return FailFalse("-o OUT.bin is required");
+    if (action == Command::Image && options_.Output.empty()) {
+      return FailFalse("-o OUT.bin (or -o - for stdout) is required");
     }
     if (action == Command::Read && options_.Json && options_.Output == "-") {
       return FailFalse("--json and -o - both want stdout");

@@ -22,7 +22,8 @@ struct CliOptions {
   std::string LogFile;             // write, read: --log, one JSON line per port
   int BaudIndex = 1;               // write, image: --baud-index (0-4) or --baud RATE
   bool Verify = true;              // write: on unless --no-verify
-  bool AllowEmpty = false;         // write: --allow-empty
+  bool AllowEmpty = false;         // write, image: --allow-empty
+  bool Lenient = false;            // write, image: --lenient (codes that are not hex text)
   bool Json = false;               // ports, write, read: --json
   Verbosity Level = Verbosity::Normal;
   std::optional<Language> Lang;  // --lang; unset: from the locale

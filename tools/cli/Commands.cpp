@@ -1,11 +1,15 @@
 #include "cli/Commands.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <thread>
 
+#include "cli/CodeCheck.h"
 #include "cli/ImageFolder.h"
 #include "cli/Interrupt.h"
 #include "cli/Json.h"
@@ -23,12 +27,27 @@
 #include "files/CodeSetFile.h"
 #include "files/FileBytes.h"
 #include "files/IniDocument.h"
+#include "files/IniFile.h"
 #include "model/HexCodec.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace fs = std::filesystem;
 
 namespace korvane::cli {
 namespace {
+
+// Standard output takes the image's bytes unchanged (Windows would turn a
+// 0A byte into 0D 0A).
+void SetBinaryOutput() {
+#ifdef _WIN32
+  std::fflush(stdout);
+  ::_setmode(::_fileno(stdout), _O_BINARY);
+#endif
+}
 
 std::string SafeFileName(const std::string& text) {
   std::string name;
@@ -84,12 +103,18 @@ bool LoadExistingCodeSet(const std::string& path, CodeTable& table, std::string&
   return true;
 }
 
-// True when the file names at least one of the 32 code keys, empty or not.
-bool HoldsAnyCodeKey(const CodeTable& table, const std::string& bytes) {
+// True when the file names at least one of the 32 code keys, empty or not. The
+// keys are looked for in the text the file's encoding gives, as the codes were
+// loaded: a UTF-16 file's raw bytes hold none.
+bool HoldsAnyCodeKey(const CodeTable& table, const std::string& path) {
   if (table != CodeTable()) {
     return true;
   }
-  const IniDocument document = IniDocument::Parse(bytes);
+  IniFile file(path);
+  if (file.Load() != LoadStatus::kLoaded) {
+    return false;
+  }
+  const IniDocument& document = file.Document();
   for (int button = 1; button <= kButtonCount; ++button) {
     for (int slot = 1; slot <= kSlotCount; ++slot) {
       if (document.Find("Button" + std::to_string(button), SlotKey(slot))) {
@@ -100,19 +125,27 @@ bool HoldsAnyCodeKey(const CodeTable& table, const std::string& bytes) {
   return false;
 }
 
-void WarnNonHexCodes(RunSetup& run, const CodeTable& table) {
-  for (int button = 1; button <= kButtonCount; ++button) {
-    for (int slot = 1; slot <= kSlotCount; ++slot) {
-      const std::string& text = table.Text(button, slot);
-      for (char c : text) {
-        if (!IsHexDigit(c)) {
-          run.Note("warning: " + run.Options.CodeSetFile + ": IO" + std::to_string(button) + " " +
-                   SlotKey(slot) + " holds characters that are not hex digits: " + JsonQuote(text));
-          break;
-        }
-      }
-    }
+// What a refusal left undone, in the words of the command.
+std::string NothingDone(const RunSetup& run) {
+  return run.Options.Action == Command::Image ? "no image was written" : "nothing was sent";
+}
+
+// Codes that are not hex text are refused, each one named with its value,
+// unless --lenient asks for the editor's conversion: then each is warned about.
+bool CheckCodes(RunSetup& run, const CodeTable& table) {
+  const std::vector<BadCode> bad = FindBadCodes(table);
+  for (const BadCode& code : bad) {
+    run.Note(std::string(run.Options.Lenient ? "warning: " : "") + run.Options.CodeSetFile + ": " +
+             BadCodeText(code));
   }
+  if (bad.empty() || run.Options.Lenient) {
+    return true;
+  }
+  run.Note(std::to_string(bad.size()) + " code(s) of " + run.Options.CodeSetFile +
+           " are not pairs of hex digits; " + NothingDone(run) +
+           ". Give --lenient to convert them as the editor does (non-hex characters skipped, a "
+           "lone digit made a byte)");
+  return false;
 }
 
 // The image file's problem in words: the cause the device layer found (the
@@ -235,26 +268,27 @@ int PrepareRun(RunSetup& run, PortSelection& selection) {
   return kExitSuccess;
 }
 
+// Loads the code set file of a command that programs or builds an image and
+// refuses what would put bytes into a device that the file never stated.
 int LoadForWrite(RunSetup& run, CodeTable& table) {
   std::string error;
   if (!LoadExistingCodeSet(run.Options.CodeSetFile, table, run.CodeSetBytes, error)) {
     run.Note(error);
     return kExitFile;
   }
-  if (!run.Options.AllowEmpty && !HoldsAnyCodeKey(table, run.CodeSetBytes)) {
+  if (!run.Options.AllowEmpty && !HoldsAnyCodeKey(table, run.Options.CodeSetFile)) {
     run.Note(run.Options.CodeSetFile +
              " holds none of the 32 code keys (sections Button1 to Button4, keys "
-             "ButtonDownSend1-4 and ButtonUpSend1-4); nothing was sent. Give --allow-empty to "
-             "program a device with no codes");
+             "ButtonDownSend1-4 and ButtonUpSend1-4); " +
+             NothingDone(run) + ". Give --allow-empty to use a file with no codes");
     return kExitFile;
   }
-  WarnNonHexCodes(run, table);
-  return kExitSuccess;
+  return CheckCodes(run, table) ? kExitSuccess : kExitFile;
 }
 
 }  // namespace
 
-int RunPorts(const CliOptions& options, std::ostream& out, std::ostream& /*err*/) {
+int RunPorts(const CliOptions& options, std::ostream& out, std::ostream& err) {
   const std::vector<PortIdentity> ports = ListPortIdentities();
   if (options.Json) {
     std::vector<std::string> items;
@@ -268,10 +302,16 @@ int RunPorts(const CliOptions& options, std::ostream& out, std::ostream& /*err*/
                .AddRaw("ports", JsonArray(items))
                .Text()
         << "\n";
-    return kExitSuccess;
+  } else {
+    for (const PortIdentity& port : ports) {
+      out << PortLine(port) << "\n";
+    }
   }
-  for (const PortIdentity& port : ports) {
-    out << PortLine(port) << "\n";
+  if (std::string why; !FlushedWhole(out, why)) {
+    err << Diagnostic("cannot write the port list to standard output" +
+                      (why.empty() ? "" : ": " + why))
+        << "\n";
+    return kExitFile;
   }
   return kExitSuccess;
 }
@@ -345,15 +385,21 @@ int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err) {
         DeviceText(kTextReadSuccess, run.Lang) + ", baud rate " + BaudText(outcome.Baud);
     if (toStdout && !options.Json) {
       run.Board->Clear();
-      out << CodeSetText(outcome.Codes) << std::flush;
+      out << CodeSetText(outcome.Codes);
+      std::string why;
+      const bool written = FlushedWhole(out, why);
+      if (!written) {
+        run.Note("cannot write the codes to standard output" + (why.empty() ? "" : ": " + why));
+      }
       run.Note(outcome.Target.Label + ": " + outcome.Message);
-      LogOutcome(run, outcome);
-      return kExitSuccess;
+      const bool logged = LogOutcome(run, outcome);
+      return written && logged ? kExitSuccess : kExitUnrecorded;
     }
     if (!toStdout) {
       if (const TStatus saved = SaveCodeSet(outcome.Codes, options.Output); !saved) {
-        outcome.Exit = kExitFile;
-        outcome.Message = "cannot write " + options.Output + ": " + saved.Message();
+        // The device was read: a script must not take this for "nothing happened".
+        outcome.Exit = kExitUnrecorded;
+        outcome.Message += ", but " + options.Output + " could not be written: " + saved.Message();
       }
     }
   }
@@ -363,28 +409,44 @@ int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err) {
 int RunImage(const CliOptions& options, std::ostream& out, std::ostream& err) {
   RunSetup run(options, out, err);
   CodeTable table;
-  std::string error;
-  if (!LoadExistingCodeSet(options.CodeSetFile, table, run.CodeSetBytes, error)) {
-    run.Note(error);
-    return kExitFile;
+  if (const int exit = LoadForWrite(run, table); exit != kExitSuccess) {
+    return exit;
   }
   if (!FindOverlongCodes(table).empty()) {
     run.Note(OverlongText(table, run.Lang));
     return kExitOverlong;
   }
-  std::error_code code;
-  if (fs::equivalent(options.CodeSetFile, options.Output, code)) {
-    run.Note("the output " + options.Output + " is the code set file itself; name another file");
+  const std::string image = ComposeImage(table, options.BaudIndex);
+  if (options.Output == "-") {
+    SetBinaryOutput();
+    out << image;
+  } else {
+    std::error_code code;
+    if (fs::equivalent(options.CodeSetFile, options.Output, code)) {
+      run.Note("the output " + options.Output + " is the code set file itself; name another file");
+      return kExitFile;
+    }
+    if (const TStatus written = ReplaceFileBytes(options.Output, image); !written) {
+      run.Note("cannot write the image " + options.Output + ": " + written.Message());
+      return kExitFile;
+    }
+    out << "wrote " << options.Output << " (" << kImageSize << " bytes)\n";
+  }
+  if (std::string why; !FlushedWhole(out, why)) {
+    run.Note("cannot write to standard output" + (why.empty() ? "" : ": " + why));
     return kExitFile;
   }
-  if (const TStatus written =
-          ReplaceFileBytes(options.Output, ComposeImage(table, options.BaudIndex));
-      !written) {
-    run.Note("cannot write the image " + options.Output + ": " + written.Message());
-    return kExitFile;
-  }
-  out << "wrote " << options.Output << " (" << kImageSize << " bytes)\n";
   return kExitSuccess;
+}
+
+bool FlushedWhole(std::ostream& out, std::string& why) {
+  errno = 0;
+  out.flush();
+  if (out.good()) {
+    return true;
+  }
+  why = errno != 0 ? std::strerror(errno) : "";
+  return false;
 }
 
 }  // namespace korvane::cli

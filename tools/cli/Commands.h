@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 
 #include "cli/CliOptions.h"
 
@@ -19,6 +20,7 @@ enum ExitCode : int {
   kExitOverlong = 14,
   kExitReadLength = 15,
   kExitVerify = 16,
+  kExitUnrecorded = 17,   // the device part was done, its output (stdout, -o file, log) failed
   kExitSignalBase = 128,  // + the signal: 130 for SIGINT, 143 for SIGTERM
 };
 
@@ -26,5 +28,9 @@ int RunPorts(const CliOptions& options, std::ostream& out, std::ostream& err);
 int RunWrite(const CliOptions& options, std::ostream& out, std::ostream& err);
 int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err);
 int RunImage(const CliOptions& options, std::ostream& out, std::ostream& err);
+
+// Flushes `out` and tells whether everything written to it arrived; else why
+// not (the system's text, "" when it gave none).
+bool FlushedWhole(std::ostream& out, std::string& why);
 
 }  // namespace korvane::cli

@@ -17,7 +17,8 @@ constexpr const char* kPortForms =
 constexpr const char* kWriteExitCodes =
     "Exit codes: 0 success, 1 unexpected error, 2 usage, 3 code set file, 10 port,\n"
     "11 handshake, 12 image file, 13 block not acknowledged, 14 code over 126\n"
-    "characters, 15 read-back length, 16 verify mismatch, 130 interrupted\n"
+    "characters, 15 read-back length, 16 verify mismatch, 17 programmed but the\n"
+    "output or log could not be written, 130 interrupted\n"
     "(SIGINT), 143 terminated (SIGTERM); with several ports, the code of the\n"
     "first port that failed. Ctrl-C ends each device at its next wait (a block in flight is\n"
     "completed); a second Ctrl-C ends at once.\n";
@@ -45,6 +46,9 @@ std::string HelpText(Command command) {
              "  --no-verify        skip the read-back (saves 4.8 s per device); --verify is\n"
              "                     the default\n"
              "  --allow-empty      program a file that holds none of the 32 code keys\n"
+             "  --lenient          accept codes that are not pairs of hex digits, converted\n"
+             "                     as the editor does (a warning for each); refused (exit 3)\n"
+             "                     without it\n"
              "  --image-dir DIR    keep the image files in DIR (default: a private\n"
              "                     temporary folder removed at exit)\n"
              "  --json             one JSON document with the result of each port on stdout\n"
@@ -62,16 +66,20 @@ std::string HelpText(Command command) {
              "  --log FILE         append one JSON line to FILE\n"
              "  -v, --verbose      trace the protocol\n" +
              kCommonOptions +
-             "Exit codes: 0 success, 2 usage, 3 output file, 10 port, 15 reply length,\n"
-             "130 interrupted, 143 terminated.\n";
+             "Exit codes: 0 success, 2 usage, 3 log cannot be opened, 10 port, 15 reply\n"
+             "length, 17 read but the output or log could not be written, 130\n"
+             "interrupted, 143 terminated.\n";
     case Command::Image:
       return std::string(
                  "Usage: korvane-cli image FILE.IOS -o OUT.bin [--baud-index N | --baud RATE]\n"
                  "Builds the 2560-byte configuration image of FILE.IOS without a device.\n"
-                 "  -o, --output FILE  where the image goes (not the input file)\n") +
+                 "  -o, --output FILE  where the image goes (not the input file; '-' for\n"
+                 "                     stdout)\n"
+                 "  --allow-empty      build from a file that holds none of the 32 code keys\n"
+                 "  --lenient          accept codes that are not pairs of hex digits\n") +
              kCommonOptions +
-             "Exit codes: 0 success, 2 usage, 3 file (unreadable input, output not\n"
-             "written), 14 code over 126 characters.\n";
+             "Exit codes: 0 success, 2 usage, 3 file (unreadable input, no code keys,\n"
+             "codes that are not hex, output not written), 14 code over 126 characters.\n";
     case Command::Help:
     case Command::Version:
       break;

@@ -42,7 +42,9 @@ TStatus AppendAll(int fd, const std::string& bytes) {
 using TLogFile = UniqueFd;
 
 TLogFile OpenForAppend(const std::string& path) {
-  return TLogFile(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+  // A link at the log's name is not followed: the open fails and says so.
+  return TLogFile(
+      ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
 }
 // A line this short goes to the end of the file in one write, so it is never
 // split or interleaved; the loop only goes on after a partial write.
@@ -63,7 +65,7 @@ bool TResultsLog::CheckWritable(std::string& error) const {
 
 bool TResultsLog::Append(const std::string& line, std::string& error) {
   std::lock_guard guard(lock_);
-  const TLogFile file = OpenForAppend(path_);
+  TLogFile file = OpenForAppend(path_);
   if (!file.Valid()) {
     error = path_ + ": " + std::strerror(errno);
     return false;
@@ -71,8 +73,14 @@ bool TResultsLog::Append(const std::string& line, std::string& error) {
   const TStatus written = AppendAll(file.Get(), line + "\n");
   if (!written) {
     error = path_ + ": " + std::strerror(written.Error().Code.value());
+    return false;
   }
-  return written.Ok();
+  // A file system may report a failed write only when the file is closed.
+  if (!file.Close()) {
+    error = path_ + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace korvane::cli

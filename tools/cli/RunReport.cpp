@@ -92,9 +92,9 @@ TProgressBoard::Mode RunSetup::BoardMode(const CliOptions& options) {
   return StandardErrorIsTerminal() ? TProgressBoard::Mode::Terminal : TProgressBoard::Mode::Lines;
 }
 
-void LogOutcome(RunSetup& run, const PortOutcome& outcome) {
+bool LogOutcome(RunSetup& run, const PortOutcome& outcome) {
   if (!run.Log) {
-    return;
+    return true;
   }
   const bool hasFile = !run.Options.CodeSetFile.empty();
   JsonObject line;
@@ -112,7 +112,13 @@ void LogOutcome(RunSetup& run, const PortOutcome& outcome) {
   std::string error;
   if (!run.Log->Append(line.Text(), error)) {
     run.Note("cannot append to the results log " + error);
+    return false;
   }
+  return true;
+}
+
+int UnrecordedExit(int exit) {
+  return exit == kExitSuccess ? kExitUnrecorded : exit;
 }
 
 // Diagnostics on stderr; results on stdout (text or one JSON document).
@@ -132,9 +138,10 @@ int InterruptExit() {
 int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::string& fileJson) {
   run.Board->Clear();
   int exit = kExitSuccess;
+  bool recorded = true;
   std::vector<std::string> ports;
   for (const PortOutcome& outcome : outcomes) {
-    LogOutcome(run, outcome);
+    recorded = LogOutcome(run, outcome) && recorded;
     for (const CodeDifference& difference : outcome.Differences) {
       run.Note(outcome.Target.Label + ": verify: " + difference.Code + " written " +
                JsonQuote(difference.Expected) + ", device holds " + JsonQuote(difference.Actual));
@@ -160,6 +167,9 @@ int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::s
   if (InterruptSignal() != 0) {
     exit = InterruptExit();
   }
+  if (!recorded) {  // the JSON document says so too
+    exit = UnrecordedExit(exit);
+  }
   if (run.Options.Json) {
     JsonObject document;
     document.Add("format", 1).Add("command", CommandName(run.Options.Action));
@@ -169,8 +179,16 @@ int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::s
     document.Add("exit", exit).AddRaw("ports", JsonArray(ports));
     run.Out << document.Text() << "\n";
   }
-  run.Out << std::flush;
-  return exit;
+  if (std::string why; !FlushedWhole(run.Out, why)) {
+    run.Note("cannot write the results to standard output" + (why.empty() ? "" : ": " + why));
+    for (const PortOutcome& outcome : outcomes) {
+      if (outcome.Exit == kExitSuccess) {  // failures were given above
+        run.Note(outcome.Target.Label + ": " + outcome.Message);
+      }
+    }
+    recorded = false;
+  }
+  return recorded ? exit : UnrecordedExit(exit);
 }
 
 std::string FileJson(const RunSetup& run) {

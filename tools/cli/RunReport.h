@@ -68,12 +68,19 @@ struct PortOutcome {
   CodeTable Codes;
 };
 
-// Appends the outcome to the results log, when one was asked for.
-void LogOutcome(RunSetup& run, const PortOutcome& outcome);
+// Appends the outcome to the results log, when one was asked for; false
+// (with a note on stderr) when the line could not be written.
+bool LogOutcome(RunSetup& run, const PortOutcome& outcome);
+
+// The exit of a run whose device part ended with `exit` and whose output (stdout, an
+// output file, the log) failed: kExitUnrecorded in place of success, else
+// the device's own failure.
+int UnrecordedExit(int exit);
 
 // Ends a run: diagnostics on stderr, results on stdout (a line per port, or
 // one JSON document that carries `fileJson` as its "file" member). Returns the
-// exit code of the run.
+// exit code of the run: see UnrecordedExit when stdout or the log failed, in
+// which case each port's result is also given on stderr.
 int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes,
            const std::string& fileJson = {});
 

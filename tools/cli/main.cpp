@@ -1,5 +1,6 @@
 #include <KorvaneVersion.h>
 
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -7,6 +8,12 @@
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
 #include "cli/PortDiagnosis.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 using namespace korvane::cli;
 
@@ -52,6 +59,27 @@ int Run(const std::vector<std::string>& arguments) {
   return kExitSuccess;
 }
 
+// The last flush and close of standard output: what the commands wrote and
+// checked must also have left the program. A failure exits kExitUnrecorded
+// after read and write (the device part was done), kExitFile otherwise.
+int FinishStandardOutput(const std::vector<std::string>& arguments, int exit) {
+  std::string why;
+  bool whole = FlushedWhole(std::cout, why) && std::fflush(stdout) == 0;
+#ifdef _WIN32
+  whole = ::_close(::_fileno(stdout)) == 0 && whole;
+#else
+  whole = ::close(STDOUT_FILENO) == 0 && whole;
+#endif
+  if (whole || exit != kExitSuccess) {
+    return exit;
+  }
+  std::cerr << "korvane-cli: cannot write standard output"
+            << (why.empty() ? std::string() : ": " + why) << "\n";
+  const bool deviceDone =
+      arguments.size() > 1 && (arguments[1] == "read" || arguments[1] == "write");
+  return deviceDone ? kExitUnrecorded : kExitFile;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -59,7 +87,8 @@ int main(int argc, char** argv) {
   // The last resort: whatever escapes ends with a message and an exit code,
   // never with an abort.
   try {
-    return Run(std::vector<std::string>(argv, argv + argc));
+    const std::vector<std::string> arguments(argv, argv + argc);
+    return FinishStandardOutput(arguments, Run(arguments));
   } catch (const std::exception& error) {
     std::cerr << "korvane-cli: unexpected error: " << error.what() << "\n";
   } catch (...) {

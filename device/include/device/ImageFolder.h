@@ -18,11 +18,11 @@ std::string UserStateDirectory();
 std::string ImageDirectoryFor(const std::string& programDirectory,
                               const std::string& stateDirectory);
 
-// Succeeds when an image file at `path` can be written: the file can be
-// opened for writing (it is created if absent, and a file made only for this
-// check is removed again), or, on Linux, a new file can be made beside a
-// read-only old one, which programming deletes first. Else the system's text
-// for why not.
+// Succeeds when an image file at `path` can be written: an old file there can
+// be opened for writing, or a new file can be made beside it (programming
+// deletes the old one first). Nothing is created by the image file's name,
+// and a link (on Windows a reparse point) at it is refused, never followed.
+// Else the system's text for why not.
 [[nodiscard]] TStatus ImageFileProblem(const std::string& path);
 
 }  // namespace korvane

@@ -69,8 +69,7 @@ TEST(CliOptions, UsageErrorsAreNamed) {
       {{"read", "--port", "A", "--verify"}, "unknown option for read: --verify"},
       {{"read", "-p", "A", "-p", "B"}, "read takes one --port"},
       {{"read", "-p", "A", "-o", "-", "--json"}, "--json and -o - both want stdout"},
-      {{"image", "a.IOS"}, "-o OUT.bin is required"},
-      {{"image", "a.IOS", "-o", "-"}, "-o OUT.bin is required"},
+      {{"image", "a.IOS"}, "-o OUT.bin (or -o - for stdout) is required"},
       {{"ports", "extra"}, "unexpected argument: extra"},
       {{"ports", "-x"}, "unknown option for ports: -x"},
   };

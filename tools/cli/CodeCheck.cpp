@@ -1,0 +1,39 @@
+#include "cli/CodeCheck.h"
+
+#include <algorithm>
+
+#include "cli/Json.h"
+#include "files/TextEncoding.h"
+#include "model/HexCodec.h"
+
+namespace korvane::cli {
+namespace {
+
+bool AllHexDigits(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), IsHexDigit);
+}
+
+}  // namespace
+
+std::vector<BadCode> FindBadCodes(const CodeTable& table) {
+  std::vector<BadCode> found;
+  for (int button = 1; button <= kButtonCount; ++button) {
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+      const std::string& text = table.Text(button, slot);
+      if (!AllHexDigits(text) || text.size() % 2 != 0) {
+        found.push_back({button, slot, text});
+      }
+    }
+  }
+  return found;
+}
+
+std::string BadCodeText(const BadCode& code) {
+  const std::string why = AllHexDigits(code.Text) ? "an odd number of hex digits (" +
+                                                        std::to_string(code.Text.size()) + ")"
+                                                  : "characters that are not hex digits";
+  return "IO" + std::to_string(code.Button) + " " + SlotKey(code.Slot) + " = " +
+         JsonQuote(CodePageToUtf8(code.Text)) + ": " + why;
+}
+
+}  // namespace korvane::cli
