@@ -12,7 +12,7 @@ constexpr const char* kPortForms =
     "  -p, --port PORT    the port to use\n"
     "PORT is a name from 'korvane-cli ports', a device path (also a /dev/serial/by-id/\n"
     "link), or a filter that must match exactly one listed port: serial=SERIAL,\n"
-    "vid:pid=1a86:7523.\n";
+    "vid:pid=1a86:7523, path=1-2.3 (where the adapter is plugged in, as listed).\n";
 
 constexpr const char* kWriteExitCodes =
     "Exit codes: 0 success, 1 unexpected error, 2 usage, 3 code set file, 10 port,\n"
@@ -30,7 +30,8 @@ std::string HelpText(Command command) {
       return std::string(
                  "Usage: korvane-cli ports [--json]\n"
                  "Lists the serial ports, one a line: name, device path, driver and, for USB\n"
-                 "adapters, VID:PID, serial number, manufacturer, product and by-id link.\n"
+                 "adapters, VID:PID, serial number, manufacturer, product, the USB bus path\n"
+                 "(path=1-2.3, where it is plugged in) and the by-id and by-path links.\n"
                  "  --json             one JSON document on stdout\n") +
              kCommonOptions;
     case Command::Write:
