@@ -19,6 +19,7 @@ enum ExitCode : int {
   kExitOverlong = 14,
   kExitReadLength = 15,
   kExitVerify = 16,
+  kExitLineLost = 18,     // the line went away (device unplugged) during an operation
   kExitSignalBase = 128,  // + the signal: 130 for SIGINT, 143 for SIGTERM
 };
 

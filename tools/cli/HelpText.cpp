@@ -17,7 +17,8 @@ constexpr const char* kPortForms =
 constexpr const char* kWriteExitCodes =
     "Exit codes: 0 success, 1 unexpected error, 2 usage, 3 code set file, 10 port,\n"
     "11 handshake, 12 image file, 13 block not acknowledged, 14 code over 126\n"
-    "characters, 15 read-back length, 16 verify mismatch, 130 interrupted\n"
+    "characters, 15 read-back length, 16 verify mismatch, 18 line lost (device\n"
+    "unplugged), 130 interrupted\n"
     "(SIGINT), 143 terminated (SIGTERM); with several ports, the code of the\n"
     "first port that failed. Ctrl-C ends each device at its next wait (a block in flight is\n"
     "completed); a second Ctrl-C ends at once.\n";
@@ -64,7 +65,7 @@ std::string HelpText(Command command) {
              "  -v, --verbose      trace the protocol\n" +
              kCommonOptions +
              "Exit codes: 0 success, 2 usage, 3 output file, 10 port, 15 reply length,\n"
-             "130 interrupted, 143 terminated.\n";
+             "18 line lost (device unplugged), 130 interrupted, 143 terminated.\n";
     case Command::Image:
       return std::string(
                  "Usage: korvane-cli image FILE.IOS -o OUT.bin [--baud-index N | --baud RATE]\n"
