@@ -142,36 +142,46 @@ TEST(PortIdentity, ReadsDriverUsbIdentityAndByIdLinkFromSysfs) {
   EXPECT_NE(line.find("product=\"FT232R USB UART\""), std::string::npos) << line;
 }
 
-TEST(PortIdentity, PortArgumentsChooseExactlyOneDistinctPort) {
-  const FakeSysfs sysfs(kAdapters);
-  const auto listed = sysfs.Identities({"ttyUSB0", "ttyUSB1", "ttyUSB2"});
-  struct Case {
-    std::vector<std::string> arguments;
-    int exit;
-    std::string chosenOrError;  // the chosen port's name, or a part of the error
-  };
-  const std::vector<Case> cases = {
-      {{"serial=5A3C0F"}, 0, "ttyUSB1"},
-      {{"vid:pid=0403:6001"}, 0, "ttyUSB2"},
-      {{"VID:PID=0403:6001"}, 0, "ttyUSB2"},
-      {{sysfs.ById() + "/" + kAdapters[2].byId}, 0, "ttyUSB2"},
-      {{"serial=NOPE"}, 10, "matches no port; the ports are: ttyUSB0 (1a86:7523) at 1-1, ttyUSB1"},
-      {{"vid:pid=1a86:7523"}, 10, "matches 2 ports: ttyUSB0 (1a86:7523) at 1-1, ttyUSB1"},
-      {{"serial=5a3c0f"}, 10, "matches no port"},  // serial numbers are exact
-      {{sysfs.Dev("ttyUSB1"), "serial=5A3C0F"}, 2, "name the same device"},
-      {{sysfs.Dev("ttyUSB2"), sysfs.ById() + "/" + kAdapters[2].byId}, 2, "name the same device"},
-      {{sysfs.Dev("ttyUSB0"), sysfs.Dev("ttyUSB0")}, 2, "name the same device"},
-  };
-  for (const Case& c : cases) {
+struct SelectionCase {
+  std::vector<std::string> arguments;
+  int exit;
+  std::string chosenOrError;  // the chosen port's name, or a part of the error
+};
+
+void ExpectSelections(const std::vector<SelectionCase>& cases,
+                      const std::vector<PortIdentity>& listed) {
+  for (const SelectionCase& c : cases) {
     const PortSelection selection = SelectPorts(c.arguments, listed);
     EXPECT_EQ(selection.Exit, c.exit) << c.arguments.front() << ": " << selection.Error;
     if (c.exit == 0) {
       ASSERT_EQ(selection.Targets.size(), 1u);
-      EXPECT_EQ(selection.Targets.front().Identity.Name, c.chosenOrError);
+      EXPECT_EQ(selection.Targets.front().Identity.Name, c.chosenOrError) << c.arguments.front();
     } else {
       EXPECT_NE(selection.Error.find(c.chosenOrError), std::string::npos) << selection.Error;
     }
   }
+}
+
+TEST(PortIdentity, PortArgumentsChooseExactlyOneDistinctPort) {
+  const FakeSysfs sysfs(kAdapters);
+  ExpectSelections(
+      {
+          {{"serial=5A3C0F"}, 0, "ttyUSB1"},
+          {{"vid:pid=0403:6001"}, 0, "ttyUSB2"},
+          {{"VID:PID=0403:6001"}, 0, "ttyUSB2"},
+          {{sysfs.ById() + "/" + kAdapters[2].byId}, 0, "ttyUSB2"},
+          {{"serial=NOPE"},
+           10,
+           "matches no port; the ports are: ttyUSB0 (1a86:7523) at 1-1, ttyUSB1"},
+          {{"vid:pid=1a86:7523"}, 10, "matches 2 ports: ttyUSB0 (1a86:7523) at 1-1, ttyUSB1"},
+          {{"serial=5a3c0f"}, 10, "matches no port"},  // serial numbers are exact
+          {{sysfs.Dev("ttyUSB1"), "serial=5A3C0F"}, 2, "name the same device"},
+          {{sysfs.Dev("ttyUSB2"), sysfs.ById() + "/" + kAdapters[2].byId},
+           2,
+           "name the same device"},
+          {{sysfs.Dev("ttyUSB0"), sysfs.Dev("ttyUSB0")}, 2, "name the same device"},
+      },
+      sysfs.Identities({"ttyUSB0", "ttyUSB1", "ttyUSB2"}));
 }
 
 TEST(PortIdentity, LocationIsTheBusPathAndTellsTwinsApart) {
@@ -195,31 +205,18 @@ TEST(PortIdentity, LocationIsTheBusPathAndTellsTwinsApart) {
 TEST(PortIdentity, PathArgumentChoosesByLocation) {
   const FakeSysfs sysfs(kTwins);
   const auto listed = sysfs.Identities({"ttyUSB0", "ttyUSB1", "ttyUSB2", "ttyUSB3"});
-  struct Case {
-    std::string argument;
-    int exit;
-    std::string chosenOrError;
-  };
-  const std::vector<Case> cases = {
-      {"path=1-2.3", 0, "ttyUSB1"},
-      {"PATH=1-2.1", 0, "ttyUSB0"},
-      {"path=1-4:1.1", 0, "ttyUSB3"},
-      {listed[1].ByPath, 0, "ttyUSB1"},
-      {"vid:pid=0403:6001", 10, "matches 2 ports: ttyUSB0 (0403:6001) at 1-2.1, ttyUSB1"},
-      {"path=1-4", 10, "matches no port"},  // a two-port adapter: name the interface
-      {"path=1-2", 10, "matches no port"},  // the hub is no adapter
-      {"path=", 10, "matches no port"},
-  };
-  for (const Case& c : cases) {
-    const PortSelection selection = SelectPorts({c.argument}, listed);
-    EXPECT_EQ(selection.Exit, c.exit) << c.argument << ": " << selection.Error;
-    if (c.exit == 0) {
-      ASSERT_EQ(selection.Targets.size(), 1u);
-      EXPECT_EQ(selection.Targets.front().Identity.Name, c.chosenOrError) << c.argument;
-    } else {
-      EXPECT_NE(selection.Error.find(c.chosenOrError), std::string::npos) << selection.Error;
-    }
-  }
+  ExpectSelections(
+      {
+          {{"path=1-2.3"}, 0, "ttyUSB1"},
+          {{"PATH=1-2.1"}, 0, "ttyUSB0"},
+          {{"path=1-4:1.1"}, 0, "ttyUSB3"},
+          {{listed[1].ByPath}, 0, "ttyUSB1"},
+          {{"vid:pid=0403:6001"}, 10, "matches 2 ports: ttyUSB0 (0403:6001) at 1-2.1, ttyUSB1"},
+          {{"path=1-4"}, 10, "matches no port"},  // a two-port adapter: name the interface
+          {{"path=1-2"}, 10, "matches no port"},  // the hub is no adapter
+          {{"path=1-2.1", listed[0].ByPath}, 2, "name the same device"},
+      },
+      listed);
 }
 
 TEST(PortIdentity, UsbIdentityFromWindowsInstanceIds) {
