@@ -32,7 +32,12 @@ done
 # The guest kernel: Debian's current linux-image-amd64, unpacked, never installed.
 kernel_tree() {
   local package
-  package=$(apt-cache depends linux-image-amd64 2>/dev/null | sed -n 's/^ *Depends: \(linux-image-[0-9].*\)$/\1/p' | head -n 1)
+  local depends='s/^ *Depends: \(linux-image-[0-9].*\)$/\1/p'
+  package=$(apt-cache depends linux-image-amd64 2>/dev/null | sed -n "$depends" | head -n 1)
+  if [ -z "$package" ]; then  # a machine without package lists yet
+    apt-get update -qq >/dev/null
+    package=$(apt-cache depends linux-image-amd64 2>/dev/null | sed -n "$depends" | head -n 1)
+  fi
   [ -n "$package" ] || { echo "real-driver: apt knows no linux-image-amd64" >&2; return 1; }
   local tree=$cache/${package#linux-image-}
   if [ ! -e "$tree/.complete" ]; then
@@ -47,10 +52,12 @@ kernel_tree() {
   echo "$tree"
 }
 
-# Copies a program with the shared libraries it loads into the guest's tree.
+# Copies a program, without its debugging information (a smaller initramfs
+# unpacks faster), with the shared libraries it loads into the guest's tree.
 copy_with_libraries() {
   local program=$1 root=$2 target=$3
-  install -D -m 755 "$program" "$root$target"
+  mkdir -p "$(dirname "$root$target")"
+  strip --strip-debug -o "$root$target" "$program"
   ldd "$program" | grep -o '/[^ ]*' | while read -r library; do
     install -D -m 755 "$library" "$root$library"
   done
@@ -101,7 +108,7 @@ trap cleanup EXIT
 declare -A pty
 start_sim() {
   local index=$1 out=$work/sim$1.out
-  XDG_RUNTIME_DIR=$work/xdg "$sim" --name "QEMU$index" --image "$work/sim$index.bin" \
+  XDG_RUNTIME_DIR=$work/xdg "$sim" -v --name "QEMU$index" --image "$work/sim$index.bin" \
     >"$out" 2>"$work/sim$index.err" &
   sim_pids+=($!)
   local tries=0
@@ -217,7 +224,7 @@ main() {
     tail -n 5 "$work/qemu.err" >&2
     exit 1
   fi
-  echo "real-driver: $checks checks, $failed failed"
+  echo "real-driver: $checks checks, $failed failed, $(grep -c '^@@FIGURE retry' "$work/results.log" || true) retried; $SECONDS s"
   ((failed == 0 && checks > 0))
 }
 

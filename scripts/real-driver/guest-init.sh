@@ -71,18 +71,36 @@ run() {
   echo $?
 }
 
-# Writes a code set; the host then compares the simulator's image with it.
+# run_again NAME COMMAND...: like run, but a transfer spoilt on the line (block
+# not acknowledged, reply cut short, read-back differing: what a stall of the
+# emulation longer than the device's 300 ms block gap does on a loaded host)
+# is tried once more. The retry is reported as a figure; a second failure stands.
+run_again() {
+  local name=$1 rc
+  shift
+  rc=$(run "$name" "$@")
+  case $rc in
+    13 | 15 | 16)
+      echo "@@FIGURE retry $name after exit $rc: $(grep -o 'message":"[^"]*' "$name.out" | head -n 1)" >&2
+      rc=$(run "$name" "$@")
+      ;;
+  esac
+  echo "$rc"
+}
+
+# Writes a code set and reads it back (korvane-cli compares); the host then
+# compares the simulator's image with the set's image.
 write_check() { # NAME PORT SET SIM
   local rc
-  rc=$(run "$1" write -q --no-verify -p "$2" "/data/$3.IOS")
-  expect "$1" "$rc" "write $3.IOS on $2: exit $rc $(tail -n 1 "$1.out")"
+  rc=$(run_again "$1" write --json -p "$2" "/data/$3.IOS")
+  expect "$1" "$rc" "write $3.IOS on $2: exit $rc $(grep -o 'message":"[^"]*' "$1.out" | head -n 1)"
   [ "$rc" = 0 ] && echo "@@HOST image $4 $3"
 }
 
 # Reads the device back; its codes must build the very image of the set.
 read_check() { # NAME PORT SET
   local rc
-  rc=$(run "$1" read -q -p "$2" -o "$1.IOS")
+  rc=$(run_again "$1" read -q -p "$2" -o "$1.IOS")
   if [ "$rc" = 0 ] && $cli image -q "$1.IOS" -o "$1.bin" >/dev/null && cmp -s "$1.bin" "/data/$3.bin"; then
     check "$1" ok "read on $2: the image of the codes read equals $3's"
   else
@@ -131,6 +149,8 @@ unplug_check() {
     return
   fi
   usleep "$delay"
+  local asked
+  asked=$(uptime_cs)
   echo "@@HOST unplug usb0"
   if ! wait_for /sys/class/tty/ttyUSB0 absent 10; then
     check "$name" FAIL "ttyUSB0 did not go away"
@@ -145,6 +165,7 @@ unplug_check() {
   took=$(($(cat "$name.end") - gone))
   [ "$took" -lt 0 ] && took=0
   echo "@@FIGURE $name-unplug-to-result-seconds $(seconds $took)"
+  echo "@@FIGURE $name-request-to-result-seconds $(seconds $(($(cat "$name.end") - asked)))"
   local result
   result=$(grep -o '"port":"[^"]*"\|"phase":"[^"]*"\|"message":"[^"]*"' "$name.out" | tr '\n' ' ')
   [ "$rc" = 18 ] && echo "$result" | grep -q '"port":"/dev/ttyUSB0"' &&
@@ -178,16 +199,13 @@ write_check write-ttyS1 /dev/ttyS1 b 1
 echo "@@HOST speed 1 9600"
 read_check read-ttyS1 /dev/ttyS1 b
 
-rc=$(run write-parallel write -q --no-verify -p /dev/ttyUSB0 -p /dev/ttyS1 -p path=1-2.1 \
+# The twins are chosen by their locations alone.
+rc=$(run_again write-parallel write -q -p /dev/ttyUSB0 -p /dev/ttyS1 -p path=1-2.1 -p path=1-2.3 \
   /data/c.IOS)
-expect write-parallel "$rc" "write c.IOS on ttyUSB0, ttyS1 and path=1-2.1 at once: exit $rc"
+expect write-parallel "$rc" "write c.IOS on ttyUSB0, ttyS1, path=1-2.1 and path=1-2.3 at once: exit $rc"
 if [ "$rc" = 0 ]; then
-  echo "@@HOST image 0 c"
-  echo "@@HOST image 1 c"
-  echo "@@HOST image 2 c"
+  for sim in 0 1 2 3; do echo "@@HOST image $sim c"; done
 fi
-# The twin at 1-2.3 is chosen by its location alone.
-write_check write-by-path path=1-2.3 a 3
 read_check read-parallel-ttyUSB0 /dev/ttyUSB0 c &
 read_check read-parallel-ttyS1 /dev/ttyS1 c &
 wait
