@@ -42,11 +42,17 @@ kernel_tree() {
   local tree=$cache/${package#linux-image-}
   if [ ! -e "$tree/.complete" ]; then
     mkdir -p "$cache"
-    rm -rf "$tree" "$cache"/"$package"_*.deb
+    rm -rf "$tree" "$tree.unpacked" "$cache"/"$package"_*.deb
     (cd "$cache" && apt-get download -q "$package" >/dev/null 2>&1) ||
       { echo "real-driver: apt-get download $package failed" >&2; return 1; }
-    dpkg-deb -x "$cache"/"$package"_*.deb "$tree"
+    dpkg-deb -x "$cache"/"$package"_*.deb "$tree.unpacked"
     rm -f "$cache"/"$package"_*.deb
+    # Only the kernel and the USB drivers are kept (a few MB of the package's 400).
+    mkdir -p "$tree"
+    mv "$tree.unpacked/boot" "$tree/boot"
+    (cd "$tree.unpacked" && find lib/modules -path '*/kernel/drivers/usb/*' -name '*.ko*' |
+      cpio -pdm --quiet "$tree")
+    rm -rf "$tree.unpacked"
     touch "$tree/.complete"
   fi
   echo "$tree"
