@@ -54,6 +54,10 @@ run_tests() {
 for preset in "${presets[@]}"; do
   stage "$preset: test" run_tests "$preset"
 done
+if ((!quick)); then
+  # korvane-cli on the kernel's FTDI and 8250 drivers in a QEMU guest.
+  stage "real drivers: korvane-cli in a QEMU guest" scripts/real-driver-test.sh build/dev
+fi
 stage_summary
 # The closing line counts every preset's tests (ctest stops the script on a failure).
 for preset in "${presets[@]}"; do cat "build/$preset/ctest-summary.log"; done |

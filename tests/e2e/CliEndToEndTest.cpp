@@ -149,7 +149,8 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
   const std::string silentToo = StartSim({"--silent"});
   const std::string noAck = StartSim({"--ack-block-from", "2:99"});
   const std::string shortReply = StartSim({"--read-reply-bytes", "3071"});
-  const std::string dropped = StartSim({"--drop-after", "600"});  // unplugged in block 2
+  const std::string dropped = StartSim({"--drop-after", "600"});      // unplugged in block 2
+  const std::string droppedInRead = StartSim({"--drop-after", "8"});  // after the read request
   const std::string traced = StartSim();
   const std::string good = StartSim();
   const std::string linked = StartSim();  // a link planted at its image's lock
@@ -181,9 +182,13 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
        "failed (exit 14)",
        "IO2 ButtonDownSend2 (130 characters)"},
       {{"write", "-p", dropped, file},
-       13,
-       dropped + ": failed (exit 13)\n",
-       "not acknowledged; program again; the line was lost"},
+       18,
+       dropped + ": failed (exit 18)\n",
+       dropped + ": the line was lost (device unplugged?) during block 2/5; nothing more was sent"},
+      {{"read", "-p", droppedInRead},
+       18,
+       droppedInRead + ": failed (exit 18)\n",
+       droppedInRead + ": the line was lost (device unplugged?) during reading"},
       {{"read", "-p", shortReply},
        15,
        shortReply + ": failed (exit 15)\n",

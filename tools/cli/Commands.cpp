@@ -176,16 +176,22 @@ std::string FailureText(const RunSetup& run, ProgramResult result, TPortSession&
   return oper.Message();
 }
 
+// A lost line ends the operation at the wait it happens in: the device is
+// gone, so whatever failure that caused, the loss is the result.
 void FinishOutcome(PortOutcome& outcome, const TPortOperator& oper, const TPortSession& session) {
   outcome.Phase = outcome.Exit == kExitSuccess ? "done" : oper.PhaseName();
   outcome.DurationMs = oper.ElapsedMs();
+  if (outcome.Exit == kExitSuccess) {
+    return;
+  }
   if (outcome.Exit > kExitSignalBase) {
     outcome.Message = std::string("interrupted by ") +
                       (InterruptSignal() == kSignalTerminate ? "SIGTERM" : "SIGINT") + " during " +
                       oper.PhaseName();
-  }
-  if (outcome.Exit != kExitSuccess && outcome.Exit < kExitSignalBase && session.LineLost()) {
-    outcome.Message += "; the line was lost (device unplugged?)";
+  } else if (session.LineLost() && InterruptSignal() == 0) {
+    outcome.Exit = kExitLineLost;
+    outcome.Message =
+        "the line was lost (device unplugged?) during " + outcome.Phase + "; nothing more was sent";
   }
 }
 

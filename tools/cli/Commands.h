@@ -21,6 +21,7 @@ enum ExitCode : int {
   kExitReadLength = 15,
   kExitVerify = 16,
   kExitUnrecorded = 17,   // the device part was done, its output (stdout, -o file, log) failed
+  kExitLineLost = 18,     // the line went away (device unplugged) during an operation
   kExitSignalBase = 128,  // + the signal: 130 for SIGINT, 143 for SIGTERM
 };
 

@@ -12,13 +12,14 @@ constexpr const char* kPortForms =
     "  -p, --port PORT    the port to use\n"
     "PORT is a name from 'korvane-cli ports', a device path (also a /dev/serial/by-id/\n"
     "link), or a filter that must match exactly one listed port: serial=SERIAL,\n"
-    "vid:pid=1a86:7523.\n";
+    "vid:pid=1a86:7523, path=1-2.3 (where the adapter is plugged in, as listed).\n";
 
 constexpr const char* kWriteExitCodes =
     "Exit codes: 0 success, 1 unexpected error, 2 usage, 3 code set file, 10 port,\n"
     "11 handshake, 12 image file, 13 block not acknowledged, 14 code over 126\n"
     "characters, 15 read-back length, 16 verify mismatch, 17 programmed but the\n"
-    "output or log could not be written, 130 interrupted\n"
+    "output or log could not be written, 18 line lost (device unplugged),\n"
+    "130 interrupted\n"
     "(SIGINT), 143 terminated (SIGTERM); with several ports, the code of the\n"
     "first port that failed. Ctrl-C ends each device at its next wait (a block in flight is\n"
     "completed); a second Ctrl-C ends at once.\n";
@@ -31,7 +32,8 @@ std::string HelpText(Command command) {
       return std::string(
                  "Usage: korvane-cli ports [--json]\n"
                  "Lists the serial ports, one a line: name, device path, driver and, for USB\n"
-                 "adapters, VID:PID, serial number, manufacturer, product and by-id link.\n"
+                 "adapters, VID:PID, serial number, manufacturer, product, the USB bus path\n"
+                 "(path=1-2.3, where it is plugged in) and the by-id and by-path links.\n"
                  "  --json             one JSON document on stdout\n") +
              kCommonOptions;
     case Command::Write:
@@ -67,8 +69,8 @@ std::string HelpText(Command command) {
              "  -v, --verbose      trace the protocol\n" +
              kCommonOptions +
              "Exit codes: 0 success, 2 usage, 3 log cannot be opened, 10 port, 15 reply\n"
-             "length, 17 read but the output or log could not be written, 130\n"
-             "interrupted, 143 terminated.\n";
+             "length, 17 read but the output or log could not be written, 18 line lost\n"
+             "(device unplugged), 130 interrupted, 143 terminated.\n";
     case Command::Image:
       return std::string(
                  "Usage: korvane-cli image FILE.IOS -o OUT.bin [--baud-index N | --baud RATE]\n"

@@ -84,8 +84,14 @@ std::string PortLine(const PortIdentity& port) {
       }
     }
   }
+  if (!port.Location.empty()) {
+    line += Field("path", port.Location);  // as `--port path=...` takes it
+  }
   if (!port.ById.empty()) {
     line += Field("by-id", port.ById);
+  }
+  if (!port.ByPath.empty()) {
+    line += Field("by-path", port.ByPath);
   }
   if (!port.Description.empty()) {
     line += Field("description", port.Description);
@@ -114,6 +120,8 @@ std::string PortJson(const PortIdentity& port) {
       .Add("virtual", port.Virtual)
       .AddRaw("usb", UsbJson(port))
       .Add("by_id", port.ById)
+      .Add("location", port.Location)
+      .Add("by_path", port.ByPath)
       .Add("description", port.Description)
       .Text();
 }

@@ -25,13 +25,21 @@ struct PortIdentity {
   std::string Description;  // Windows: the device description, where available
   bool Virtual = false;     // a simulator's port, no hardware behind it
   std::optional<UsbIdentity> Usb;
+  // Where the adapter is plugged in, the same after a replug into the same
+  // socket: the USB bus path from sysfs ("1-2.3", with or without udev) on
+  // Linux, the device's location path on Windows; empty for other ports.
+  // `--port path=...` selects by it. Two adapters of one make without serial
+  // numbers differ only here.
+  std::string Location;
+  std::string ByPath;  // the /dev/serial/by-path/ link, when udev made one
 };
 
 // The listed ports with their identities.
 std::vector<PortIdentity> ListPortIdentities();
 
 // Linux: the identity of one listed port from sysfs (`classTty`, normally
-// /sys/class/tty) and the by-id links (`byIdFolder`, normally /dev/serial/by-id).
+// /sys/class/tty) and the by-id links (`byIdFolder`, normally /dev/serial/by-id);
+// the by-path links are looked up in the folder `by-path` beside it.
 PortIdentity IdentifyPort(const SerialPortEntry& entry, const std::string& classTty,
                           const std::string& byIdFolder);
 

@@ -35,6 +35,9 @@ std::string DeviceKey(const std::string& path) {
 }
 
 bool Matches(const PortIdentity& port, const std::string& key, const std::string& value) {
+  if (key == "path") {
+    return !port.Location.empty() && Lower(port.Location) == Lower(value);
+  }
   if (!port.Usb) {
     return false;
   }
@@ -53,6 +56,9 @@ std::string Describe(const PortIdentity& port) {
     }
     text += ")";
   }
+  if (!port.Location.empty()) {
+    text += " at " + port.Location;
+  }
   return text;
 }
 
@@ -64,14 +70,14 @@ std::string Candidates(const std::vector<const PortIdentity*>& ports) {
   return text.empty() ? "none" : text;
 }
 
-// `serial=...` and `vid:pid=...`; nullopt for anything else.
+// `serial=...`, `vid:pid=...` and `path=...`; nullopt for anything else.
 std::optional<std::pair<std::string, std::string>> ParseFilter(const std::string& argument) {
   const std::size_t equals = argument.find('=');
   if (equals == std::string::npos) {
     return std::nullopt;
   }
   const std::string key = Lower(argument.substr(0, equals));
-  if (key != "serial" && key != "vid:pid") {
+  if (key != "serial" && key != "vid:pid" && key != "path") {
     return std::nullopt;
   }
   return std::pair{key, argument.substr(equals + 1)};

@@ -21,8 +21,9 @@ struct PortSelection {
 };
 
 // Resolves each argument against the listed ports: a listed name, a device
-// path (a by-id link included), or a filter `serial=S` or `vid:pid=V:P` that
-// must match exactly one listed port. Two arguments naming one device are
+// path (a by-id or by-path link included), or a filter `serial=S`,
+// `vid:pid=V:P` or `path=LOCATION` (the USB bus path such as 1-2.3) that must
+// match exactly one listed port. Two arguments naming one device are
 // refused.
 PortSelection SelectPorts(const std::vector<std::string>& arguments,
                           const std::vector<PortIdentity>& listed);

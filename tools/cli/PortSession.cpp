@@ -79,7 +79,9 @@ bool TPortSession::SendData(const char* buffer, std::uint16_t length) {
   return port_.SendData(buffer, length);
 }
 
-// Called after every wait: true to go on.
+// Called after every wait: true to go on. A lost line ends the operation
+// there: the device is gone, so retries and further waits could only delay
+// the result.
 bool TPortSession::AfterWait() {
   if (trace_) {
     Trace("waited; received " + std::to_string(received_.size()) + " bytes " +
@@ -87,7 +89,10 @@ bool TPortSession::AfterWait() {
     received_.clear();
   }
   operator_.Tick();
-  return InterruptSignal() == 0;
+  if (lineLost_) {
+    Trace("the line was lost; ending the operation");
+  }
+  return InterruptSignal() == 0 && !lineLost_;
 }
 
 void TPortSession::Trace(const std::string& text) {

@@ -15,8 +15,8 @@ namespace korvane::cli {
 
 // One open port with everything a device operation needs, on the calling
 // thread. Each wait ends with a redraw of the port's progress row and, when
-// asked, a trace of what crossed the line; an interrupt ends the operation
-// there.
+// asked, a trace of what crossed the line; an interrupt or a lost line ends
+// the operation there.
 class TPortSession : private IDevicePort {
  public:
   // `trace` receives protocol trace lines; empty for none.

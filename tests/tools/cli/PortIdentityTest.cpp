@@ -14,12 +14,17 @@ namespace korvane::cli {
 namespace {
 
 // A sysfs tree as the kernel lays it out for USB serial adapters: the tty's
-// `device` link leads into the USB interface, whose parent holds the USB
-// device attributes; `driver` links to the driver's folder.
+// `device` link leads into the USB interface, whose parent, named by its bus
+// path below the hubs' folders, holds the USB device attributes; `driver`
+// links to the driver's folder.
 class FakeSysfs {
  public:
   struct Adapter {
     std::string tty, driver, vid, pid, serial, manufacturer, product, byId;
+    std::string busPath = "";  // "1-2.3"; empty: "1-<its index>"
+    int interface = 0;         // the USB interface the port belongs to
+    std::string byPath = "";   // the by-path link udev made; empty for none
+    bool twoPort = false;      // one USB device with two interfaces, a port each
   };
 
   explicit FakeSysfs(const std::vector<Adapter>& adapters) {
@@ -48,9 +53,20 @@ class FakeSysfs {
     std::ofstream(file) << text << "\n";
   }
 
+  // The folders of the hubs on the way: 1-2.3 lies in 1-2.
+  fs::path UsbFolder(const std::string& busPath) const {
+    fs::path folder = root() / "sys/devices/pci0000:00/usb1";
+    for (std::size_t dot = busPath.find('.'); dot != std::string::npos;
+         dot = busPath.find('.', dot + 1)) {
+      folder /= busPath.substr(0, dot);
+    }
+    return folder / busPath;
+  }
+
   void Add(const Adapter& a, std::size_t port) {
-    const fs::path usb = root() / "sys/devices/pci0000:00/usb1" / ("1-" + std::to_string(port));
-    const fs::path interface = usb / ("1-" + std::to_string(port) + ":1.0");
+    const std::string busPath = a.busPath.empty() ? "1-" + std::to_string(port) : a.busPath;
+    const fs::path usb = UsbFolder(busPath);
+    const fs::path interface = usb / (busPath + ":1." + std::to_string(a.interface));
     const fs::path ttyDevice = interface / a.tty;
     const fs::path driver = root() / "sys/bus/usb-serial/drivers" / a.driver;
     fs::create_directories(ttyDevice);
@@ -63,11 +79,19 @@ class FakeSysfs {
     }
     Write(usb / "manufacturer", a.manufacturer);
     Write(usb / "product", a.product);
+    Write(usb / "bNumInterfaces", a.twoPort ? " 2" : " 1");
     fs::create_directories(root() / "sys/class/tty" / a.tty);
     fs::create_directory_symlink(ttyDevice, root() / "sys/class/tty" / a.tty / "device");
     fs::create_directories(root() / "dev/serial/by-id");
     Write(root() / "dev" / a.tty, "");
-    fs::create_symlink("../../" + a.tty, root() / "dev/serial/by-id" / a.byId);
+    // Adapters alike in every way share one by-id name: udev keeps one link.
+    if (!fs::is_symlink(root() / "dev/serial/by-id" / a.byId)) {
+      fs::create_symlink("../../" + a.tty, root() / "dev/serial/by-id" / a.byId);
+    }
+    if (!a.byPath.empty()) {
+      fs::create_directories(root() / "dev/serial/by-path");
+      fs::create_symlink("../../" + a.tty, root() / "dev/serial/by-path" / a.byPath);
+    }
   }
 
   testing::TempDir temp_;
@@ -80,6 +104,19 @@ const std::vector<FakeSysfs::Adapter> kAdapters = {
      "usb-1a86_USB_Serial_5A3C0F-if00-port0"},
     {"ttyUSB2", "ftdi_sio", "0403", "6001", "A10KQ2Z9", "FTDI", "FT232R USB UART",
      "usb-FTDI_FT232R_USB_UART_A10KQ2Z9-if00-port0"},
+};
+
+// Two adapters of one make without serial numbers behind a hub, and a
+// two-port adapter: only where they are plugged in tells them apart.
+const std::vector<FakeSysfs::Adapter> kTwins = {
+    {"ttyUSB0", "ftdi_sio", "0403", "6001", "", "FTDI", "FT232R", "usb-FTDI_FT232R-if00-port0",
+     "1-2.1", 0, "pci-0000:00:14.0-usb-0:2.1:1.0-port0"},
+    {"ttyUSB1", "ftdi_sio", "0403", "6001", "", "FTDI", "FT232R", "usb-FTDI_FT232R-if00-port0",
+     "1-2.3", 0, "pci-0000:00:14.0-usb-0:2.3:1.0-port0"},
+    {"ttyUSB2", "ftdi_sio", "0403", "6010", "", "FTDI", "Dual", "usb-FTDI_Dual-if00-port0", "1-4",
+     0, "", true},
+    {"ttyUSB3", "ftdi_sio", "0403", "6010", "", "FTDI", "Dual", "usb-FTDI_Dual-if01-port0", "1-4",
+     1, "", true},
 };
 
 TEST(PortIdentity, ReadsDriverUsbIdentityAndByIdLinkFromSysfs) {
@@ -105,36 +142,81 @@ TEST(PortIdentity, ReadsDriverUsbIdentityAndByIdLinkFromSysfs) {
   EXPECT_NE(line.find("product=\"FT232R USB UART\""), std::string::npos) << line;
 }
 
-TEST(PortIdentity, PortArgumentsChooseExactlyOneDistinctPort) {
-  const FakeSysfs sysfs(kAdapters);
-  const auto listed = sysfs.Identities({"ttyUSB0", "ttyUSB1", "ttyUSB2"});
-  struct Case {
-    std::vector<std::string> arguments;
-    int exit;
-    std::string chosenOrError;  // the chosen port's name, or a part of the error
-  };
-  const std::vector<Case> cases = {
-      {{"serial=5A3C0F"}, 0, "ttyUSB1"},
-      {{"vid:pid=0403:6001"}, 0, "ttyUSB2"},
-      {{"VID:PID=0403:6001"}, 0, "ttyUSB2"},
-      {{sysfs.ById() + "/" + kAdapters[2].byId}, 0, "ttyUSB2"},
-      {{"serial=NOPE"}, 10, "matches no port; the ports are: ttyUSB0 (1a86:7523), ttyUSB1"},
-      {{"vid:pid=1a86:7523"}, 10, "matches 2 ports: ttyUSB0 (1a86:7523), ttyUSB1"},
-      {{"serial=5a3c0f"}, 10, "matches no port"},  // serial numbers are exact
-      {{sysfs.Dev("ttyUSB1"), "serial=5A3C0F"}, 2, "name the same device"},
-      {{sysfs.Dev("ttyUSB2"), sysfs.ById() + "/" + kAdapters[2].byId}, 2, "name the same device"},
-      {{sysfs.Dev("ttyUSB0"), sysfs.Dev("ttyUSB0")}, 2, "name the same device"},
-  };
-  for (const Case& c : cases) {
+struct SelectionCase {
+  std::vector<std::string> arguments;
+  int exit;
+  std::string chosenOrError;  // the chosen port's name, or a part of the error
+};
+
+void ExpectSelections(const std::vector<SelectionCase>& cases,
+                      const std::vector<PortIdentity>& listed) {
+  for (const SelectionCase& c : cases) {
     const PortSelection selection = SelectPorts(c.arguments, listed);
     EXPECT_EQ(selection.Exit, c.exit) << c.arguments.front() << ": " << selection.Error;
     if (c.exit == 0) {
       ASSERT_EQ(selection.Targets.size(), 1u);
-      EXPECT_EQ(selection.Targets.front().Identity.Name, c.chosenOrError);
+      EXPECT_EQ(selection.Targets.front().Identity.Name, c.chosenOrError) << c.arguments.front();
     } else {
       EXPECT_NE(selection.Error.find(c.chosenOrError), std::string::npos) << selection.Error;
     }
   }
+}
+
+TEST(PortIdentity, PortArgumentsChooseExactlyOneDistinctPort) {
+  const FakeSysfs sysfs(kAdapters);
+  ExpectSelections(
+      {
+          {{"serial=5A3C0F"}, 0, "ttyUSB1"},
+          {{"vid:pid=0403:6001"}, 0, "ttyUSB2"},
+          {{"VID:PID=0403:6001"}, 0, "ttyUSB2"},
+          {{sysfs.ById() + "/" + kAdapters[2].byId}, 0, "ttyUSB2"},
+          {{"serial=NOPE"},
+           10,
+           "matches no port; the ports are: ttyUSB0 (1a86:7523) at 1-1, ttyUSB1"},
+          {{"vid:pid=1a86:7523"}, 10, "matches 2 ports: ttyUSB0 (1a86:7523) at 1-1, ttyUSB1"},
+          {{"serial=5a3c0f"}, 10, "matches no port"},  // serial numbers are exact
+          {{sysfs.Dev("ttyUSB1"), "serial=5A3C0F"}, 2, "name the same device"},
+          {{sysfs.Dev("ttyUSB2"), sysfs.ById() + "/" + kAdapters[2].byId},
+           2,
+           "name the same device"},
+          {{sysfs.Dev("ttyUSB0"), sysfs.Dev("ttyUSB0")}, 2, "name the same device"},
+      },
+      sysfs.Identities({"ttyUSB0", "ttyUSB1", "ttyUSB2"}));
+}
+
+TEST(PortIdentity, LocationIsTheBusPathAndTellsTwinsApart) {
+  const FakeSysfs sysfs(kTwins);
+  const auto ports = sysfs.Identities({"ttyUSB0", "ttyUSB1", "ttyUSB2", "ttyUSB3"});
+  const std::vector<std::string> locations = {"1-2.1", "1-2.3", "1-4:1.0", "1-4:1.1"};
+  for (std::size_t i = 0; i < ports.size(); ++i) {
+    EXPECT_EQ(ports[i].Location, locations[i]);
+    EXPECT_EQ(ports[i].ByPath,
+              kTwins[i].byPath.empty()
+                  ? ""
+                  : (fs::path(sysfs.ById()).parent_path() / "by-path" / kTwins[i].byPath).string());
+  }
+  EXPECT_EQ(FakeSysfs(kAdapters).Identities({"ttyUSB1"}).front().Location, "1-2");
+
+  const std::string line = PortLine(ports[1]);
+  EXPECT_NE(line.find("product=FT232R path=1-2.3 by-path="), std::string::npos) << line;
+  EXPECT_NE(PortJson(ports[1]).find("\"location\":\"1-2.3\""), std::string::npos);
+}
+
+TEST(PortIdentity, PathArgumentChoosesByLocation) {
+  const FakeSysfs sysfs(kTwins);
+  const auto listed = sysfs.Identities({"ttyUSB0", "ttyUSB1", "ttyUSB2", "ttyUSB3"});
+  ExpectSelections(
+      {
+          {{"path=1-2.3"}, 0, "ttyUSB1"},
+          {{"PATH=1-2.1"}, 0, "ttyUSB0"},
+          {{"path=1-4:1.1"}, 0, "ttyUSB3"},
+          {{listed[1].ByPath}, 0, "ttyUSB1"},
+          {{"vid:pid=0403:6001"}, 10, "matches 2 ports: ttyUSB0 (0403:6001) at 1-2.1, ttyUSB1"},
+          {{"path=1-4"}, 10, "matches no port"},  // a two-port adapter: name the interface
+          {{"path=1-2"}, 10, "matches no port"},  // the hub is no adapter
+          {{"path=1-2.1", listed[0].ByPath}, 2, "name the same device"},
+      },
+      listed);
 }
 
 TEST(PortIdentity, UsbIdentityFromWindowsInstanceIds) {

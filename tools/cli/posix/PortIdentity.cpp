@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -27,27 +28,35 @@ std::string Lower(std::string text) {
 }
 
 // The USB device above a tty's device: the first ancestor with an idVendor.
-std::optional<UsbIdentity> FindUsb(const fs::path& device) {
+// Its folder is named by its bus path ("1-2.3": bus 1, hub port 2, port 3).
+// An adapter with several ports has one interface per port ("1-2.3:1.1"):
+// the location then names the interface, so that each port has its own.
+void FindUsb(const fs::path& device, PortIdentity& port) {
   std::error_code error;
+  fs::path below;
   for (fs::path at = fs::canonical(device, error); !error && at.has_relative_path();
-       at = at.parent_path()) {
+       below = at, at = at.parent_path()) {
     if (fs::exists(at / "idVendor", error)) {
-      return UsbIdentity{Lower(ReadAttribute(at / "idVendor")),
-                         Lower(ReadAttribute(at / "idProduct")), ReadAttribute(at / "serial"),
-                         ReadAttribute(at / "manufacturer"), ReadAttribute(at / "product")};
+      port.Usb = UsbIdentity{Lower(ReadAttribute(at / "idVendor")),
+                             Lower(ReadAttribute(at / "idProduct")), ReadAttribute(at / "serial"),
+                             ReadAttribute(at / "manufacturer"), ReadAttribute(at / "product")};
+      const bool severalInterfaces = std::atoi(ReadAttribute(at / "bNumInterfaces").c_str()) > 1;
+      port.Location =
+          severalInterfaces && !below.empty() ? below.filename().string() : at.filename().string();
+      return;
     }
   }
-  return std::nullopt;
 }
 
-std::string FindById(const std::string& devicePath, const std::string& byIdFolder) {
+// The first link (by name) in `folder` that leads to the device, or empty.
+std::string FindLink(const std::string& devicePath, const fs::path& folder) {
   std::error_code error;
   const fs::path target = fs::canonical(devicePath, error);
   if (error) {
     return {};
   }
   std::vector<std::string> links;
-  for (const auto& entry : fs::directory_iterator(byIdFolder, error)) {
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
     std::error_code linkError;
     if (fs::canonical(entry.path(), linkError) == target && !linkError) {
       links.push_back(entry.path().string());
@@ -61,7 +70,9 @@ std::string FindById(const std::string& devicePath, const std::string& byIdFolde
 
 PortIdentity IdentifyPort(const SerialPortEntry& entry, const std::string& classTty,
                           const std::string& byIdFolder) {
-  PortIdentity port{entry.Name, entry.Path, {}, {}, {}, false, std::nullopt};
+  PortIdentity port;
+  port.Name = entry.Name;
+  port.Path = entry.Path;
   const fs::path device = fs::path(classTty) / entry.Name / "device";
   std::error_code error;
   if (!fs::exists(device, error)) {
@@ -72,8 +83,9 @@ PortIdentity IdentifyPort(const SerialPortEntry& entry, const std::string& class
   if (!error) {
     port.Driver = driver.filename().string();
   }
-  port.Usb = FindUsb(device);
-  port.ById = FindById(entry.Path, byIdFolder);
+  FindUsb(device, port);
+  port.ById = FindLink(entry.Path, byIdFolder);
+  port.ByPath = FindLink(entry.Path, fs::path(byIdFolder).parent_path() / "by-path");
   return port;
 }
 

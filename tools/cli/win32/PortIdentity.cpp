@@ -2,6 +2,7 @@
 
 // clang-format off
 #include <windows.h>
+#include <cfgmgr32.h>
 #include <setupapi.h>
 // clang-format on
 
@@ -46,7 +47,34 @@ std::map<std::string, std::string> RegistryDeviceNames() {
 struct PortDevice {
   std::string Description;
   std::string InstanceId;
+  std::string Location;
 };
+
+// The first of a device node's location paths, such as
+// "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)#USB(3)"; empty when it has none.
+std::string LocationPathOf(DEVINST node) {
+  char paths[1024];
+  ULONG size = sizeof paths - 2;
+  ULONG type = 0;
+  if (::CM_Get_DevNode_Registry_PropertyA(node, CM_DRP_LOCATION_PATHS, &type, paths, &size, 0) !=
+          CR_SUCCESS ||
+      type != REG_MULTI_SZ) {
+    return {};
+  }
+  paths[sizeof paths - 2] = 0;
+  return paths;  // the first string of the list
+}
+
+// A port of a USB adapter's own bus driver (such as FTDIBUS) has no location
+// of its own: its parent, the USB device, has.
+std::string PortLocation(DEVINST node) {
+  std::string location = LocationPathOf(node);
+  DEVINST parent = 0;
+  if (location.empty() && ::CM_Get_Parent(&parent, node, 0) == CR_SUCCESS) {
+    location = LocationPathOf(parent);
+  }
+  return location;
+}
 
 std::string DeviceProperty(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
   char text[512];
@@ -103,6 +131,7 @@ std::map<std::string, PortDevice> PortDevices() {
     if (::SetupDiGetDeviceInstanceIdA(set, &device, id, sizeof id, nullptr)) {
       entry.InstanceId = id;
     }
+    entry.Location = PortLocation(device.DevInst);
     devices[name] = entry;
   }
   ::SetupDiDestroyDeviceInfoList(set);
@@ -113,7 +142,10 @@ std::map<std::string, PortDevice> PortDevices() {
 
 PortIdentity IdentifyPort(const SerialPortEntry& entry, const std::string& /*classTty*/,
                           const std::string& /*byIdFolder*/) {
-  return PortIdentity{entry.Name, entry.Path, {}, {}, {}, false, std::nullopt};
+  PortIdentity port;
+  port.Name = entry.Name;
+  port.Path = entry.Path;
+  return port;
 }
 
 std::vector<PortIdentity> ListPortIdentities() {
@@ -128,6 +160,7 @@ std::vector<PortIdentity> ListPortIdentities() {
     if (const auto found = devices.find(entry.Name); found != devices.end()) {
       port.Description = found->second.Description;
       port.Usb = UsbFromInstanceId(found->second.InstanceId);
+      port.Location = found->second.Location;
     }
     ports.push_back(port);
   }
