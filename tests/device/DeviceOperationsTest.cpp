@@ -150,11 +150,16 @@ TEST_F(DeviceOperationsTest, HandshakeFailures) {
     const char* name;
     int acceptFrom;
     std::string trailer;
+    std::string lastReply;  // what the last examined request's wait collected
+    std::uint64_t endMs;    // a silent port is given up well within 10 s
   };
-  for (const Case& c : {Case{"silent", 99, ""}, Case{"extra byte after every answer", 1, "\x0D"},
-                        Case{"answers only the sixth request", 6, ""}}) {
+  for (const Case& c :
+       {Case{"silent", 99, "", "", 5 * (500 + 1100) + 500},
+        Case{"extra byte after every answer", 1, "\x0D", kProgramAcceptedHex + "0D"s, 6 * 500},
+        Case{"answers only the sixth request", 6, "", "", 5 * (500 + 1100) + 500}}) {
     SCOPED_TRACE(c.name);
     link_.Wire.clear();
+    link_.NowMs = 0;
     operator_.Messages.clear();
     std::ofstream(context_.ImagePath, std::ios::binary) << "old";
     ProgrammableDevice device;
@@ -168,6 +173,8 @@ TEST_F(DeviceOperationsTest, HandshakeFailures) {
     EXPECT_EQ(ImageFile(), "old");
     ExpectOnlyMessage(kTextHandshakeFailed, kCaptionWarning);
     EXPECT_TRUE(operator_.Progress.empty());
+    EXPECT_EQ(context_.HandshakeReply, c.lastReply);
+    EXPECT_EQ(link_.NowMs, c.endMs);
   }
 }
 
@@ -204,14 +211,88 @@ TEST_F(DeviceOperationsTest, BlockNeverAcknowledgedFailsAfterSixSendings) {
   EXPECT_EQ(ImageFile().size(), kImageSize);  // the complete image stays on disk
 }
 
-TEST_F(DeviceOperationsTest, ExtraByteAfterABlockAckIsNotAnAcknowledgement) {
-  ProgrammableDevice device;
-  UseDevice(device);
-  link_.Device = [&device](const std::string& bytes) {
-    std::string reply = device(bytes);
-    return bytes.size() == kBlockSize ? reply + "\n" : reply;
+// A late answer is listened for before anything is sent again, so a device
+// that answers late never takes a resend for the next block. Programming ends
+// either with the device holding exactly the image built, or with a failure.
+TEST_F(DeviceOperationsTest, LateAnswersNeverShiftTheImage) {
+  struct Case {
+    const char* name;
+    std::uint32_t replyDelayMs;
+    int blockAckedFrom;  // every block is acknowledged from this sending on
+    ProgramResult result;
+    int requests;
+    int blockSendings;
+    std::uint64_t endMs;
   };
-  EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::BlockFailed);
+  const std::vector<Case> cases = {
+      {"on time", 0, 1, ProgramResult::Success, 1, 5, 5500},
+      {"300 ms", 300, 1, ProgramResult::Success, 1, 5, 5500},
+      {"480 ms", 480, 1, ProgramResult::Success, 1, 5, 5500},
+      {"500 ms, at the end of the request wait", 500, 1, ProgramResult::Success, 1, 5, 5500},
+      {"700 ms, after the request wait", 700, 1, ProgramResult::Success, 1, 5, 5700},
+      {"900 ms", 900, 1, ProgramResult::Success, 1, 5, 5900},
+      {"1200 ms, after the block wait", 1200, 1, ProgramResult::Success, 1, 5, 7200},
+      {"1500 ms", 1500, 1, ProgramResult::Success, 1, 5, 9000},
+      {"only second sendings acknowledged", 30, 2, ProgramResult::Success, 1, 10,
+       500 + 5 * (1000 + 1100 + 1000)},
+      // The answer to the second request comes with block 0's acknowledgement,
+      // which ends the listen at once: not its own.
+      {"1700 ms, beyond the listen", 1700, 1, ProgramResult::BlockFailed, 2, 1, 1600 + 500 + 1700},
+  };
+  CodeTable table;
+  table.SetText(1, 1, "0102FF");
+  table.SetText(4, 8, std::string(126, 'e'));
+  const std::string built = ComposeImage(table, 3);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedLink link(log_);
+    link.ReplyDelayMs = c.replyDelayMs;
+    operator_ = RecordingOperator{};
+    DeviceContext context{link, link, log_, operator_, context_.ImagePath};
+    ProgrammableDevice device;
+    device.ackFrom.fill(c.blockAckedFrom);
+    link.Device = [&device](const std::string& bytes) { return device(bytes); };
+
+    EXPECT_EQ(ProgramDevice(context, table, 3), c.result);
+    EXPECT_EQ(device.requests, c.requests);
+    EXPECT_EQ(static_cast<int>(link.SentToDevice().size()), c.requests + c.blockSendings);
+    EXPECT_EQ(link.NowMs, c.endMs);
+    if (c.result == ProgramResult::Success) {
+      EXPECT_EQ(device.image, built);
+      ExpectOnlyMessage(kTextProgramSuccess, kCaptionSuccess);
+    } else {
+      ExpectOnlyMessage(kTextBlockFailed, kCaptionWarning);
+      EXPECT_NE(context.MisplacedAnswer, "");
+    }
+  }
+}
+
+// An acknowledgement among other bytes means the device stored a block, but
+// maybe not in its place: nothing more is sent.
+TEST_F(DeviceOperationsTest, AcknowledgementThatCannotBeItsOwnEndsProgramming) {
+  struct Case {
+    const char* name;
+    std::string blockAnswer;
+    std::string cause;
+  };
+  const std::string ackHex = kBlockReceivedHex;
+  for (const Case& c : {Case{"extra byte after the acknowledgement", kAck + "\n", ackHex + "0A"},
+                        Case{"two acknowledgements in one wait", kAck + kAck, ackHex + ackHex}}) {
+    SCOPED_TRACE(c.name);
+    link_.Wire.clear();
+    operator_.Messages.clear();
+    ProgrammableDevice device;
+    link_.Device = [&](const std::string& bytes) {
+      const std::string reply = device(bytes);
+      return bytes.size() == kBlockSize && device.blocksAcked == 2 ? c.blockAnswer : reply;
+    };
+    EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::BlockFailed);
+    EXPECT_EQ(link_.SentToDevice().size(), 1u + 2u);  // block 1 is not sent again
+    ExpectOnlyMessage(kTextBlockFailed, kCaptionWarning);
+    EXPECT_NE(context_.MisplacedAnswer.find("block 1: "), std::string::npos);
+    EXPECT_NE(context_.MisplacedAnswer.find(c.cause.substr(0, 64)), std::string::npos)
+        << context_.MisplacedAnswer;
+  }
 }
 
 TEST_F(DeviceOperationsTest, ImageFileInUseByAnotherProgramSendsNothing) {
@@ -387,6 +468,11 @@ TEST_F(ReadBackTest, LengthByteBeyondTheAreaTakesFollowingBytes) {
   EXPECT_EQ(table_.Text(1, 1).size(), 160u);
   EXPECT_EQ(table_.Text(1, 1).substr(126, 4), "01AB");
   EXPECT_EQ(table_.Text(1, 2), "AB");
+  const auto areas = OverlongReplyAreas(log_.Text());
+  ASSERT_EQ(areas.size(), 1u);
+  EXPECT_EQ(areas[0].Button, 1);
+  EXPECT_EQ(areas[0].Slot, 1);
+  EXPECT_EQ(areas[0].Length, 0x50);
 }
 
 TEST_F(ReadBackTest, WrongReplyLengthChangesNothing) {
