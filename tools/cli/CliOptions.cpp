@@ -36,6 +36,7 @@ const std::vector<OptionRule>& OptionRules() {
       {"--verify", nullptr, false, {C::Write}},
       {"--no-verify", nullptr, false, {C::Write}},
       {"--allow-empty", nullptr, false, {C::Write}},
+      {"--accept-overlong", nullptr, false, {C::Read}},
       {"--json", nullptr, false, {C::Ports, C::Write, C::Read}},
       {"--quiet", "-q", false, {C::Ports, C::Write, C::Read, C::Image}},
       {"--verbose", "-v", false, {C::Write, C::Read}},
@@ -158,6 +159,8 @@ class Parser {
       options_.Verify = name == "--verify";
     } else if (name == "--allow-empty") {
       options_.AllowEmpty = true;
+    } else if (name == "--accept-overlong") {
+      options_.AcceptOverlong = true;
     } else if (name == "--json") {
       options_.Json = true;
     } else if (name == "--quiet") {

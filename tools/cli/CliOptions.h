@@ -23,6 +23,7 @@ struct CliOptions {
   int BaudIndex = 1;               // write, image: --baud-index (0-4) or --baud RATE
   bool Verify = true;              // write: on unless --no-verify
   bool AllowEmpty = false;         // write: --allow-empty
+  bool AcceptOverlong = false;     // read: --accept-overlong
   bool Json = false;               // ports, write, read: --json
   Verbosity Level = Verbosity::Normal;
   std::optional<Language> Lang;  // --lang; unset: from the locale
