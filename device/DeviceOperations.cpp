@@ -72,34 +72,54 @@ enum class Exchange { Answered, Unanswered, Misplaced, Aborted };
 // What the log holds, measured against the one answer expected.
 enum class Reply {
   Exact,    // the answer and nothing else
-  Spoiled,  // the answer with other bytes around it (an echo, an extra byte, a second answer)
+  Spoiled,  // the answer with other bytes (an echo, an extra byte, a second answer), or an
+            // answer that belongs elsewhere
   Missing,  // no complete answer (yet): nothing, a part of it, or other bytes
 };
 
-Reply Classify(const std::string& logHex, const std::string& answerHex) {
-  if (logHex == answerHex) {
-    return Reply::Exact;
-  }
-  // Only even offsets are byte boundaries in the hex text.
-  for (std::size_t at = logHex.find(answerHex); at != std::string::npos;
-       at = logHex.find(answerHex, at + 1)) {
+// How an exchange treats a spoiled answer.
+enum class SpoiledAnswer {
+  SendAgain,  // the request changes nothing on the device: ask again
+  Misplaced,  // the device has taken something: sending again would shift the data
+};
+
+// What one exchange waits for.
+struct Expected {
+  std::string AnswerHex;
+  // An answer that can never be this exchange's (empty: none), such as a late
+  // answer to an earlier programming request among a block's.
+  std::string ForeignHex;
+  SpoiledAnswer Spoiled;
+};
+
+// Whether `hex` stands in `logHex` at a byte boundary (an even offset).
+bool Holds(const std::string& logHex, const std::string& hex) {
+  for (std::size_t at = logHex.find(hex); at != std::string::npos; at = logHex.find(hex, at + 1)) {
     if (at % 2 == 0) {
-      return Reply::Spoiled;
+      return true;
     }
   }
-  return Reply::Missing;
+  return false;
+}
+
+Reply Classify(const std::string& logHex, const Expected& expected) {
+  if (logHex == expected.AnswerHex) {
+    return Reply::Exact;
+  }
+  const bool foreign = !expected.ForeignHex.empty() && Holds(logHex, expected.ForeignHex);
+  return foreign || Holds(logHex, expected.AnswerHex) ? Reply::Spoiled : Reply::Missing;
 }
 
 // After a wait that ended without a complete answer: keeps listening up to
 // kLateAnswerMs for it, so that a slow device's answer is not taken for the
 // answer to a resend. Ends as soon as the log holds a complete answer.
 std::optional<Reply> ListenForLateAnswer(DeviceContext& context, OperationScope& scope,
-                                         const std::string& answerHex) {
+                                         const Expected& expected) {
   Reply reply = Reply::Missing;
   for (std::uint32_t listened = 0; listened < kLateAnswerMs && reply == Reply::Missing;
        listened += kListenSliceMs) {
     context.Loop.WaitPumping(kListenSliceMs);
-    reply = Classify(context.Log.Text(), answerHex);
+    reply = Classify(context.Log.Text(), expected);
   }
   if (!scope.GoOn()) {
     return std::nullopt;
@@ -110,25 +130,18 @@ std::optional<Reply> ListenForLateAnswer(DeviceContext& context, OperationScope&
 // The log after an attempt's wait; when it holds no complete answer, after a
 // listen for a late one. Nothing when the owner asked the operation to end.
 std::optional<Reply> AwaitAnswer(DeviceContext& context, OperationScope& scope,
-                                 const std::string& answerHex) {
-  const Reply reply = Classify(context.Log.Text(), answerHex);
-  return reply == Reply::Missing ? ListenForLateAnswer(context, scope, answerHex) : reply;
+                                 const Expected& expected) {
+  const Reply reply = Classify(context.Log.Text(), expected);
+  return reply == Reply::Missing ? ListenForLateAnswer(context, scope, expected) : reply;
 }
 
-// How an exchange treats an answer that came with other bytes.
-enum class SpoiledAnswer {
-  SendAgain,  // the request changes nothing on the device: ask again
-  Misplaced,  // the device has taken something: sending again would shift the data
-};
-
-// Sends a request up to six times until the log holds exactly `answerHex`.
-// A wait that ended without the answer is followed by a listen for a late one
-// before anything is sent again. `lastLog` gets the log of the last examined
-// attempt.
+// Sends a request up to six times until the log holds exactly the answer
+// expected. A wait that ended without the answer is followed by a listen for a
+// late one before anything is sent again. `lastLog` gets the log of the last
+// examined attempt.
 template <typename SendFn>
 Exchange Repeat(DeviceContext& context, OperationScope& scope, std::uint32_t waitMs,
-                const std::string& answerHex, SpoiledAnswer spoiled, std::string& lastLog,
-                SendFn send) {
+                const Expected& expected, std::string& lastLog, SendFn send) {
   for (int attempt = 1;; ++attempt) {
     context.Log.Clear();
     if (!send()) {
@@ -140,7 +153,7 @@ Exchange Repeat(DeviceContext& context, OperationScope& scope, std::uint32_t wai
     if (attempt > kAttemptLimit) {
       return Exchange::Unanswered;
     }
-    const std::optional<Reply> reply = AwaitAnswer(context, scope, answerHex);
+    const std::optional<Reply> reply = AwaitAnswer(context, scope, expected);
     lastLog = context.Log.Text();
     if (!reply) {
       return Exchange::Aborted;
@@ -148,7 +161,7 @@ Exchange Repeat(DeviceContext& context, OperationScope& scope, std::uint32_t wai
     if (*reply == Reply::Exact) {
       return Exchange::Answered;
     }
-    if (*reply == Reply::Spoiled && spoiled == SpoiledAnswer::Misplaced) {
+    if (*reply == Reply::Spoiled && expected.Spoiled == SpoiledAnswer::Misplaced) {
       return Exchange::Misplaced;
     }
   }
@@ -156,11 +169,12 @@ Exchange Repeat(DeviceContext& context, OperationScope& scope, std::uint32_t wai
 
 ProgramResult Handshake(DeviceContext& context, OperationScope& scope) {
   const std::string request = HexToBytes(kProgramRequestHex);
-  const Exchange outcome = Repeat(context, scope, kRequestWaitMs, kProgramAcceptedHex,
-                                  SpoiledAnswer::SendAgain, context.HandshakeReply, [&] {
-                                    context.Port.SetOutput(request);
-                                    return true;
-                                  });
+  const Expected accepted{kProgramAcceptedHex, {}, SpoiledAnswer::SendAgain};
+  const Exchange outcome =
+      Repeat(context, scope, kRequestWaitMs, accepted, context.HandshakeReply, [&] {
+        context.Port.SetOutput(request);
+        return true;
+      });
   if (outcome == Exchange::Aborted) {
     return ProgramResult::Aborted;
   }
@@ -186,18 +200,20 @@ ProgramResult SendBlock(DeviceContext& context, OperationScope& scope, const std
   std::string cause;
   bool faulty = false;
   std::string lastLog;
-  const Exchange outcome = Repeat(
-      context, scope, kBlockWaitMs, kBlockReceivedHex, SpoiledAnswer::Misplaced, lastLog, [&] {
-        const TResult<std::string> data = ReadCheckedImageBlock(context.ImagePath, block, image);
-        if (!data) {
-          cause = data.Message();
-          faulty = true;
-          return false;
-        }
-        const std::string& bytes = data.Value();
-        context.Port.SendData(bytes.data(), static_cast<std::uint16_t>(bytes.size()));
-        return true;
-      });
+  // A programming request's answer can only be a late one here: the device
+  // may have taken the request anew and the block as the first again.
+  const Expected received{kBlockReceivedHex, kProgramAcceptedHex, SpoiledAnswer::Misplaced};
+  const Exchange outcome = Repeat(context, scope, kBlockWaitMs, received, lastLog, [&] {
+    const TResult<std::string> data = ReadCheckedImageBlock(context.ImagePath, block, image);
+    if (!data) {
+      cause = data.Message();
+      faulty = true;
+      return false;
+    }
+    const std::string& bytes = data.Value();
+    context.Port.SendData(bytes.data(), static_cast<std::uint16_t>(bytes.size()));
+    return true;
+  });
   if (faulty) {
     return ImageFileFault(context, scope, ProgramResult::ImageUnreadable, std::move(cause));
   }

@@ -234,8 +234,8 @@ TEST_F(DeviceOperationsTest, LateAnswersNeverShiftTheImage) {
       {1500, 1, kOk, 1, 5, 9000},
       {30, 2, kOk, 1, 10, 500 + 5 * (1000 + 1100 + 1000)},  // only second sendings acknowledged
       // Beyond the listen the first answer comes after the second request, and
-      // the second answer with block 0's acknowledgement: not its own.
-      {1700, 1, ProgramResult::BlockFailed, 2, 1, 1600 + 500 + 1700},
+      // the answer to the second request among block 0's: not its own.
+      {1700, 1, ProgramResult::BlockFailed, 2, 1, 1600 + 1700},
   };
   CodeTable table;
   table.SetText(1, 1, "0102FF");
