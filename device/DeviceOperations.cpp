@@ -61,12 +61,6 @@ std::string GroupName(int slot) {
   return IsDownSlot(slot) ? "接触发送码" : "松开发送码";
 }
 
-// The start of a log for a message; a long log (an echoed block) is cut.
-std::string LogPreview(const std::string& logHex) {
-  constexpr std::size_t kShownHex = 64;
-  return logHex.size() > kShownHex ? logHex.substr(0, kShownHex) + "..." : logHex;
-}
-
 enum class Exchange { Answered, Unanswered, Misplaced, Aborted };
 
 // What the log holds, measured against the one answer expected.
@@ -324,6 +318,22 @@ std::string OverlongCodesText(const std::vector<OverlongCode>& codes) {
             "个字符）";
   }
   return text;
+}
+
+std::string LogPreview(const std::string& logHex) {
+  constexpr std::size_t kShownHex = 64;
+  return logHex.size() > kShownHex ? logHex.substr(0, kShownHex) + "..." : logHex;
+}
+
+HandshakeReplyKind ClassifyHandshakeReply(const std::string& replyHex) {
+  if (replyHex.empty()) {
+    return HandshakeReplyKind::Nothing;
+  }
+  if (replyHex.rfind(kProgramRequestHex, 0) == 0) {
+    return HandshakeReplyKind::Echo;
+  }
+  return Holds(replyHex, kProgramAcceptedHex) ? HandshakeReplyKind::AnswerWithExtraBytes
+                                              : HandshakeReplyKind::Other;
 }
 
 int ParseReadReply(const std::string& replyHex, CodeTable& table) {

@@ -57,22 +57,6 @@ std::vector<OverlongCode> OverlongCodesInFile(const CodeTable& table,
   return codes;
 }
 
-// Whether the hex text `answerHex` stands in `logHex` at a byte boundary.
-bool HoldsAnswer(const std::string& logHex, const std::string& answerHex) {
-  for (std::size_t at = logHex.find(answerHex); at != std::string::npos;
-       at = logHex.find(answerHex, at + 1)) {
-    if (at % 2 == 0) {
-      return true;
-    }
-  }
-  return false;
-}
-
-std::string HexPreview(const std::string& hex) {
-  constexpr std::size_t kShownHex = 48;
-  return hex.size() > kShownHex ? hex.substr(0, kShownHex) + "..." : hex;
-}
-
 }  // namespace
 
 std::string OverlongText(const CodeTable& table, Language language,
@@ -90,18 +74,19 @@ std::string OverlongText(const CodeTable& table, Language language,
 }
 
 std::string HandshakeReplyText(const std::string& replyHex) {
-  if (replyHex.empty()) {
-    return "the port answered nothing (is a device connected, powered and on this port?)";
+  switch (ClassifyHandshakeReply(replyHex)) {
+    case HandshakeReplyKind::Nothing:
+      return "the port answered nothing (is a device connected, powered and on this port?)";
+    case HandshakeReplyKind::Echo:
+      return "the port echoed the request back (" + LogPreview(replyHex) +
+             "): a loopback, or an adapter or device that echoes";
+    case HandshakeReplyKind::AnswerWithExtraBytes:
+      return "the device answered with extra bytes (" + LogPreview(replyHex) +
+             "), and only the answer alone is accepted";
+    case HandshakeReplyKind::Other:
+      break;
   }
-  if (replyHex.rfind(kProgramRequestHex, 0) == 0) {
-    return "the port echoed the request back (" + HexPreview(replyHex) +
-           "): a loopback, or an adapter or device that echoes";
-  }
-  if (HoldsAnswer(replyHex, kProgramAcceptedHex)) {
-    return "the device answered with extra bytes (" + HexPreview(replyHex) +
-           "), and only the answer alone is accepted";
-  }
-  return "the port answered with bytes that are not the answer (" + HexPreview(replyHex) +
+  return "the port answered with bytes that are not the answer (" + LogPreview(replyHex) +
          "): another device, or a wrong line speed?";
 }
 

@@ -103,6 +103,19 @@ ReadResult ReadBackDevice(DeviceContext& context, CodeTable& table,
 std::string OverlongCodesText(const CodeTable& table);
 std::string OverlongCodesText(const std::vector<OverlongCode>& codes);
 
+// What the device sent during the last examined programming request
+// (DeviceContext::HandshakeReply).
+enum class HandshakeReplyKind {
+  Nothing,
+  Echo,                  // starts with the request itself
+  AnswerWithExtraBytes,  // holds the answer among other bytes
+  Other,
+};
+HandshakeReplyKind ClassifyHandshakeReply(const std::string& replyHex);
+
+// The start of a response log for a message; a long log (an echoed block) is cut.
+std::string LogPreview(const std::string& logHex);
+
 // Parses a 6144-character reply log into the table's 32 slots; returns the baud index.
 int ParseReadReply(const std::string& replyHex, CodeTable& table);
 
