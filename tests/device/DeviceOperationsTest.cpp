@@ -150,11 +150,16 @@ TEST_F(DeviceOperationsTest, HandshakeFailures) {
     const char* name;
     int acceptFrom;
     std::string trailer;
+    std::string lastReply;  // what the last examined request's wait collected
+    std::uint64_t endMs;    // a silent port is given up well within 10 s
   };
-  for (const Case& c : {Case{"silent", 99, ""}, Case{"extra byte after every answer", 1, "\x0D"},
-                        Case{"answers only the sixth request", 6, ""}}) {
+  for (const Case& c :
+       {Case{"silent", 99, "", "", 5 * (500 + 1100) + 500},
+        Case{"extra byte after every answer", 1, "\x0D", kProgramAcceptedHex + "0D"s, 6 * 500},
+        Case{"answers only the sixth request", 6, "", "", 5 * (500 + 1100) + 500}}) {
     SCOPED_TRACE(c.name);
     link_.Wire.clear();
+    link_.NowMs = 0;
     operator_.Messages.clear();
     std::ofstream(context_.ImagePath, std::ios::binary) << "old";
     ProgrammableDevice device;
@@ -168,6 +173,8 @@ TEST_F(DeviceOperationsTest, HandshakeFailures) {
     EXPECT_EQ(ImageFile(), "old");
     ExpectOnlyMessage(kTextHandshakeFailed, kCaptionWarning);
     EXPECT_TRUE(operator_.Progress.empty());
+    EXPECT_EQ(context_.HandshakeReply, c.lastReply);
+    EXPECT_EQ(link_.NowMs, c.endMs);
   }
 }
 
@@ -204,14 +211,68 @@ TEST_F(DeviceOperationsTest, BlockNeverAcknowledgedFailsAfterSixSendings) {
   EXPECT_EQ(ImageFile().size(), kImageSize);  // the complete image stays on disk
 }
 
-TEST_F(DeviceOperationsTest, ExtraByteAfterABlockAckIsNotAnAcknowledgement) {
+// A late answer is listened for before anything is sent again, so a device
+// that answers late never takes a resend for the next block. Programming ends
+// either with the device holding exactly the image built, or with a failure.
+TEST_F(DeviceOperationsTest, LateAnswersNeverShiftTheImage) {
+  struct Case {
+    std::uint32_t replyDelayMs;
+    int blockAckedFrom;  // every block is acknowledged from this sending on
+    ProgramResult result;
+    int requests, blockSendings;
+    std::uint64_t endMs;  // the waits of a device that answers in time are as before
+  };
+  constexpr auto kOk = ProgramResult::Success;
+  const std::vector<Case> cases = {
+      {0, 1, kOk, 1, 5, 5500},
+      {300, 1, kOk, 1, 5, 5500},
+      {480, 1, kOk, 1, 5, 5500},
+      {500, 1, kOk, 1, 5, 5500},
+      {700, 1, kOk, 1, 5, 5700},
+      {900, 1, kOk, 1, 5, 5900},
+      {1200, 1, kOk, 1, 5, 7200},
+      {1500, 1, kOk, 1, 5, 9000},
+      {30, 2, kOk, 1, 10, 500 + 5 * (1000 + 1100 + 1000)},  // only second sendings acknowledged
+      // Beyond the listen the first answer comes after the second request, and
+      // the answer to the second request among block 0's: not its own.
+      {1700, 1, ProgramResult::BlockFailed, 2, 1, 1600 + 1700},
+  };
+  CodeTable table;
+  table.SetText(1, 1, "0102FF");
+  table.SetText(4, 8, std::string(126, 'e'));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.replyDelayMs);
+    ScriptedLink link(log_);
+    link.ReplyDelayMs = c.replyDelayMs;
+    operator_ = RecordingOperator{};
+    DeviceContext context{link, link, log_, operator_, context_.ImagePath};
+    ProgrammableDevice device;
+    device.ackFrom.fill(c.blockAckedFrom);
+    link.Device = [&device](const std::string& bytes) { return device(bytes); };
+
+    EXPECT_EQ(ProgramDevice(context, table, 3), c.result);
+    EXPECT_EQ(device.requests, c.requests);
+    EXPECT_EQ(static_cast<int>(link.SentToDevice().size()), c.requests + c.blockSendings);
+    EXPECT_EQ(link.NowMs, c.endMs);
+    EXPECT_EQ(device.image == ComposeImage(table, 3), c.result == kOk);
+    EXPECT_EQ(context.MisplacedAnswer.empty(), c.result == kOk);
+    ExpectOnlyMessage(c.result == kOk ? kTextProgramSuccess : kTextBlockFailed,
+                      c.result == kOk ? kCaptionSuccess : kCaptionWarning);
+  }
+}
+
+// The device stored the block, maybe not in its place: it is not sent again.
+TEST_F(DeviceOperationsTest, TwoAcknowledgementsInOneWaitEndProgramming) {
   ProgrammableDevice device;
   UseDevice(device);
   link_.Device = [&device](const std::string& bytes) {
     std::string reply = device(bytes);
-    return bytes.size() == kBlockSize ? reply + "\n" : reply;
+    return bytes.size() == kBlockSize ? reply + reply : reply;  // two in one wait
   };
   EXPECT_EQ(ProgramDevice(context_, CodeTable{}, 1), ProgramResult::BlockFailed);
+  EXPECT_EQ(link_.SentToDevice().size(), 2u);
+  EXPECT_NE(context_.MisplacedAnswer.find(kBlockReceivedHex + std::string(kBlockReceivedHex)),
+            std::string::npos);
 }
 
 TEST_F(DeviceOperationsTest, ImageFileInUseByAnotherProgramSendsNothing) {

@@ -14,7 +14,9 @@
 
 #include <KorvaneVersion.h>
 #include "device/ConfigImage.h"
+#include "device/DeviceOperations.h"
 #include "files/CodeSetFile.h"
+#include "model/HexCodec.h"
 #include "tests/e2e/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
@@ -147,6 +149,10 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
   };
   const std::string silent = StartSim({"--silent"});
   const std::string silentToo = StartSim({"--silent"});
+  const std::string echoing = StartSim({"--silent", "--echo"});
+  CodeTable huge;
+  huge.SetText(1, 1, std::string(3000, 'A'));
+  const std::string hugeFile = WriteCodeSet(huge, "huge.IOS");
   const std::string noAck = StartSim({"--ack-block-from", "2:99"});
   const std::string shortReply = StartSim({"--read-reply-bytes", "3071"});
   const std::string dropped = StartSim({"--drop-after", "600"});      // unplugged in block 2
@@ -168,7 +174,17 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
       {{"write", "-p", silent, file},
        11,
        silent + ": failed (exit 11)\n",
-       "korvane-cli: " + silent + ": the device did not accept the programming request"},
+       "korvane-cli: " + silent +
+           ": the device did not accept the programming request; check the connection; the port "
+           "answered nothing"},
+      {{"write", "-p", echoing, file},
+       11,
+       echoing + ": failed (exit 11)\n",
+       "the port echoed the request back (C7EBC7F3B1E0B3CC)"},
+      {{"image", hugeFile, "-o", (dir_ / "huge.bin").string()},
+       14,
+       "",
+       "IO1 ButtonDownSend1 (3000 characters)"},
       {{"write", "-p", silentToo, file, "--lang", "zh"},
        11,
        "failed (exit 11)",
@@ -291,16 +307,9 @@ TEST_F(CliEndToEnd, JsonAndResultsLogForAGoodAndAFailingPort) {
 }
 
 TEST_F(CliEndToEnd, VerifyComparesTheDeviceWithTheCodeSetFile) {
-  const std::string slow = StartSim({"--reply-delay", "600"});
   const std::string corrupting = StartSim({"--corrupt-image"});
   const std::string file = WriteCodeSet(SampleTable());
-  auto slowRun = Start({"write", "-p", slow, file, "--image-dir", (dir_ / "a").string()});
-  fs::create_directory(dir_ / "a");
-  fs::create_directory(dir_ / "b");
-  auto corruptRun = Start({"write", "-p", corrupting, file, "--image-dir", (dir_ / "b").string()});
-  const Run late = Finish(*slowRun, 60s);
-  EXPECT_EQ(late.exit, 16) << late.out << late.err;
-  EXPECT_TRUE(Contains(late.err, "verify failed")) << late.err;
+  auto corruptRun = Start({"write", "-p", corrupting, file});
   const Run corrupt = Finish(*corruptRun, 60s);
   EXPECT_EQ(corrupt.exit, 16) << corrupt.out << corrupt.err;
   EXPECT_TRUE(Contains(corrupt.err, "verify: IO")) << corrupt.err;
@@ -494,6 +503,57 @@ TEST_F(CliEndToEnd, CodesThatAreNotHexAndFilesWithoutKeysAreRefused) {
   ASSERT_TRUE(sims_.back()->WaitForErr("new image held", 5s)) << sims_.back()->Err();
   const std::string& log = sims_.back()->Err();
   EXPECT_EQ(log.find("programming request"), log.rfind("programming request")) << log;
+}
+
+// A device that answers 900 ms late, after every wait, ends up holding exactly
+// the image built: a late acknowledgement is never taken for a resend's.
+TEST_F(CliEndToEnd, ADeviceThatAnswersLateHoldsTheImageBuilt) {
+  const fs::path deviceImage = dir_ / "late-device.bin";
+  const std::string port = StartSim({"--reply-delay", "900", "--image", deviceImage.string()});
+  const CodeTable table = SampleTable();
+  const Run write =
+      Cli({"write", "-p", port, "--no-verify", "--baud", "57600", WriteCodeSet(table)});
+  EXPECT_EQ(write.exit, 0) << write.err;
+  EXPECT_EQ(write.out, port + ": programmed\n");
+  EXPECT_EQ(ReadAll(deviceImage), ComposeImage(table, 3));
+}
+
+// A read-back is checked before it is kept: an area that claims over 63 bytes
+// is refused unless asked for; a baud byte outside the list is no baud rate.
+TEST_F(CliEndToEnd, ReadChecksTheReplyBeforeKeepingIt) {
+  struct Case {
+    std::string option;
+    char lengthByte;  // of IO2 ButtonDownSend3
+    char baudByte;
+    int exit;
+    std::string err;
+  };
+  for (const Case& c : {Case{"", '\x50', 1, 15,
+                             "IO2 ButtonDownSend3 (length 80). A device given "
+                             "codes over 126 characters by older tools"},
+                        Case{"--accept-overlong", '\x50', 1, 0, "read, baud rate 9600"},
+                        Case{"", '\x04', 7, 0, "read, no baud rate"},
+                        Case{"", '\x04', '\xFF', 0, "read, no baud rate"}}) {
+    std::string image = ComposeImage(SampleTable(), 1);
+    image[AreaOffset(2, 3)] = c.lengthByte;
+    image[kBaudOffset] = c.baudByte;
+    std::ofstream(dir_ / "device.bin", std::ios::binary) << image;
+    const fs::path saved = dir_ / "saved.IOS";
+    fs::remove(saved);
+    std::vector<std::string> arguments{"read", "-o", saved.string(), "-p",
+                                       StartSim({"--image", (dir_ / "device.bin").string()})};
+    if (!c.option.empty()) {
+      arguments.push_back(c.option);
+    }
+    const Run read = Cli(arguments);
+    EXPECT_EQ(read.exit, c.exit) << read.err;
+    EXPECT_TRUE(Contains(read.err + read.out, c.err)) << read.err << read.out;
+    CodeTable expected;  // what the editor reads from the same reply
+    ParseReadReply(BytesToHex(std::string(kBlockSize, '\xA5') + image), expected);
+    CodeTable back;
+    EXPECT_EQ(fs::exists(saved), c.exit == 0);  // a refused reply leaves no file
+    EXPECT_TRUE(!fs::exists(saved) || (LoadCodeSet(back, saved.string()) && back == expected));
+  }
 }
 
 TEST_F(CliEndToEnd, ImageIsByteIdenticalToTheEditorsBuild) {

@@ -122,6 +122,21 @@ TEST_F(GuiEndToEnd, ProgramsTheDeviceAndReadsTheTableBack) {
   EXPECT_EQ(window_->BaudIndex(), 3);
 }
 
+// A device that answers 900 ms late, after every wait, ends up holding exactly
+// the image built: a late acknowledgement is never taken for a resend's.
+TEST_F(GuiEndToEnd, ADeviceThatAnswersLateHoldsTheImageBuilt) {
+  const fs::path deviceImage = dir_ / "late-device.bin";
+  StartWithSimulator({"--reply-delay", "900", "--image", deviceImage.string()});
+  CodeTable written;
+  written.SetText(1, 2, "A1B2C3");
+  written.SetText(3, 5, std::string(126, 'D'));
+  window_->Codes() = written;
+  window_->SetBaudIndex(2);
+  Widget<QPushButton>(*window_, "Button1").click();
+  EXPECT_EQ(shown_, std::vector<QString>{QStringLiteral("成功: 配置成功!")});
+  EXPECT_EQ(korvane::testing::ReadBytes(deviceImage.string()), ComposeImage(written, 2));
+}
+
 TEST_F(GuiEndToEnd, ASilentDeviceEndsTheHandshakeWithItsMessage) {
   StartWithSimulator({"--silent"});
   window_->Codes().SetText(1, 1, "01");

@@ -37,6 +37,7 @@ const std::vector<OptionRule>& OptionRules() {
       {"--no-verify", nullptr, false, {C::Write}},
       {"--allow-empty", nullptr, false, {C::Write, C::Image}},
       {"--lenient", nullptr, false, {C::Write, C::Image}},
+      {"--accept-overlong", nullptr, false, {C::Read}},
       {"--json", nullptr, false, {C::Ports, C::Write, C::Read}},
       {"--quiet", "-q", false, {C::Ports, C::Write, C::Read, C::Image}},
       {"--verbose", "-v", false, {C::Write, C::Read}},
@@ -161,6 +162,8 @@ class Parser {
       options_.AllowEmpty = true;
     } else if (name == "--lenient") {
       options_.Lenient = true;
+    } else if (name == "--accept-overlong") {
+      options_.AcceptOverlong = true;
     } else if (name == "--json") {
       options_.Json = true;
     } else if (name == "--quiet") {

@@ -24,6 +24,7 @@ struct CliOptions {
   bool Verify = true;              // write: on unless --no-verify
   bool AllowEmpty = false;         // write, image: --allow-empty
   bool Lenient = false;            // write, image: --lenient (codes that are not hex text)
+  bool AcceptOverlong = false;     // read: --accept-overlong
   bool Json = false;               // ports, write, read: --json
   Verbosity Level = Verbosity::Normal;
   std::optional<Language> Lang;  // --lang; unset: from the locale

@@ -167,11 +167,17 @@ std::string ImageFileText(const RunSetup& run, const DeviceContext& context, Pro
 std::string FailureText(const RunSetup& run, ProgramResult result, TPortSession& session,
                         const TPortOperator& oper, const CodeTable& table) {
   if (result == ProgramResult::OverlongCode) {
-    return OverlongText(table, run.Lang);
+    return OverlongText(table, run.Lang, run.Options.CodeSetFile);
   }
   if (result == ProgramResult::FileFault || result == ProgramResult::ImageBusy ||
       result == ProgramResult::ImageUnreadable) {
     return ImageFileText(run, session.Context(), result);
+  }
+  if (result == ProgramResult::HandshakeFailed) {
+    return oper.Message() + "; " + HandshakeReplyText(session.Context().HandshakeReply);
+  }
+  if (result == ProgramResult::BlockFailed && !session.Context().MisplacedAnswer.empty()) {
+    return oper.Message() + "; " + session.Context().MisplacedAnswer;
   }
   return oper.Message();
 }
@@ -209,7 +215,8 @@ void VerifyDevice(RunSetup& run, TPortSession& session, TPortOperator& oper, con
   }
   if (read != ReadResult::Success) {
     outcome.Exit = kExitReadLength;
-    outcome.Message = "verify: " + DeviceText(kTextReadFailed, run.Lang);
+    outcome.Message =
+        "all five blocks were acknowledged; verify: " + DeviceText(kTextReadFailed, run.Lang);
     return;
   }
   outcome.Differences = CompareWithDevice(table, run.Options.BaudIndex, actual, actualBaud);
@@ -272,6 +279,21 @@ int PrepareRun(RunSetup& run, PortSelection& selection) {
   }
   InstallInterruptHandlers();
   return kExitSuccess;
+}
+
+// A reply whose areas claim over 63 bytes is not kept: this tool never
+// writes such an area.
+void RefuseOverlongAreas(const std::string& replyHex, PortOutcome& outcome) {
+  const std::string areas = OverlongAreasText(replyHex);
+  if (areas.empty()) {
+    return;
+  }
+  outcome.Exit = kExitReadLength;
+  outcome.Message =
+      "the reply has code areas with a length byte over 63: " + areas +
+      ". A device given codes over 126 characters by older tools looks like this, and so "
+      "does a broken reply; nothing was kept. Give --accept-overlong to keep the reply as read "
+      "(each such code then takes bytes from the areas after it)";
 }
 
 // Loads the code set file of a command that programs or builds an image and
@@ -382,13 +404,18 @@ int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err) {
                      : result == ReadResult::Aborted   ? InterruptExit()
                                                        : kExitPort;
       outcome.Message = oper.Message();
+      if (result == ReadResult::Success && !options.AcceptOverlong) {
+        RefuseOverlongAreas(session.Context().Log.Text(), outcome);
+      }
     }
     FinishOutcome(outcome, oper, session);
   }
   const bool toStdout = options.Output.empty() || options.Output == "-";
   if (outcome.Exit == kExitSuccess) {
+    // A baud byte outside the list (the editor writes FF for an unnamed rate) names no rate.
     outcome.Message =
-        DeviceText(kTextReadSuccess, run.Lang) + ", baud rate " + BaudText(outcome.Baud);
+        DeviceText(kTextReadSuccess, run.Lang) +
+        (outcome.Baud < 0 ? ", no baud rate" : ", baud rate " + BaudText(outcome.Baud));
     if (toStdout && !options.Json) {
       run.Board->Clear();
       out << CodeSetText(outcome.Codes);
@@ -405,7 +432,7 @@ int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err) {
       if (const TStatus saved = SaveCodeSet(outcome.Codes, options.Output); !saved) {
         // The device was read: a script must not take this for "nothing happened".
         outcome.Exit = kExitUnrecorded;
-        outcome.Message += ", but " + options.Output + " could not be written: " + saved.Message();
+        outcome.Message += ", but the codes were not saved: " + saved.Message();
       }
     }
   }
@@ -419,7 +446,7 @@ int RunImage(const CliOptions& options, std::ostream& out, std::ostream& err) {
     return exit;
   }
   if (!FindOverlongCodes(table).empty()) {
-    run.Note(OverlongText(table, run.Lang));
+    run.Note(OverlongText(table, run.Lang, options.CodeSetFile));
     return kExitOverlong;
   }
   const std::string image = ComposeImage(table, options.BaudIndex);
@@ -433,7 +460,7 @@ int RunImage(const CliOptions& options, std::ostream& out, std::ostream& err) {
       return kExitFile;
     }
     if (const TStatus written = ReplaceFileBytes(options.Output, image); !written) {
-      run.Note("cannot write the image " + options.Output + ": " + written.Message());
+      run.Note("the image was not written: " + written.Message());
       return kExitFile;
     }
     out << "wrote " << options.Output << " (" << kImageSize << " bytes)\n";

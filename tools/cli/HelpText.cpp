@@ -64,13 +64,17 @@ std::string HelpText(Command command) {
                  "to stdout as a code set file; the device's baud rate is reported on stderr.\n") +
              kPortForms +
              "  -o, --output FILE  write the codes to FILE ('-' for stdout)\n"
+             "  --accept-overlong  keep a reply whose code areas claim over 63 bytes (a\n"
+             "                     device given codes over 126 characters by older tools);\n"
+             "                     such a code takes bytes from the following areas\n"
              "  --json             one JSON document with the codes on stdout\n"
              "  --log FILE         append one JSON line to FILE\n"
              "  -v, --verbose      trace the protocol\n" +
              kCommonOptions +
              "Exit codes: 0 success, 2 usage, 3 log cannot be opened, 10 port, 15 reply\n"
-             "length, 17 read but the output or log could not be written, 18 line lost\n"
-             "(device unplugged), 130 interrupted, 143 terminated.\n";
+             "length or an area length byte over 63, 17 read but the output or log could\n"
+             "not be written, 18 line lost (device unplugged), 130 interrupted, 143\n"
+             "terminated.\n";
     case Command::Image:
       return std::string(
                  "Usage: korvane-cli image FILE.IOS -o OUT.bin [--baud-index N | --baud RATE]\n"

@@ -1,9 +1,13 @@
 #include "cli/Messages.h"
 
+#include <algorithm>
 #include <map>
+#include <vector>
 
 #include "device/ConfigImage.h"
 #include "device/DeviceOperations.h"
+#include "files/IniDocument.h"
+#include "files/IniFile.h"
 
 namespace korvane::cli {
 
@@ -26,14 +30,71 @@ std::string DeviceText(const std::string& text, Language language) {
   return found != kEnglish.end() ? found->second : text;
 }
 
-std::string OverlongText(const CodeTable& table, Language language) {
+namespace {
+
+// The over-long codes with their lengths in the code set file: a lookup hands
+// back at most kMaxProfileValueChars characters, the file may hold more.
+std::vector<OverlongCode> OverlongCodesInFile(const CodeTable& table,
+                                              const std::string& codeSetPath) {
+  std::vector<OverlongCode> codes = FindOverlongCodes(table);
+  if (codeSetPath.empty()) {
+    return codes;
+  }
+  IniFile file(codeSetPath);
+  if (file.Load() == LoadStatus::kUnreadable) {
+    return codes;
+  }
+  for (OverlongCode& code : codes) {
+    if (code.Length < kMaxProfileValueChars) {
+      continue;
+    }
+    const auto value =
+        file.Document().Find("Button" + std::to_string(code.Button), SlotKey(code.Slot));
+    if (value) {
+      code.Length = std::max(code.Length, value->size());
+    }
+  }
+  return codes;
+}
+
+}  // namespace
+
+std::string OverlongText(const CodeTable& table, Language language,
+                         const std::string& codeSetPath) {
+  const std::vector<OverlongCode> codes = OverlongCodesInFile(table, codeSetPath);
   if (language == Language::Chinese) {
-    return OverlongCodesText(table);
+    return OverlongCodesText(codes);
   }
   std::string text = "codes over 126 characters cannot be written; shorten them first:";
-  for (const OverlongCode& code : FindOverlongCodes(table)) {
+  for (const OverlongCode& code : codes) {
     text += " IO" + std::to_string(code.Button) + " " + SlotKey(code.Slot) + " (" +
             std::to_string(code.Length) + " characters)";
+  }
+  return text;
+}
+
+std::string HandshakeReplyText(const std::string& replyHex) {
+  switch (ClassifyHandshakeReply(replyHex)) {
+    case HandshakeReplyKind::Nothing:
+      return "the port answered nothing (is a device connected, powered and on this port?)";
+    case HandshakeReplyKind::Echo:
+      return "the port echoed the request back (" + LogPreview(replyHex) +
+             "): a loopback, or an adapter or device that echoes";
+    case HandshakeReplyKind::AnswerWithExtraBytes:
+      return "the device answered with extra bytes (" + LogPreview(replyHex) +
+             "), and only the answer alone is accepted";
+    case HandshakeReplyKind::Other:
+      break;
+  }
+  return "the port answered with bytes that are not the answer (" + LogPreview(replyHex) +
+         "): another device, or a wrong line speed?";
+}
+
+std::string OverlongAreasText(const std::string& replyHex) {
+  std::string text;
+  for (const ReplyArea& area : OverlongReplyAreas(replyHex)) {
+    text += (text.empty() ? "IO" : ", IO") + std::to_string(area.Button) + " " +
+            SlotKey(area.Slot) + " (length " + std::to_string(area.Length) + ")";
   }
   return text;
 }

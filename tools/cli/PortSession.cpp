@@ -32,6 +32,16 @@ std::string Timestamp() {
   return std::string(text) + "." + std::to_string(1000 + ms).substr(1);
 }
 
+// Reports name the port by its label already: a reason that starts with the
+// label (a port given by its path) is shown without a second copy of it.
+std::string WithoutLabel(std::string reason, const std::string& label) {
+  const std::string prefix = label + ": ";
+  if (reason.rfind(prefix, 0) == 0) {
+    reason.erase(0, prefix.size());
+  }
+  return reason;
+}
+
 }  // namespace
 
 TPortSession::TPortSession(const PortTarget& target, std::string imagePath, TPortOperator& oper,
@@ -65,7 +75,7 @@ std::string TPortSession::Open() {
     return {};
   }
   std::string reason = DiagnosePortProblem(target_.Identity.Path);
-  return reason.empty() ? comm_.PortOpenError() : reason;
+  return WithoutLabel(reason.empty() ? comm_.PortOpenError() : reason, target_.Label);
 }
 
 void TPortSession::SetOutput(const std::string& bytes) {

@@ -2,7 +2,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "device/ConfigImage.h"
 #include "device/DeviceSeams.h"
 #include "device/ResponseLog.h"
 #include "model/CodeTable.h"
@@ -21,6 +23,11 @@ inline constexpr std::uint32_t kBlockWaitMs = 1000;
 inline constexpr std::uint32_t kReadWaitMs = 1200;
 inline constexpr int kReadWaitCount = 4;
 inline constexpr int kAttemptLimit = 5;  // the sixth send ends the exchange unexamined
+// A wait that ended without its answer is followed by up to this much more
+// listening before the request or block goes out again: a device that answers
+// late must not see a resend that it would take for the next block.
+inline constexpr std::uint32_t kLateAnswerMs = 1100;
+inline constexpr std::uint32_t kListenSliceMs = 10;  // how often the listen looks at the log
 inline constexpr std::size_t kReadReplyBytes = 3072;
 
 // Operator texts.
@@ -72,6 +79,14 @@ struct DeviceContext {
   // The operator is shown "配置文件操作失败!"; callers that can say more (the
   // command line) print this too.
   std::string FaultCause;
+  // What the device sent during the last examined programming request, as hex
+  // text (empty: nothing), so that a handshake failure can say whether the
+  // port echoed, answered with extra bytes or stayed silent.
+  std::string HandshakeReply;
+  // Why the last programming ended with BlockFailed when an answer came where
+  // it cannot belong (two acknowledgements, or one among other bytes), in
+  // English; empty otherwise.
+  std::string MisplacedAnswer;
 };
 
 // Hands the code table and the baud index to the device: handshake, image
@@ -86,8 +101,35 @@ ReadResult ReadBackDevice(DeviceContext& context, CodeTable& table,
 
 // The operator text that reports over-long codes, one line per code.
 std::string OverlongCodesText(const CodeTable& table);
+std::string OverlongCodesText(const std::vector<OverlongCode>& codes);
+
+// What the device sent during the last examined programming request
+// (DeviceContext::HandshakeReply).
+enum class HandshakeReplyKind {
+  Nothing,
+  Echo,                  // starts with the request itself
+  AnswerWithExtraBytes,  // holds the answer among other bytes
+  Other,
+};
+HandshakeReplyKind ClassifyHandshakeReply(const std::string& replyHex);
+
+// The start of a response log for a message; a long log (an echoed block) is cut.
+std::string LogPreview(const std::string& logHex);
 
 // Parses a 6144-character reply log into the table's 32 slots; returns the baud index.
 int ParseReadReply(const std::string& replyHex, CodeTable& table);
+
+// An area of a read-back reply with the length byte it holds.
+struct ReplyArea {
+  int Button = 0;  // 1-4
+  int Slot = 0;    // 1-8
+  int Length = 0;  // bytes
+};
+
+// The areas of a reply log whose length byte is over 63: this tool never
+// writes such an area, so the reply is broken or comes from a device that was
+// given codes over 126 characters by other tools. The 512 bytes before the
+// areas are not looked at.
+std::vector<ReplyArea> OverlongReplyAreas(const std::string& replyHex);
 
 }  // namespace korvane
