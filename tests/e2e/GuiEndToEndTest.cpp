@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "device/ConfigImage.h"
@@ -46,15 +48,20 @@ class GuiEndToEnd : public ::testing::Test {
     sim_.reset();
   }
 
-  void StartWithSimulator(const std::vector<std::string>& options = {}) {
+  // A simulator publishing `name` under the test's runtime folder.
+  std::unique_ptr<korvane::testing::ChildProcess> StartSimulator(
+      const std::vector<std::string>& options, std::string* name) {
     std::vector<std::string> switches{KORVANE_SIM_PATH};
     switches.insert(switches.end(), options.begin(), options.end());
-    sim_ = std::make_unique<korvane::testing::ChildProcess>(
+    auto sim = std::make_unique<korvane::testing::ChildProcess>(
         switches, std::vector<std::string>{"XDG_RUNTIME_DIR=" + dir_.string()});
-    const auto line = sim_->ReadLine(5s);
-    ASSERT_TRUE(line.has_value()) << sim_->Err();
-    const std::string name = line->substr(0, line->find(' '));
+    const auto line = sim->ReadLine(5s);
+    EXPECT_TRUE(line.has_value()) << sim->Err();
+    *name = line ? line->substr(0, line->find(' ')) : std::string();
+    return sim;
+  }
 
+  void CreateWindow() {
     TFormMainServices services;
     services.Comm = std::make_unique<TCommPort>(loop_);
     services.Loop = &loop_;
@@ -66,8 +73,10 @@ class GuiEndToEnd : public ::testing::Test {
     window_ = std::make_unique<TFormMain>(std::move(services));
     ConfigFilePath = ConfigFilePathIn(dir_.string() + "/");  // not shared with parallel tests
     shown_.clear();  // the machine's own first port may have been busy
+  }
 
-    // Pick the simulator's port as the operator would, then open it.
+  // Picks the port as the operator would, then opens it.
+  void OpenPortNamed(const std::string& name) {
     const int index =
         Widget<QComboBox>(*window_, "ComboBox1").findText(QString::fromStdString(name));
     ASSERT_GE(index, 0);
@@ -75,6 +84,14 @@ class GuiEndToEnd : public ::testing::Test {
     window_->ComboBox1Change();
     Widget<QPushButton>(*window_, "BitBtn1").click();
     ASSERT_TRUE(window_->Comm1().PortOpen());
+  }
+
+  void StartWithSimulator(const std::vector<std::string>& options = {}) {
+    std::string name;
+    sim_ = StartSimulator(options, &name);
+    ASSERT_FALSE(name.empty());
+    CreateWindow();
+    OpenPortNamed(name);
   }
 
   korvane::testing::TempDir temp_;
@@ -120,6 +137,44 @@ TEST_F(GuiEndToEnd, ProgramsTheDeviceAndReadsTheTableBack) {
   written.SetText(1, 1, "0102FF");  // the device gives upper-case hex back
   EXPECT_EQ(window_->Codes(), written);
   EXPECT_EQ(window_->BaudIndex(), 3);
+}
+
+std::string FileBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Ports appear before and after the open one and one goes again: the name
+// shown stays the open port's, and after closing and opening again the write
+// reaches that simulator and no other.
+TEST_F(GuiEndToEnd, TheWriteGoesToThePortWhoseNameIsShown) {
+  const auto image = [this](const char* name) { return dir_ / (std::string(name) + ".bin"); };
+  std::string name;
+  sim_ = StartSimulator({"--name", "KSIM2", "--image", image("KSIM2")}, &name);
+  ASSERT_EQ(name, "KSIM2");
+  CreateWindow();
+  OpenPortNamed("KSIM2");
+  auto before = StartSimulator({"--name", "KSIM1", "--image", image("KSIM1")}, &name);
+  auto after = StartSimulator({"--name", "KSIM3", "--image", image("KSIM3")}, &name);
+  const std::string untouched = FileBytes(image("KSIM1"));
+  ASSERT_EQ(untouched.size(), kImageSize);
+  window_->Timer1Timer();
+  auto& list = Widget<QComboBox>(*window_, "ComboBox1");
+  EXPECT_EQ(list.currentText().toStdString(), "KSIM2");
+  after.reset();
+  window_->Timer1Timer();
+  ASSERT_EQ(list.findText(QStringLiteral("KSIM3")), -1);
+  EXPECT_EQ(list.currentText().toStdString(), "KSIM2");
+
+  Widget<QPushButton>(*window_, "BitBtn1").click();
+  Widget<QPushButton>(*window_, "BitBtn1").click();
+  ASSERT_TRUE(window_->Comm1().PortOpen());
+  window_->Codes().SetText(3, 2, "A5A5");
+  Widget<QPushButton>(*window_, "Button1").click();
+  ASSERT_EQ(shown_, std::vector<QString>{QStringLiteral("成功: 配置成功!")});
+  EXPECT_EQ(FileBytes(image("KSIM2")), FileBytes(ConfigFilePath));
+  EXPECT_EQ(FileBytes(image("KSIM1")), untouched);
+  EXPECT_EQ(FileBytes(image("KSIM3")), untouched);
 }
 
 TEST_F(GuiEndToEnd, ASilentDeviceEndsTheHandshakeWithItsMessage) {
