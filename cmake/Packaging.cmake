@@ -125,6 +125,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # platform plugins, which it loads at run time.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Qt's own Chinese texts (qtbase_zh_CN.qm: "确定", "取消" on the standard
+# buttons of the editor's message boxes) come with the translations package;
+# without it those buttons read "OK" and "Cancel". apt installs it by default.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "fonts-wqy-microhei")
 
 set(CPACK_PACKAGE_NAME korvane)

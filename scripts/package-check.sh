@@ -54,6 +54,9 @@ echo "-- desktop entry and lintian"
 desktop-file-validate "$root/usr/share/applications/korvane-editor.desktop"
 # lintian runs as an ordinary user when it can; warnings are listed, errors fail.
 lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
+# Qt's Chinese standard button texts come from the translations package.
+dpkg-deb -f "$deb" Recommends | grep -qw 'qt6-translations-l10n' ||
+  fail "the .deb does not recommend qt6-translations-l10n (the message boxes would say OK/Cancel)"
 
 echo "-- bash completion of the installed programs"
 completes() {
