@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include <KorvaneVersion.h>
+#include "cli/Sha256.h"
 #include "device/ConfigImage.h"
 #include "files/CodeSetFile.h"
 #include "tests/e2e/ChildProcess.h"
@@ -225,10 +226,16 @@ TEST_F(CliEndToEnd, JsonAndResultsLogForAGoodAndAFailingPort) {
   const std::string silent = StartSim({"--silent"});
   const std::string file = WriteCodeSet(SampleTable());
   const std::string log = (dir_ / "station.jsonl").string();
-  const Run write = Cli({"write", "-p", good, "-p", silent, "--json", "--log", log, file});
+  const Run write = Cli({"write", "-p", good, "-p", silent, "--json", "--log", log, file,
+                         "--station", "line 3", "--operator", "Wu", "--batch", "B-0917"});
   EXPECT_EQ(write.exit, 11) << write.err;
   const auto json = nlohmann::json::parse(write.out);  // the whole of stdout
   EXPECT_EQ(json["format"], 1);
+  EXPECT_EQ(json["version"], KORVANE_VERSION);
+  EXPECT_EQ(json["station"], "line 3");
+  EXPECT_EQ(json["file"]["image_sha256"], cli::Sha256Hex(ComposeImage(SampleTable(), 1)));
+  EXPECT_EQ(json["ports"][0]["verified"], true);
+  EXPECT_EQ(json["ports"][1]["verified"], false);
   EXPECT_EQ(json["exit"], 11);
   EXPECT_EQ(json["file"]["sha256"].get<std::string>().size(), 64u);
   ASSERT_EQ(json["ports"].size(), 2u);
@@ -257,14 +264,21 @@ TEST_F(CliEndToEnd, JsonAndResultsLogForAGoodAndAFailingPort) {
   for (const auto& entry : entries) {
     EXPECT_EQ(entry["file"], "codes.IOS");
     EXPECT_EQ(entry["sha256"], json["file"]["sha256"]);
+    EXPECT_EQ(entry["image_sha256"], json["file"]["image_sha256"]);
+    EXPECT_EQ(entry["run_id"], json["run_id"]);
+    EXPECT_EQ(entry["operator"], "Wu");
+    EXPECT_EQ(entry["batch"], "B-0917");
     EXPECT_EQ(entry["time"].get<std::string>().size(), 20u);  // 2026-12-08T09:00:00Z
   }
   EXPECT_EQ(entries[0]["port"], good);
+  EXPECT_EQ(entries[0]["verified"], true);
   EXPECT_EQ(entries[1]["result"], "failed");
+  EXPECT_EQ(entries[1]["phase"], "connecting");
 
-  const Run read = Cli({"read", "-p", good, "--json"});
+  const Run read = Cli({"read", "-p", good, "--json", "--log", log});
   ASSERT_EQ(read.exit, 0) << read.err;
   const auto back = nlohmann::json::parse(read.out);
+  EXPECT_NE(back["run_id"], json["run_id"]);
   EXPECT_EQ(back["command"], "read");
   EXPECT_EQ(back["ports"][0]["baud_rate"], "9600");
   EXPECT_EQ(back["ports"][0]["codes"]["Button2"]["ButtonUpSend1"], "A0B1C2D3");

@@ -39,6 +39,9 @@ const std::vector<OptionRule>& OptionRules() {
       {"--json", nullptr, false, {C::Ports, C::Write, C::Read}},
       {"--quiet", "-q", false, {C::Ports, C::Write, C::Read, C::Image}},
       {"--verbose", "-v", false, {C::Write, C::Read}},
+      {"--station", nullptr, true, {C::Write, C::Read}},
+      {"--operator", nullptr, true, {C::Write, C::Read}},
+      {"--batch", nullptr, true, {C::Write, C::Read}},
   };
   return rules;
 }
@@ -180,6 +183,12 @@ class Parser {
       options_.ImageDirectory = value;
     } else if (name == "--log") {
       options_.LogFile = value;
+    } else if (name == "--station") {
+      options_.Station = value;
+    } else if (name == "--operator") {
+      options_.Operator = value;
+    } else if (name == "--batch") {
+      options_.Batch = value;
     } else if (name == "--lang") {
       return ApplyLanguage(value);
     } else if (name == "--baud-index") {

@@ -27,6 +27,10 @@ struct CliOptions {
   Verbosity Level = Verbosity::Normal;
   std::optional<Language> Lang;  // --lang; unset: from the locale
   bool HelpRequested = false;    // --help after a command
+  // write, read: who and what produced a result, in the results log and JSON.
+  std::string Station;   // --station
+  std::string Operator;  // --operator
+  std::string Batch;     // --batch
 };
 
 // Parses argv; on a usage error returns nullopt and sets `error`.

@@ -8,6 +8,11 @@ constexpr const char* kCommonOptions =
     "  --lang en|zh       language of the device results (default: English, Chinese\n"
     "                     for a zh_* locale)\n";
 
+constexpr const char* kTraceOptions =
+    "  --station NAME     the station, operator and batch recorded with each result\n"
+    "  --operator NAME    (results log and JSON)\n"
+    "  --batch NAME\n";
+
 constexpr const char* kPortForms =
     "  -p, --port PORT    the port to use\n"
     "PORT is a name from 'korvane-cli ports', a device path (also a /dev/serial/by-id/\n"
@@ -50,7 +55,7 @@ std::string HelpText(Command command) {
              "  --json             one JSON document with the result of each port on stdout\n"
              "  --log FILE         append one JSON line per port to FILE\n"
              "  -v, --verbose      trace the protocol (bytes sent and received, waits)\n" +
-             kCommonOptions + kWriteExitCodes;
+             kTraceOptions + kCommonOptions + kWriteExitCodes;
     case Command::Read:
       return std::string(
                  "Usage: korvane-cli read -p PORT [-o FILE.IOS|-] [options]\n"
@@ -61,7 +66,7 @@ std::string HelpText(Command command) {
              "  --json             one JSON document with the codes on stdout\n"
              "  --log FILE         append one JSON line to FILE\n"
              "  -v, --verbose      trace the protocol\n" +
-             kCommonOptions +
+             kTraceOptions + kCommonOptions +
              "Exit codes: 0 success, 2 usage, 3 output file, 10 port, 15 reply length,\n"
              "130 interrupted, 143 terminated.\n";
     case Command::Image:

@@ -11,7 +11,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
-#include "platform/FileIo.h"
+#include <unistd.h>
 #endif
 
 namespace korvane::cli {
@@ -41,13 +41,27 @@ TStatus AppendAll(int fd, const std::string& bytes) {
 #else
 using TLogFile = UniqueFd;
 
+// A link at the log's name is refused, not followed.
 TLogFile OpenForAppend(const std::string& path) {
-  return TLogFile(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+  return TLogFile(
+      ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
 }
-// A line this short goes to the end of the file in one write, so it is never
-// split or interleaved; the loop only goes on after a partial write.
+// One write per line: with O_APPEND it lands whole at the end of the file,
+// never interleaved with another process's line. A write cut short (a full
+// disk) is a failure; writing the rest would put it after someone else's line.
 TStatus AppendAll(int fd, const std::string& bytes) {
-  return WriteAll(fd, bytes);
+  ssize_t written = -1;
+  do {
+    written = ::write(fd, bytes.data(), bytes.size());
+  } while (written < 0 && errno == EINTR);
+  if (written < 0) {
+    return LastSystemError("cannot write the log");
+  }
+  if (static_cast<std::size_t>(written) != bytes.size()) {
+    return TError{std::make_error_code(std::errc::no_space_on_device),
+                  "the log line was cut short"};
+  }
+  return {};
 }
 #endif
 
@@ -63,7 +77,7 @@ bool TResultsLog::CheckWritable(std::string& error) const {
 
 bool TResultsLog::Append(const std::string& line, std::string& error) {
   std::lock_guard guard(lock_);
-  const TLogFile file = OpenForAppend(path_);
+  TLogFile file = OpenForAppend(path_);
   if (!file.Valid()) {
     error = path_ + ": " + std::strerror(errno);
     return false;
@@ -71,8 +85,13 @@ bool TResultsLog::Append(const std::string& line, std::string& error) {
   const TStatus written = AppendAll(file.Get(), line + "\n");
   if (!written) {
     error = path_ + ": " + std::strerror(written.Error().Code.value());
+    return false;
   }
-  return written.Ok();
+  if (!file.Close()) {  // a late write error of the file system
+    error = path_ + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace korvane::cli

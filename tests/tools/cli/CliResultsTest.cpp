@@ -1,7 +1,14 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -82,6 +89,67 @@ TEST(CliResults, ResultsLogLinesStayWholeWhenPortsFinishTogether) {
   EXPECT_FALSE(TResultsLog(dir.File("no/such/folder.jsonl")).CheckWritable(error));
   EXPECT_NE(error.find("No such file"), std::string::npos) << error;
 }
+
+#ifndef _WIN32
+// Stations scale out as processes appending to one log: each line arrives
+// whole, once. A link at the log's name is refused, and a line that could not
+// be written is reported.
+TEST(CliResults, ResultsLogTakesWholeLinesFromSeveralProcesses) {
+  testing::TempDir dir;
+  const std::string path = dir.File("station.jsonl");
+  constexpr int kProcesses = 4;
+  constexpr int kLines = 100;
+  std::vector<pid_t> children;
+  for (int process = 0; process < kProcesses; ++process) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      TResultsLog log(path);
+      std::string error;
+      bool ok = true;
+      for (int line = 0; line < kLines; ++line) {
+        ok = log.Append(
+                 JsonObject().Add("process", process).Add("pad", std::string(900, 'x')).Text(),
+                 error) &&
+             ok;
+      }
+      ::_exit(ok ? 0 : 1);
+    }
+    children.push_back(child);
+  }
+  for (const pid_t child : children) {
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  std::istringstream lines(testing::ReadBytes(path));
+  std::map<std::string, int> perProcess;
+  for (std::string line; std::getline(lines, line);) {
+    ASSERT_EQ(line.size(), std::string(R"({"process":0,"pad":""})").size() + 900) << line;
+    ++perProcess[line.substr(0, 13)];
+  }
+  EXPECT_EQ(perProcess.size(), static_cast<std::size_t>(kProcesses));
+  for (const auto& [process, count] : perProcess) {
+    EXPECT_EQ(count, kLines) << process;
+  }
+
+  testing::WriteBytes(dir.File("target"), "kept");
+  std::filesystem::create_symlink(dir.File("target"), dir.File("linked.jsonl"));
+  struct Case {
+    std::string Path;
+    std::string Reason;
+  };
+  const Case refused[] = {{dir.File("linked.jsonl"), "Too many levels of symbolic links"},
+                          {"/dev/full", "No space left on device"}};
+  for (const Case& c : refused) {
+    TResultsLog log(c.Path);
+    std::string error;
+    EXPECT_FALSE(log.Append("{}", error)) << c.Path;
+    EXPECT_NE(error.find(c.Reason), std::string::npos) << error;
+  }
+  EXPECT_EQ(testing::ReadBytes(dir.File("target")), "kept");
+}
+#endif
 
 TEST(CliResults, ProgressWithoutTerminalPrintsOneLinePerPhase) {
   std::ostringstream err;
