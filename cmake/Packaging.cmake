@@ -115,6 +115,10 @@ add_custom_command(OUTPUT ${changelog}
 add_custom_target(korvane-changelog ALL DEPENDS ${changelog})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${KORVANE_DATA_DIR}/debian/copyright ${changelog}
         DESTINATION ${KORVANE_DOC_DIR})
+# korvane-cli's published contracts: its exit codes, its JSON formats and their schemas.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/exit-codes.md ${PROJECT_SOURCE_DIR}/docs/json.md
+        DESTINATION ${KORVANE_DOC_DIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/json DESTINATION ${KORVANE_DOC_DIR})
 
 set(CPACK_GENERATOR DEB TGZ)
 set(CPACK_STRIP_FILES ON)

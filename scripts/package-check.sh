@@ -35,6 +35,7 @@ expected=(
   usr/share/korvane/examples/codes.IOS
   usr/share/doc/korvane/README.md usr/share/doc/korvane/copyright
   usr/share/doc/korvane/changelog.gz
+  usr/share/doc/korvane/exit-codes.md usr/share/doc/korvane/json/write-result.schema.json
 )
 for size in 16 22 24 32 48 64 128 256; do
   expected+=(usr/share/icons/hicolor/${size}x${size}/apps/korvane.png)

@@ -99,7 +99,30 @@ class CliEndToEnd : public ::testing::Test {
     return StartSim({"--image", imageFile.string()});
   }
 
+  // Checks `text` against the published schema `schema` (docs/json/) with
+  // Debian's validator; `lines`: one document per line, as in the results log.
+  void ExpectMatchesSchema(const std::string& schema, const std::string& text, bool lines = false) {
+    std::string errors;
+    EXPECT_EQ(Validate(schema, text, lines, errors), 0) << schema << "\n" << errors << text;
+  }
+  // The validator's exit: 0 valid, 1 not.
+  int Validate(const std::string& schema, const std::string& text, bool lines,
+               std::string& errors) {
+    const fs::path file = dir_ / ("document-" + std::to_string(++documents_) + ".json");
+    std::ofstream(file, std::ios::binary) << text;
+    std::vector<std::string> args{"/usr/bin/python3", KORVANE_VALIDATE_JSON,
+                                  std::string(KORVANE_DOCS_DIR) + "/json/" + schema, file.string()};
+    if (lines) {
+      args.push_back("--lines");
+    }
+    ChildProcess validator(args);
+    const int exit = validator.Wait(30s).value_or(-1);
+    errors = validator.Err();
+    return exit;
+  }
+
   testing::TempDir temp_;
+  int documents_ = 0;
   const fs::path& dir_ = temp_.Path();
   const fs::path tmp_ = dir_ / "tmp";
   std::vector<std::string> env_{"XDG_RUNTIME_DIR=" + dir_.string(), "TMPDIR=" + tmp_.string(),
@@ -229,6 +252,7 @@ TEST_F(CliEndToEnd, JsonAndResultsLogForAGoodAndAFailingPort) {
   const Run write = Cli({"write", "-p", good, "-p", silent, "--json", "--log", log, file,
                          "--station", "line 3", "--operator", "Wu", "--batch", "B-0917"});
   EXPECT_EQ(write.exit, 11) << write.err;
+  ExpectMatchesSchema("write-result.schema.json", write.out);
   const auto json = nlohmann::json::parse(write.out);  // the whole of stdout
   EXPECT_EQ(json["format"], 1);
   EXPECT_EQ(json["version"], KORVANE_VERSION);
@@ -277,6 +301,8 @@ TEST_F(CliEndToEnd, JsonAndResultsLogForAGoodAndAFailingPort) {
 
   const Run read = Cli({"read", "-p", good, "--json", "--log", log});
   ASSERT_EQ(read.exit, 0) << read.err;
+  ExpectMatchesSchema("read-result.schema.json", read.out);
+  ExpectMatchesSchema("log-line.schema.json", ReadAll(log), true);
   const auto back = nlohmann::json::parse(read.out);
   EXPECT_NE(back["run_id"], json["run_id"]);
   EXPECT_EQ(back["command"], "read");
@@ -284,7 +310,9 @@ TEST_F(CliEndToEnd, JsonAndResultsLogForAGoodAndAFailingPort) {
   EXPECT_EQ(back["ports"][0]["codes"]["Button2"]["ButtonUpSend1"], "A0B1C2D3");
   EXPECT_EQ(back["ports"][0]["codes"]["Button4"]["ButtonUpSend4"], "");
 
-  const auto ports = nlohmann::json::parse(Cli({"ports", "--json"}).out);
+  const std::string listed = Cli({"ports", "--json"}).out;
+  ExpectMatchesSchema("ports.schema.json", listed);
+  const auto ports = nlohmann::json::parse(listed);
   EXPECT_EQ(ports["format"], 1);
   EXPECT_EQ(ports["ports"][0]["name"], good);
   EXPECT_EQ(ports["ports"][0]["virtual"], true);
