@@ -125,8 +125,13 @@ class CliEndToEnd : public ::testing::Test {
   int documents_ = 0;
   const fs::path& dir_ = temp_.Path();
   const fs::path tmp_ = dir_ / "tmp";
-  std::vector<std::string> env_{"XDG_RUNTIME_DIR=" + dir_.string(), "TMPDIR=" + tmp_.string(),
-                                "LC_ALL=", "LC_MESSAGES=", "LANG=C.UTF-8"};
+  // The user's defaults (cli.ini) are looked for in a folder of the test's own.
+  std::vector<std::string> env_{"XDG_RUNTIME_DIR=" + dir_.string(),
+                                "TMPDIR=" + tmp_.string(),
+                                "LC_ALL=",
+                                "LC_MESSAGES=",
+                                "LANG=C.UTF-8",
+                                "XDG_CONFIG_HOME=" + (dir_ / "config").string()};
   std::vector<std::unique_ptr<ChildProcess>> sims_;
 };
 
@@ -316,6 +321,59 @@ TEST_F(CliEndToEnd, JsonAndResultsLogForAGoodAndAFailingPort) {
   EXPECT_EQ(ports["format"], 1);
   EXPECT_EQ(ports["ports"][0]["name"], good);
   EXPECT_EQ(ports["ports"][0]["virtual"], true);
+}
+
+// A run refused before any port was used still leaves its line, with what
+// the profile (the user's cli.ini here) supplied where the command line gave
+// nothing; the command line wins where it gives a value.
+TEST_F(CliEndToEnd, RefusedRunsLeaveTheirLogLine) {
+  fs::create_directories(dir_ / "config" / "korvane");
+  const std::string log = (dir_ / "station.jsonl").string();
+  std::ofstream(dir_ / "config" / "korvane" / "cli.ini")
+      << "[korvane-cli]\nports = serial=NONE-SUCH\nlog = " << log
+      << "\nstation = bench 2\noperator = Li\nbaud = 57600\n";
+  const std::string file = WriteCodeSet(SampleTable());
+  struct Case {
+    std::vector<std::string> args;
+    int exit;
+    std::string phase;
+    std::string port;
+  };
+  const Case cases[] = {
+      {{"write", (dir_ / "missing.IOS").string()}, 3, "loading", "serial=NONE-SUCH"},
+      {{"write", file, "--operator", "Ma"}, 10, "selecting", "serial=NONE-SUCH"},
+      {{"read", "-p", "vid:pid=ffff:0001"}, 10, "selecting", "vid:pid=ffff:0001"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Cli(c.args).exit, c.exit) << c.args[1];
+  }
+  ExpectMatchesSchema("log-line.schema.json", ReadAll(log), true);
+  std::istringstream lines(ReadAll(log));
+  std::vector<nlohmann::json> entries;
+  for (std::string line; std::getline(lines, line);) {
+    entries.push_back(nlohmann::json::parse(line));
+  }
+  ASSERT_EQ(entries.size(), std::size(cases));
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    EXPECT_EQ(entries[i]["exit"], cases[i].exit) << i;
+    EXPECT_EQ(entries[i]["phase"], cases[i].phase) << i;
+    EXPECT_EQ(entries[i]["port"], cases[i].port) << i;
+    EXPECT_EQ(entries[i]["station"], "bench 2") << i;
+  }
+  EXPECT_EQ(entries[0]["image_sha256"], "");
+  EXPECT_EQ(entries[1]["operator"], "Ma");
+  EXPECT_EQ(entries[1]["baud_rate"], "57600");
+  EXPECT_EQ(entries[1]["sha256"].get<std::string>().size(), 64u);
+  EXPECT_EQ(entries[1]["image_sha256"], cli::Sha256Hex(ComposeImage(SampleTable(), 3)));
+
+  // The schemas are no formality: a log line is no write result.
+  std::string errors;
+  EXPECT_EQ(Validate("write-result.schema.json", entries[1].dump(), false, errors), 1);
+  EXPECT_TRUE(Contains(errors, "'ports' is a required property")) << errors;
+
+  fs::remove(log);
+  EXPECT_EQ(Cli({"write", file, "--log", log, "--station", "x"}).exit, 10);
+  EXPECT_EQ(nlohmann::json::parse(ReadAll(log))["station"], "x");  // the option wins
 }
 
 TEST_F(CliEndToEnd, VerifyComparesTheDeviceWithTheCodeSetFile) {

@@ -8,6 +8,11 @@ constexpr const char* kCommonOptions =
     "  --lang en|zh       language of the device results (default: English, Chinese\n"
     "                     for a zh_* locale)\n";
 
+constexpr const char* kProfileOption =
+    "  --profile FILE     take defaults from FILE (INI, section [korvane-cli], keys\n"
+    "                     ports, matches, baud, log, station, operator, batch)\n"
+    "                     instead of ~/.config/korvane/cli.ini; options given win\n";
+
 constexpr const char* kTraceOptions =
     "  --station NAME     the station, operator and batch recorded with each result\n"
     "  --operator NAME    (results log and JSON)\n"
@@ -37,7 +42,7 @@ std::string HelpText(Command command) {
                  "Lists the serial ports, one a line: name, device path, driver and, for USB\n"
                  "adapters, VID:PID, serial number, manufacturer, product and by-id link.\n"
                  "  --json             one JSON document on stdout\n") +
-             kCommonOptions;
+             kProfileOption + kCommonOptions;
     case Command::Write:
       return std::string(
                  "Usage: korvane-cli write -p PORT [-p PORT ...] [options] FILE.IOS\n"
@@ -55,7 +60,7 @@ std::string HelpText(Command command) {
              "  --json             one JSON document with the result of each port on stdout\n"
              "  --log FILE         append one JSON line per port to FILE\n"
              "  -v, --verbose      trace the protocol (bytes sent and received, waits)\n" +
-             kTraceOptions + kCommonOptions + kWriteExitCodes;
+             kTraceOptions + kProfileOption + kCommonOptions + kWriteExitCodes;
     case Command::Read:
       return std::string(
                  "Usage: korvane-cli read -p PORT [-o FILE.IOS|-] [options]\n"
@@ -66,7 +71,7 @@ std::string HelpText(Command command) {
              "  --json             one JSON document with the codes on stdout\n"
              "  --log FILE         append one JSON line to FILE\n"
              "  -v, --verbose      trace the protocol\n" +
-             kTraceOptions + kCommonOptions +
+             kTraceOptions + kProfileOption + kCommonOptions +
              "Exit codes: 0 success, 2 usage, 3 output file, 10 port, 15 reply length,\n"
              "130 interrupted, 143 terminated.\n";
     case Command::Image:
@@ -74,7 +79,7 @@ std::string HelpText(Command command) {
                  "Usage: korvane-cli image FILE.IOS -o OUT.bin [--baud-index N | --baud RATE]\n"
                  "Builds the 2560-byte configuration image of FILE.IOS without a device.\n"
                  "  -o, --output FILE  where the image goes (not the input file)\n") +
-             kCommonOptions +
+             kProfileOption + kCommonOptions +
              "Exit codes: 0 success, 2 usage, 3 file (unreadable input, output not\n"
              "written), 14 code over 126 characters.\n";
     case Command::Help:
