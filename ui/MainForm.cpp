@@ -248,7 +248,6 @@ TFormMain::TFormMain(TFormMainServices services, QWidget* parent)
   if (loop_ != nullptr) {
     device_ =
         std::make_unique<DeviceContext>(*comm_, *loop_, responseLog_, *operator_, ConfigFilePath);
-    device_->StopRequested = [this] { return StopRequested(); };
   }
   ConnectHandlers();
   RunReported([this] { FormCreate(); });
@@ -432,9 +431,9 @@ void TFormMain::FormShow() {
 
 void TFormMain::closeEvent(QCloseEvent* event) {
   if (Busy()) {
-    // The operation in progress still uses the port and this window: ask it
-    // to stop and close once it has returned.
-    stopRequested_ = true;
+    // Stopping a write midway would leave the device partly written without
+    // a word: the operation runs to its end and shows its result, then the
+    // window closes.
     closeDeferred_ = true;
     event->ignore();
     return;
@@ -565,7 +564,6 @@ void TFormMain::LeaveBusy() {
   if (--busyDepth_ > 0) {
     return;
   }
-  stopRequested_ = false;
   unsetCursor();
   ApplyEnabledState();
   if (focusAfterBusy_ != nullptr) {

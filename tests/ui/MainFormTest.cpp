@@ -393,41 +393,63 @@ TEST_F(MainFormTest, ProgressBarRemovedElsewhereIsNotTouchedAgain) {
   EXPECT_EQ(Widget<QProgressBar>(window, "ProgressBar").value(), 1);
 }
 
-TEST_F(MainFormTest, OperationsRunBusyAndACloseWaitsForThem) {
-  int runs = 0;
-  TFormMainOperations operations;
-  operations.DeviceProgramming = [&] {
-    ++runs;
-    TFormMain& window = *form;
-    EXPECT_TRUE(window.Busy());
-    const std::vector<QWidget*> commands = {
-        &Button("BitBtn1"), &List("ComboBox1"), &List("ComboBox2"), &Button("Button1"),
-        &Button("Button3"), &Button("Button4"), &Button("Button5"), &Button("BitBtn2")};
-    for (QWidget* control : commands) {
-      EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
-    }
-    EXPECT_EQ(window.cursor().shape(), Qt::BusyCursor);
-    window.Button1Click();  // a second operation does not start
-    window.close();
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_TRUE(window.StopRequested());
-    EXPECT_TRUE(port.Open);  // the port stays with the operation
+// Leaving while a write or read runs ("退出" or the title bar) waits: the
+// operation goes on to its end and shows its result, then the window closes.
+TEST_F(MainFormTest, LeavingDuringAnOperationWaitsForItsResult) {
+  struct Case {
+    const char* Starter;
+    const char* Leave;  // "close": the title bar; else the button pressed
+    const char* Result;
   };
-  TFormMain& window = Start({kCom1}, std::move(operations));
-  window.show();
-  Button("Button1").click();
-  EXPECT_EQ(runs, 1);
-  EXPECT_FALSE(window.Busy());
-  EXPECT_TRUE(Button("BitBtn1").isEnabled());
-  EXPECT_TRUE(Button("Button1").isEnabled());
-  EXPECT_TRUE(List("ComboBox2").isEnabled());
-  EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
-
-  for (int i = 0; i < 100 && window.isVisible(); ++i) {
-    QTest::qWait(10);
+  const Case cases[] = {{"Button1", "close", "配置成功!"},
+                        {"Button1", "Button2", "配置失败!请重新配置!"},
+                        {"Button3", "close", "读取数据成功！"},
+                        {"Button3", "Button2", "读取数据成功！"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.Starter) + " then " + c.Leave);
+    loop = &qtLoop;
+    bool visibleAtResult = false;
+    const auto operation = [&] {
+      TFormMain& window = *form;
+      EXPECT_TRUE(window.Busy());
+      const std::vector<QWidget*> commands = {
+          &Button("BitBtn1"), &List("ComboBox1"), &List("ComboBox2"), &Button("Button1"),
+          &Button("Button3"), &Button("Button4"), &Button("Button5"), &Button("BitBtn2")};
+      for (QWidget* control : commands) {
+        EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+      }
+      EXPECT_EQ(window.cursor().shape(), Qt::BusyCursor);
+      window.Button1Click();  // a second operation does not start
+      if (std::string(c.Leave) == "close") {
+        window.close();
+      } else {
+        Button(c.Leave).click();
+      }
+      qtLoop.WaitPumping(50);  // the operation's own waits go on
+      EXPECT_TRUE(window.isVisible());
+      EXPECT_TRUE(window.CloseDeferred());
+      EXPECT_TRUE(port.Open);
+      EXPECT_EQ(window.cursor().shape(), Qt::BusyCursor);
+      visibleAtResult = window.isVisible();
+      window.Operator().ShowMessage(c.Result, "成功");
+    };
+    TFormMainOperations operations;
+    operations.DeviceProgramming = operation;
+    operations.DeviceReadBack = operation;
+    TFormMain& window = Start({kCom1}, std::move(operations));
+    window.show();
+    Button(c.Starter).click();
+    EXPECT_FALSE(window.Busy());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, QString::fromUtf8(c.Result));
+    EXPECT_TRUE(visibleAtResult);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 2000);
+    EXPECT_FALSE(port.Open);
+    EXPECT_EQ(port.Calls.back(), "ClosePort");
+    form.reset();
+    port = {};
+    boxes.clear();
   }
-  EXPECT_FALSE(window.isVisible());
-  EXPECT_FALSE(port.Open);
 }
 
 // Space on the focused button must start the same command again, not "退出".
