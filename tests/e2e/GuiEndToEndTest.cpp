@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <memory>
 
@@ -69,9 +68,6 @@ class GuiEndToEnd : public ::testing::Test {
     services.ListPorts = ListSerialPorts;
     services.Boxes.Show = [this](const QString& text, const QString& caption) {
       shown_.push_back(caption + ": " + text);
-      if (shownHook_) {
-        shownHook_();
-      }
     };
     services.Boxes.Confirm = [](const QString&, const QString&) { return true; };
     window_ = std::make_unique<TFormMain>(std::move(services));
@@ -104,7 +100,6 @@ class GuiEndToEnd : public ::testing::Test {
   std::unique_ptr<korvane::testing::ChildProcess> sim_;
   std::unique_ptr<TFormMain> window_;
   std::vector<QString> shown_;
-  std::function<void()> shownHook_;  // runs as each box is shown
 };
 
 TEST_F(GuiEndToEnd, ProgramsTheDeviceAndReadsTheTableBack) {
@@ -156,24 +151,21 @@ TEST_F(GuiEndToEnd, TheWriteGoesToThePortWhoseNameIsShown) {
   const auto image = [this](const char* name) { return dir_ / (std::string(name) + ".bin"); };
   std::string name;
   sim_ = StartSimulator({"--name", "KSIM2", "--image", image("KSIM2")}, &name);
-  ASSERT_EQ(name, "KSIM2");
   CreateWindow();
   OpenPortNamed("KSIM2");
   auto before = StartSimulator({"--name", "KSIM1", "--image", image("KSIM1")}, &name);
   auto after = StartSimulator({"--name", "KSIM3", "--image", image("KSIM3")}, &name);
   const std::string untouched = FileBytes(image("KSIM1"));
   ASSERT_EQ(untouched.size(), kImageSize);
-  window_->Timer1Timer();
-  auto& list = Widget<QComboBox>(*window_, "ComboBox1");
-  EXPECT_EQ(list.currentText().toStdString(), "KSIM2");
-  after.reset();
-  window_->Timer1Timer();
-  ASSERT_EQ(list.findText(QStringLiteral("KSIM3")), -1);
-  EXPECT_EQ(list.currentText().toStdString(), "KSIM2");
+  const auto& list = Widget<QComboBox>(*window_, "ComboBox1");
+  for (int tick = 0; tick < 2; ++tick, after.reset()) {  // KSIM3 there, then gone
+    window_->Timer1Timer();
+    EXPECT_EQ(list.findText(QStringLiteral("KSIM3")) >= 0, tick == 0);
+    EXPECT_EQ(list.currentText().toStdString(), "KSIM2");
+  }
 
   Widget<QPushButton>(*window_, "BitBtn1").click();
   Widget<QPushButton>(*window_, "BitBtn1").click();
-  ASSERT_TRUE(window_->Comm1().PortOpen());
   window_->Codes().SetText(3, 2, "A5A5");
   Widget<QPushButton>(*window_, "Button1").click();
   ASSERT_EQ(shown_, std::vector<QString>{QStringLiteral("成功: 配置成功!")});
@@ -199,17 +191,10 @@ TEST_F(GuiEndToEnd, ClosingTheWindowDuringProgrammingWaitsForTheResult) {
   window_->Codes().SetText(2, 3, "C7EBC7F3");
   window_->show();
   QTimer::singleShot(1200, window_.get(), [this] { window_->close(); });
-  bool visibleAtResult = false;
-  shownHook_ = [&] { visibleAtResult = window_->isVisible(); };
-  const auto start = std::chrono::steady_clock::now();
   Widget<QPushButton>(*window_, "Button1").click();  // returns once the operation has ended
-  RecordProperty(
-      "seconds_to_result",
-      std::to_string(
-          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()));
   ASSERT_EQ(shown_, std::vector<QString>{QStringLiteral("成功: 配置成功!")});
-  EXPECT_TRUE(visibleAtResult);
   EXPECT_EQ(FileBytes(image), FileBytes(ConfigFilePath));  // the whole image
+  EXPECT_TRUE(window_->isVisible());
   loop_.WaitPumping(100);  // the close asked for meanwhile happens now
   EXPECT_FALSE(window_->isVisible());
   EXPECT_FALSE(window_->Comm1().PortOpen());
