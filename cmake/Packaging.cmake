@@ -115,6 +115,10 @@ add_custom_command(OUTPUT ${changelog}
 add_custom_target(korvane-changelog ALL DEPENDS ${changelog})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${KORVANE_DATA_DIR}/debian/copyright ${changelog}
         DESTINATION ${KORVANE_DOC_DIR})
+# korvane-cli's published contracts: its exit codes, its JSON formats and their schemas.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/exit-codes.md ${PROJECT_SOURCE_DIR}/docs/json.md
+        DESTINATION ${KORVANE_DOC_DIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/json DESTINATION ${KORVANE_DOC_DIR})
 
 set(CPACK_GENERATOR DEB TGZ)
 set(CPACK_STRIP_FILES ON)
@@ -125,6 +129,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # platform plugins, which it loads at run time.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Qt's own Chinese texts (qtbase_zh_CN.qm: "确定", "取消" on the standard
+# buttons of the editor's message boxes) come with the translations package;
+# without it those buttons read "OK" and "Cancel". apt installs it by default.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "fonts-wqy-microhei")
 
 set(CPACK_PACKAGE_NAME korvane)

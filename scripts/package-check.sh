@@ -35,6 +35,7 @@ expected=(
   usr/share/korvane/examples/codes.IOS
   usr/share/doc/korvane/README.md usr/share/doc/korvane/copyright
   usr/share/doc/korvane/changelog.gz
+  usr/share/doc/korvane/exit-codes.md usr/share/doc/korvane/json/write-result.schema.json
 )
 for size in 16 22 24 32 48 64 128 256; do
   expected+=(usr/share/icons/hicolor/${size}x${size}/apps/korvane.png)
@@ -54,6 +55,9 @@ echo "-- desktop entry and lintian"
 desktop-file-validate "$root/usr/share/applications/korvane-editor.desktop"
 # lintian runs as an ordinary user when it can; warnings are listed, errors fail.
 lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
+# Qt's Chinese standard button texts come from the translations package.
+dpkg-deb -f "$deb" Recommends | grep -qw 'qt6-translations-l10n' ||
+  fail "the .deb does not recommend qt6-translations-l10n (the message boxes would say OK/Cancel)"
 
 echo "-- bash completion of the installed programs"
 completes() {

@@ -138,6 +138,20 @@ bool ShowsPorts(const QComboBox& list, const std::vector<PortListEntry>& ports) 
   return true;
 }
 
+// The entry to select after the list was rebuilt. The name shown must stay
+// the port that is open, since "写入" and the open/close button act on it:
+// the first entry of that name while it is listed, the old position only once
+// it is gone (nothing when that lies beyond the end).
+int RestoredPortIndex(const QComboBox& list, int rememberedIndex, const QString& rememberedName) {
+  if (rememberedIndex >= 0) {
+    const int byName = list.findText(rememberedName, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (byName >= 0) {
+      return byName;
+    }
+  }
+  return rememberedIndex < list.count() ? rememberedIndex : -1;
+}
+
 QPushButton* NewButton(QWidget* parent, const char* name, const QString& caption,
                        const QRect& bounds) {
   auto* button = new QPushButton(caption, parent);
@@ -234,7 +248,6 @@ TFormMain::TFormMain(TFormMainServices services, QWidget* parent)
   if (loop_ != nullptr) {
     device_ =
         std::make_unique<DeviceContext>(*comm_, *loop_, responseLog_, *operator_, ConfigFilePath);
-    device_->StopRequested = [this] { return StopRequested(); };
   }
   ConnectHandlers();
   RunReported([this] { FormCreate(); });
@@ -418,9 +431,9 @@ void TFormMain::FormShow() {
 
 void TFormMain::closeEvent(QCloseEvent* event) {
   if (Busy()) {
-    // The operation in progress still uses the port and this window: ask it
-    // to stop and close once it has returned.
-    stopRequested_ = true;
+    // Stopping a write midway would leave the device partly written without
+    // a word: the operation runs to its end and shows its result, then the
+    // window closes.
     closeDeferred_ = true;
     event->ignore();
     return;
@@ -470,12 +483,13 @@ void TFormMain::ShowPortList(const std::vector<PortListEntry>& ports) {
   pendingPorts_.reset();
   if (!same) {
     // An unchanged list is left alone: no rebuild, no redraw.
-    const int remembered = ComboBox1->currentIndex();
+    const int rememberedIndex = ComboBox1->currentIndex();
+    const QString rememberedName = ComboBox1->currentText();
     ComboBox1->clear();
     for (const PortListEntry& port : ports) {
       ComboBox1->addItem(QString::fromStdString(port.Name));
     }
-    ComboBox1->setCurrentIndex(remembered < ComboBox1->count() ? remembered : -1);
+    ComboBox1->setCurrentIndex(RestoredPortIndex(*ComboBox1, rememberedIndex, rememberedName));
   }
   shownPortIndex_ = ComboBox1->currentIndex();
   portSelectable_ = !ComboBox1->currentText().isEmpty();
@@ -550,7 +564,6 @@ void TFormMain::LeaveBusy() {
   if (--busyDepth_ > 0) {
     return;
   }
-  stopRequested_ = false;
   unsetCursor();
   ApplyEnabledState();
   if (focusAfterBusy_ != nullptr) {

@@ -12,19 +12,29 @@ std::string AbsoluteFromEnvironment(const char* name) {
   return value && value[0] == '/' ? std::string(value) : std::string();
 }
 
-}  // namespace
-
-TResult<std::string> StateFolder() {
-  std::string base = AbsoluteFromEnvironment("XDG_STATE_HOME");
+// $VARIABLE/korvane/, else ~/FALLBACK/korvane/.
+TResult<std::string> UserFolder(const char* variable, const char* fallback, const char* what) {
+  std::string base = AbsoluteFromEnvironment(variable);
   if (base.empty()) {
     const std::string home = AbsoluteFromEnvironment("HOME");
     if (home.empty()) {
       return TError{std::make_error_code(std::errc::no_such_file_or_directory),
-                    "no state folder: neither XDG_STATE_HOME nor HOME is an absolute path"};
+                    std::string("no ") + what + " folder: neither " + variable +
+                        " nor HOME is an absolute path"};
     }
-    base = home + "/.local/state";
+    base = home + "/" + fallback;
   }
   return base + "/korvane/";
+}
+
+}  // namespace
+
+TResult<std::string> StateFolder() {
+  return UserFolder("XDG_STATE_HOME", ".local/state", "state");
+}
+
+TResult<std::string> ConfigFolder() {
+  return UserFolder("XDG_CONFIG_HOME", ".config", "settings");
 }
 
 }  // namespace korvane

@@ -35,4 +35,13 @@ TResult<std::string> StateFolder() {
   return std::string(base) + "\\korvane\\";
 }
 
+TResult<std::string> ConfigFolder() {
+  const char* base = std::getenv("APPDATA");
+  if (!base || base[0] == '\0') {
+    return TError{std::make_error_code(std::errc::no_such_file_or_directory),
+                  "no settings folder: APPDATA is not set"};
+  }
+  return std::string(base) + "\\korvane\\";
+}
+
 }  // namespace korvane

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include <KorvaneVersion.h>
+#include "cli/Sha256.h"
 #include "device/ConfigImage.h"
 #include "device/DeviceOperations.h"
 #include "files/CodeSetFile.h"
@@ -100,11 +101,31 @@ class CliEndToEnd : public ::testing::Test {
     return StartSim({"--image", imageFile.string()});
   }
 
+  // Checks `text` (`lines`: each line, as in the results log) against the
+  // published schema docs/json/`schema` with Debian's validator, which must
+  // exit with `expected` (0 valid, 1 not); its complaints.
+  std::string ExpectSchema(const std::string& schema, const std::string& text, bool lines = false,
+                           int expected = 0) {
+    const fs::path file = dir_ / ("document-" + std::to_string(++documents_) + ".json");
+    std::ofstream(file, std::ios::binary) << text;
+    ChildProcess validator({"/usr/bin/python3", KORVANE_VALIDATE_JSON,
+                            std::string(KORVANE_DOCS_DIR) + "/json/" + schema, file.string(),
+                            lines ? "--lines" : ""});
+    EXPECT_EQ(validator.Wait(30s), expected) << schema << "\n" << validator.Err() << text;
+    return validator.Err();
+  }
+
   testing::TempDir temp_;
+  int documents_ = 0;
   const fs::path& dir_ = temp_.Path();
   const fs::path tmp_ = dir_ / "tmp";
-  std::vector<std::string> env_{"XDG_RUNTIME_DIR=" + dir_.string(), "TMPDIR=" + tmp_.string(),
-                                "LC_ALL=", "LC_MESSAGES=", "LANG=C.UTF-8"};
+  // The user's defaults (cli.ini) are looked for in a folder of the test's own.
+  std::vector<std::string> env_{"XDG_RUNTIME_DIR=" + dir_.string(),
+                                "TMPDIR=" + tmp_.string(),
+                                "LC_ALL=",
+                                "LC_MESSAGES=",
+                                "LANG=C.UTF-8",
+                                "XDG_CONFIG_HOME=" + (dir_ / "config").string()};
   std::vector<std::unique_ptr<ChildProcess>> sims_;
 };
 
@@ -255,10 +276,14 @@ TEST_F(CliEndToEnd, JsonAndResultsLogForAGoodAndAFailingPort) {
   const std::string silent = StartSim({"--silent"});
   const std::string file = WriteCodeSet(SampleTable());
   const std::string log = (dir_ / "station.jsonl").string();
-  const Run write = Cli({"write", "-p", good, "-p", silent, "--json", "--log", log, file});
+  const Run write = Cli({"write", "-p", good, "-p", silent, "--json", "--log", log, file,
+                         "--station", "line 3", "--operator", "Wu", "--batch", "B-0917"});
   EXPECT_EQ(write.exit, 11) << write.err;
+  ExpectSchema("write-result.schema.json", write.out);
   const auto json = nlohmann::json::parse(write.out);  // the whole of stdout
   EXPECT_EQ(json["format"], 1);
+  EXPECT_EQ(json["file"]["image_sha256"], cli::Sha256Hex(ComposeImage(SampleTable(), 1)));
+  EXPECT_EQ(json["ports"][0]["verified"], true);
   EXPECT_EQ(json["exit"], 11);
   EXPECT_EQ(json["file"]["sha256"].get<std::string>().size(), 64u);
   ASSERT_EQ(json["ports"].size(), 2u);
@@ -287,23 +312,64 @@ TEST_F(CliEndToEnd, JsonAndResultsLogForAGoodAndAFailingPort) {
   for (const auto& entry : entries) {
     EXPECT_EQ(entry["file"], "codes.IOS");
     EXPECT_EQ(entry["sha256"], json["file"]["sha256"]);
+    EXPECT_EQ(entry["image_sha256"], json["file"]["image_sha256"]);
+    EXPECT_EQ(entry["run_id"], json["run_id"]);
+    EXPECT_EQ(entry["batch"], "B-0917");
     EXPECT_EQ(entry["time"].get<std::string>().size(), 20u);  // 2026-12-08T09:00:00Z
   }
   EXPECT_EQ(entries[0]["port"], good);
+  EXPECT_EQ(entries[0]["verified"], true);
   EXPECT_EQ(entries[1]["result"], "failed");
+  EXPECT_EQ(entries[1]["phase"], "connecting");
 
-  const Run read = Cli({"read", "-p", good, "--json"});
+  const Run read = Cli({"read", "-p", good, "--json", "--log", log});
   ASSERT_EQ(read.exit, 0) << read.err;
+  ExpectSchema("read-result.schema.json", read.out);
+  ExpectSchema("log-line.schema.json", ReadAll(log), true);
   const auto back = nlohmann::json::parse(read.out);
+  EXPECT_NE(back["run_id"], json["run_id"]);
   EXPECT_EQ(back["command"], "read");
   EXPECT_EQ(back["ports"][0]["baud_rate"], "9600");
   EXPECT_EQ(back["ports"][0]["codes"]["Button2"]["ButtonUpSend1"], "A0B1C2D3");
   EXPECT_EQ(back["ports"][0]["codes"]["Button4"]["ButtonUpSend4"], "");
 
   const auto ports = nlohmann::json::parse(Cli({"ports", "--json"}).out);
+  ExpectSchema("ports.schema.json", ports.dump());
   EXPECT_EQ(ports["format"], 1);
   EXPECT_EQ(ports["ports"][0]["name"], good);
   EXPECT_EQ(ports["ports"][0]["virtual"], true);
+}
+
+// A run refused before any port was used still leaves its line, with what
+// the profile (the user's cli.ini here) supplied where the command line gave
+// nothing; the command line wins where it gives a value.
+TEST_F(CliEndToEnd, RefusedRunsLeaveTheirLogLine) {
+  fs::create_directories(dir_ / "config" / "korvane");
+  const std::string log = (dir_ / "station.jsonl").string();
+  std::ofstream(dir_ / "config" / "korvane" / "cli.ini")
+      << "[korvane-cli]\nports = serial=NONE-SUCH\nlog = " << log
+      << "\nstation = bench 2\nbaud = 57600\n";
+  const std::string file = WriteCodeSet(SampleTable());
+  EXPECT_EQ(Cli({"write", (dir_ / "missing.IOS").string()}).exit, 3);
+  EXPECT_EQ(Cli({"read", "-p", "vid:pid=ffff:0001", "--station", "x"}).exit, 10);
+  EXPECT_EQ(Cli({"write", file}).exit, 10);
+  ExpectSchema("log-line.schema.json", ReadAll(log), true);
+  std::istringstream lines(ReadAll(log));
+  std::vector<std::string> seen;
+  nlohmann::json last;
+  for (std::string line; std::getline(lines, line);) {
+    last = nlohmann::json::parse(line);
+    seen.push_back(last["phase"].get<std::string>() + " " + last["port"].get<std::string>() + " " +
+                   last["station"].get<std::string>() + " " +
+                   last["image_sha256"].get<std::string>());
+  }
+  const std::string image = cli::Sha256Hex(ComposeImage(SampleTable(), 3));  // 57600
+  EXPECT_EQ(seen, (std::vector<std::string>{"loading serial=NONE-SUCH bench 2 ",
+                                            "selecting vid:pid=ffff:0001 x ",
+                                            "selecting serial=NONE-SUCH bench 2 " + image}));
+  // The schemas are no formality: a log line is no write result.
+  EXPECT_TRUE(Contains(ExpectSchema("write-result.schema.json", last.dump(), false, 1),
+                       "'ports' is a required property"));
 }
 
 TEST_F(CliEndToEnd, VerifyComparesTheDeviceWithTheCodeSetFile) {

@@ -14,34 +14,44 @@ namespace {
 
 using testing::ScopedEnvironment;
 
-TEST(FoldersTest, StateFolderFollowsTheBaseDirectoryRules) {
+TEST(FoldersTest, StateAndConfigFoldersFollowTheBaseDirectoryRules) {
+  struct Kind {
+    TResult<std::string> (*Folder)();
+    const char* Variable;
+    const char* UnderHome;
+  };
+  const Kind kinds[] = {{StateFolder, "XDG_STATE_HOME", "/home/u/.local/state/korvane/"},
+                        {ConfigFolder, "XDG_CONFIG_HOME", "/home/u/.config/korvane/"}};
   struct Case {
-    std::optional<std::string> StateHome;
+    std::optional<std::string> BaseHome;  // the kind's XDG variable
     std::optional<std::string> Home;
-    std::optional<std::string> Expected;  // nullopt: no folder known
+    std::optional<std::string> Expected;  // nullopt: no folder known; "~": under HOME
   };
   const std::vector<Case> cases = {
-      {"/srv/state", "/home/u", "/srv/state/korvane/"},
-      {"/srv/state", std::nullopt, "/srv/state/korvane/"},
-      {std::nullopt, "/home/u", "/home/u/.local/state/korvane/"},
-      {"", "/home/u", "/home/u/.local/state/korvane/"},
-      {"relative/state", "/home/u", "/home/u/.local/state/korvane/"},
+      {"/srv/base", "/home/u", "/srv/base/korvane/"},
+      {"/srv/base", std::nullopt, "/srv/base/korvane/"},
+      {std::nullopt, "/home/u", "~"},
+      {"", "/home/u", "~"},
+      {"relative/base", "/home/u", "~"},
       {std::nullopt, std::nullopt, std::nullopt},
-      {"relative/state", "", std::nullopt},
+      {"relative/base", "", std::nullopt},
       {std::nullopt, "not-absolute", std::nullopt},
   };
-  for (const Case& c : cases) {
-    ScopedEnvironment state("XDG_STATE_HOME", c.StateHome);
-    ScopedEnvironment home("HOME", c.Home);
-    const TResult<std::string> folder = StateFolder();
-    const std::string context =
-        "XDG_STATE_HOME=" + c.StateHome.value_or("(unset)") + " HOME=" + c.Home.value_or("(unset)");
-    ASSERT_EQ(folder.Ok(), c.Expected.has_value()) << context;
-    if (c.Expected) {
-      EXPECT_EQ(folder.Value(), *c.Expected) << context;
-    } else {
-      EXPECT_EQ(folder.Error().Code, std::errc::no_such_file_or_directory) << context;
-      EXPECT_NE(folder.Message().find("HOME"), std::string::npos) << folder.Message();
+  for (const Kind& kind : kinds) {
+    for (const Case& c : cases) {
+      ScopedEnvironment base(kind.Variable, c.BaseHome);
+      ScopedEnvironment home("HOME", c.Home);
+      const TResult<std::string> folder = kind.Folder();
+      const std::string context = std::string(kind.Variable) + "=" +
+                                  c.BaseHome.value_or("(unset)") +
+                                  " HOME=" + c.Home.value_or("(unset)");
+      ASSERT_EQ(folder.Ok(), c.Expected.has_value()) << context;
+      if (c.Expected) {
+        EXPECT_EQ(folder.Value(), *c.Expected == "~" ? kind.UnderHome : *c.Expected) << context;
+      } else {
+        EXPECT_EQ(folder.Error().Code, std::errc::no_such_file_or_directory) << context;
+        EXPECT_NE(folder.Message().find("HOME"), std::string::npos) << folder.Message();
+      }
     }
   }
 }

@@ -233,7 +233,7 @@ TEST_F(MainFormTest, ScanFindingTheSamePortsLeavesTheListAlone) {
   window.Timer1Timer();
   EXPECT_GT(modelChanges, 0);
   EXPECT_EQ(List("ComboBox1").itemText(0), QStringLiteral("COM2"));
-  EXPECT_EQ(List("ComboBox1").currentIndex(), 0);
+  EXPECT_EQ(List("ComboBox1").currentText(), QStringLiteral("COM1"));  // the open port
 }
 
 TEST_F(MainFormTest, PortFoundWhileThePopupIsOpenAppearsWhenItCloses) {
@@ -266,24 +266,56 @@ TEST_F(MainFormTest, RemovedOpenPortLeavesTheStateAlone) {
   EXPECT_EQ(Count("ClosePort"), 0);
 }
 
-TEST_F(MainFormTest, SelectionIsRestoredByPosition) {
-  TFormMain& window = Start({kCom1, kCom2, kSim});
-  QTest::keyClick(&List("ComboBox1"), Qt::Key_Down);
-  ASSERT_EQ(List("ComboBox1").currentIndex(), 1);
-  Button("BitBtn1").click();
-  ExpectState(true);
-  ASSERT_EQ(port.CommName, "//./COM2");
-  const int closesBefore = Count("ClosePort");
+// The name shown is the port that the open/close button and "写入" act on: a
+// refresh keeps it while it is listed, and never opens or closes the port,
+// also when it runs inside an operation's waits.
+TEST_F(MainFormTest, SelectionFollowsTheOpenPortsNameWhileItIsListed) {
+  const PortListEntry kSim0{"KSIM0", "/tmp/korvane-sim/KSIM0"};
+  struct Case {
+    const char* What;
+    std::vector<PortListEntry> After;
+    QString Shown;  // then opened by pressing the open/close button twice
+    bool DuringOperation;
+  };
+  const Case cases[] = {
+      {"port added before", {kSim0, kCom1, kCom2, kSim}, "COM2", false},
+      {"port removed before", {kCom2, kSim}, "COM2", false},
+      {"added and removed around it", {kSim0, kCom2}, "COM2", false},
+      {"duplicate names: the first", {kSim, kCom2, kCom1, kCom2}, "COM2", false},
+      {"open port gone: by position", {kCom1, kSim}, "KSIM1", false},
+      {"port added before, inside a transfer", {kSim0, kCom1, kCom2, kSim}, "COM2", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    TFormMainOperations operations;
+    operations.DeviceProgramming = [&] {
+      ports = c.After;
+      form->Timer1Timer();
+    };
+    TFormMain& window = Start({kCom1, kCom2, kSim}, std::move(operations));
+    QTest::keyClick(&List("ComboBox1"), Qt::Key_Down);
+    Button("BitBtn1").click();
+    ASSERT_EQ(port.CommName, "//./COM2");
+    port.Calls.clear();
 
-  ports = {kCom2, kSim};
-  window.Timer1Timer();  // restoring is no change by the user
-  EXPECT_EQ(List("ComboBox1").currentText(), QStringLiteral("KSIM1"));
-  EXPECT_EQ(Count("ClosePort"), closesBefore);
-  ExpectState(true);
+    if (c.DuringOperation) {
+      Button("Button1").click();
+    } else {
+      ports = c.After;
+      window.Timer1Timer();
+    }
+    EXPECT_EQ(List("ComboBox1").currentText(), c.Shown);
+    EXPECT_TRUE(port.Calls.empty());
+    ExpectState(true);
 
-  Button("BitBtn1").click();  // closes the open port, whatever name is shown
-  ExpectState(false);
-  EXPECT_EQ(Count("ClosePort"), closesBefore + 1);
+    Button("BitBtn1").click();
+    Button("BitBtn1").click();
+    EXPECT_EQ(port.CommName, "//./" + c.Shown.toStdString());
+    EXPECT_EQ(port.Calls.back(), "OpenPort");
+    ExpectState(true);
+    form.reset();
+    port = {};
+  }
 }
 
 TEST_F(MainFormTest, PickingAnotherPortClosesTheOpenOne) {
@@ -361,41 +393,47 @@ TEST_F(MainFormTest, ProgressBarRemovedElsewhereIsNotTouchedAgain) {
   EXPECT_EQ(Widget<QProgressBar>(window, "ProgressBar").value(), 1);
 }
 
-TEST_F(MainFormTest, OperationsRunBusyAndACloseWaitsForThem) {
-  int runs = 0;
-  TFormMainOperations operations;
-  operations.DeviceProgramming = [&] {
-    ++runs;
-    TFormMain& window = *form;
-    EXPECT_TRUE(window.Busy());
-    const std::vector<QWidget*> commands = {
-        &Button("BitBtn1"), &List("ComboBox1"), &List("ComboBox2"), &Button("Button1"),
-        &Button("Button3"), &Button("Button4"), &Button("Button5"), &Button("BitBtn2")};
-    for (QWidget* control : commands) {
-      EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
-    }
-    EXPECT_EQ(window.cursor().shape(), Qt::BusyCursor);
-    window.Button1Click();  // a second operation does not start
-    window.close();
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_TRUE(window.StopRequested());
-    EXPECT_TRUE(port.Open);  // the port stays with the operation
-  };
-  TFormMain& window = Start({kCom1}, std::move(operations));
-  window.show();
-  Button("Button1").click();
-  EXPECT_EQ(runs, 1);
-  EXPECT_FALSE(window.Busy());
-  EXPECT_TRUE(Button("BitBtn1").isEnabled());
-  EXPECT_TRUE(Button("Button1").isEnabled());
-  EXPECT_TRUE(List("ComboBox2").isEnabled());
-  EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
-
-  for (int i = 0; i < 100 && window.isVisible(); ++i) {
-    QTest::qWait(10);
+// Leaving while a write or read runs ("退出" or the title bar) waits: the
+// operation goes on to its end and shows its result, then the window closes.
+TEST_F(MainFormTest, LeavingDuringAnOperationWaitsForItsResult) {
+  const std::pair<const char*, const char*> cases[] = {// the starter, then "退出" or the title bar
+                                                       {"Button1", "Button2"},
+                                                       {"Button1", nullptr},
+                                                       {"Button3", "Button2"},
+                                                       {"Button3", nullptr}};
+  for (const auto& [starter, leave] : cases) {
+    SCOPED_TRACE(std::string(starter) + (leave ? " then 退出" : " then close"));
+    loop = &qtLoop;
+    const auto operation = [&, leave = leave] {
+      TFormMain& window = *form;
+      const std::vector<QWidget*> commands = {
+          &Button("BitBtn1"), &List("ComboBox1"), &List("ComboBox2"), &Button("Button1"),
+          &Button("Button3"), &Button("Button4"), &Button("Button5"), &Button("BitBtn2")};
+      for (QWidget* control : commands) {
+        EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+      }
+      window.Button1Click();  // a second operation does not start
+      leave ? Button(leave).click() : static_cast<void>(window.close());
+      qtLoop.WaitPumping(50);  // the operation's own waits go on
+      EXPECT_TRUE(window.isVisible() && window.CloseDeferred() && port.Open);
+      EXPECT_EQ(window.cursor().shape(), Qt::BusyCursor);
+      window.Operator().ShowMessage("配置失败!请重新配置!", "警告");
+      EXPECT_TRUE(window.isVisible());  // the result is shown before the window goes
+    };
+    TFormMainOperations operations;
+    operations.DeviceProgramming = operation;
+    operations.DeviceReadBack = operation;
+    TFormMain& window = Start({kCom1}, std::move(operations));
+    window.show();
+    Button(starter).click();
+    EXPECT_FALSE(window.Busy());
+    ASSERT_EQ(boxes.size(), 1u);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 2000);
+    EXPECT_FALSE(port.Open);
+    form.reset();
+    port = {};
+    boxes.clear();
   }
-  EXPECT_FALSE(window.isVisible());
-  EXPECT_FALSE(port.Open);
 }
 
 // Space on the focused button must start the same command again, not "退出".

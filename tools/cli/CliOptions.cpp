@@ -4,7 +4,9 @@
 #include <array>
 #include <charconv>
 #include <map>
+#include <set>
 
+#include "cli/Profile.h"
 #include "model/BaudRates.h"
 
 namespace korvane::cli {
@@ -41,6 +43,10 @@ const std::vector<OptionRule>& OptionRules() {
       {"--json", nullptr, false, {C::Ports, C::Write, C::Read}},
       {"--quiet", "-q", false, {C::Ports, C::Write, C::Read, C::Image}},
       {"--verbose", "-v", false, {C::Write, C::Read}},
+      {"--station", nullptr, true, {C::Write, C::Read}},
+      {"--operator", nullptr, true, {C::Write, C::Read}},
+      {"--batch", nullptr, true, {C::Write, C::Read}},
+      {"--profile", nullptr, true, {C::Ports, C::Write, C::Read, C::Image}},
   };
   return rules;
 }
@@ -52,6 +58,10 @@ const OptionRule* FindRule(const std::string& name) {
     }
   }
   return nullptr;
+}
+
+bool TakenBy(const OptionRule& rule, Command command) {
+  return std::find(rule.commands.begin(), rule.commands.end(), command) != rule.commands.end();
 }
 
 bool ParseInt(const std::string& text, int& value) {
@@ -126,7 +136,38 @@ class Parser {
         return false;
       }
     }
-    return CheckPositional(positional) && CheckComplete();
+    return CheckPositional(positional) && ApplyProfile() && CheckComplete();
+  }
+
+  // The profile's keys and the options they stand for. A key whose option the
+  // command line gave, or that the command does not take, is passed over.
+  bool ApplyProfile() {
+    const auto profile = ReadProfile(options_.ProfileFile);
+    if (!profile) {
+      return FailFalse(profile.Message());
+    }
+    static const std::map<std::string, std::string> kOptionOfKey = {
+        {"ports", "--port"},      {"baud", "--baud"},         {"log", "--log"},
+        {"station", "--station"}, {"operator", "--operator"}, {"batch", "--batch"}};
+    for (const TProfileEntry& entry : profile.Value()) {
+      if (entry.Key == "matches") {
+        options_.Matches = ProfileList(entry.Value);
+        continue;
+      }
+      const std::string& option = kOptionOfKey.at(entry.Key);
+      const OptionRule* rule = FindRule(option);
+      if (given_.count(option) != 0 || !TakenBy(*rule, options_.Action)) {
+        continue;
+      }
+      const std::vector<std::string> values =
+          entry.Key == "ports" ? ProfileList(entry.Value) : std::vector<std::string>{entry.Value};
+      for (const std::string& value : values) {
+        if (!ApplyValue(option, value)) {
+          return FailFalse(entry.Origin + ": " + error_);
+        }
+      }
+    }
+    return true;
   }
 
   bool ParseOption(const std::string& argument) {
@@ -134,10 +175,11 @@ class Parser {
     const bool inlineValue = argument.rfind("--", 0) == 0 && equals != std::string::npos;
     const std::string name = inlineValue ? argument.substr(0, equals) : argument;
     const OptionRule* rule = FindRule(name);
-    if (rule == nullptr || std::find(rule->commands.begin(), rule->commands.end(),
-                                     options_.Action) == rule->commands.end()) {
+    if (rule == nullptr || !TakenBy(*rule, options_.Action)) {
       return FailFalse("unknown option for " + CommandName(options_.Action) + ": " + name);
     }
+    // --baud and --baud-index set one value: either hides the profile's baud.
+    given_.insert(std::string(rule->name) == "--baud-index" ? "--baud" : rule->name);
     if (!rule->takesValue) {
       if (inlineValue) {
         return FailFalse("option " + std::string(rule->name) + " takes no value");
@@ -186,6 +228,14 @@ class Parser {
       options_.ImageDirectory = value;
     } else if (name == "--log") {
       options_.LogFile = value;
+    } else if (name == "--station") {
+      options_.Station = value;
+    } else if (name == "--operator") {
+      options_.Operator = value;
+    } else if (name == "--batch") {
+      options_.Batch = value;
+    } else if (name == "--profile") {
+      options_.ProfileFile = value;
     } else if (name == "--lang") {
       return ApplyLanguage(value);
     } else if (name == "--baud-index") {
@@ -246,6 +296,7 @@ class Parser {
   std::string& error_;
   std::size_t next_ = 2;
   CliOptions options_;
+  std::set<std::string> given_;  // long names of the options on the command line
 };
 
 bool IsChineseLocale(const char* value) {

@@ -29,9 +29,19 @@ struct CliOptions {
   Verbosity Level = Verbosity::Normal;
   std::optional<Language> Lang;  // --lang; unset: from the locale
   bool HelpRequested = false;    // --help after a command
+  // write, read: who and what produced a result, in the results log and JSON.
+  std::string Station;   // --station
+  std::string Operator;  // --operator
+  std::string Batch;     // --batch
+  // --profile FILE; without it the user's cli.ini, when there is one. Its
+  // values count where the command line gives none.
+  std::string ProfileFile;
+  std::vector<std::string> Matches;  // port filters of station mode: the profile's `matches`
 };
 
-// Parses argv; on a usage error returns nullopt and sets `error`.
+// Parses argv, then takes what the command line leaves open from the profile
+// (--profile FILE, else the user's cli.ini); on a usage error or a profile
+// that cannot be read returns nullopt and sets `error`.
 std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& arguments,
                                            std::string& error);
 

@@ -222,6 +222,7 @@ void VerifyDevice(RunSetup& run, TPortSession& session, TPortOperator& oper, con
   outcome.Differences = CompareWithDevice(table, run.Options.BaudIndex, actual, actualBaud);
   if (outcome.Differences.empty()) {
     outcome.Message = DeviceText(kTextProgramSuccess, run.Lang) + ", verified";
+    outcome.Verified = true;
     return;
   }
   outcome.Exit = kExitVerify;
@@ -259,16 +260,9 @@ std::string ImagePathFor(const std::string& folder, const PortTarget& target, bo
                  : ConfigFilePathIn(folder);
 }
 
-// Chooses the ports and opens the results log before anything is sent.
-int PrepareRun(RunSetup& run, PortSelection& selection) {
-  selection = SelectPorts(run.Options.Ports, ListPortIdentities());
-  if (!selection.Error.empty()) {
-    run.Note(selection.Error);
-    if (selection.Exit == kExitUsage) {
-      run.Note("run 'korvane-cli " + CommandName(run.Options.Action) + " --help' for usage");
-    }
-    return selection.Exit;
-  }
+// Opens the results log first, so that a run refused later still leaves its
+// line.
+int OpenResultsLog(RunSetup& run) {
   if (!run.Options.LogFile.empty()) {
     run.Log = std::make_unique<TResultsLog>(run.Options.LogFile);
     std::string error;
@@ -276,6 +270,20 @@ int PrepareRun(RunSetup& run, PortSelection& selection) {
       run.Note("cannot open the results log " + error);
       return kExitFile;
     }
+  }
+  return kExitSuccess;
+}
+
+// Chooses the ports before anything is sent.
+int PrepareRun(RunSetup& run, PortSelection& selection) {
+  selection = SelectPorts(run.Options.Ports, ListPortIdentities());
+  if (!selection.Error.empty()) {
+    run.Note(selection.Error);
+    LogRefusedRun(run, "selecting", selection.Exit, selection.Error);
+    if (selection.Exit == kExitUsage) {
+      run.Note("run 'korvane-cli " + CommandName(run.Options.Action) + " --help' for usage");
+    }
+    return selection.Exit;
   }
   InstallInterruptHandlers();
   return kExitSuccess;
@@ -296,22 +304,33 @@ void RefuseOverlongAreas(const std::string& replyHex, PortOutcome& outcome) {
       "(each such code then takes bytes from the areas after it)";
 }
 
+int RefuseFile(RunSetup& run, const std::string& message) {
+  run.Note(message);
+  LogRefusedRun(run, "loading", kExitFile, message);
+  return kExitFile;
+}
+
 // Loads the code set file of a command that programs or builds an image and
 // refuses what would put bytes into a device that the file never stated.
 int LoadForWrite(RunSetup& run, CodeTable& table) {
   std::string error;
   if (!LoadExistingCodeSet(run.Options.CodeSetFile, table, run.CodeSetBytes, error)) {
-    run.Note(error);
-    return kExitFile;
+    return RefuseFile(run, error);
   }
   if (!run.Options.AllowEmpty && !HoldsAnyCodeKey(table, run.Options.CodeSetFile)) {
-    run.Note(run.Options.CodeSetFile +
-             " holds none of the 32 code keys (sections Button1 to Button4, keys "
-             "ButtonDownSend1-4 and ButtonUpSend1-4); " +
-             NothingDone(run) + ". Give --allow-empty to use a file with no codes");
+    return RefuseFile(run, run.Options.CodeSetFile +
+                               " holds none of the 32 code keys (sections Button1 to Button4, "
+                               "keys ButtonDownSend1-4 and ButtonUpSend1-4); " +
+                               NothingDone(run) +
+                               ". Give --allow-empty to use a file with no codes");
+  }
+  if (!CheckCodes(run, table)) {
+    LogRefusedRun(run, "loading", kExitFile,
+                  "codes that are not pairs of hex digits (named above); " + NothingDone(run));
     return kExitFile;
   }
-  return CheckCodes(run, table) ? kExitSuccess : kExitFile;
+  run.ImageSha256 = Sha256Hex(ComposeImage(table, run.Options.BaudIndex));
+  return kExitSuccess;
 }
 
 }  // namespace
@@ -346,6 +365,9 @@ int RunPorts(const CliOptions& options, std::ostream& out, std::ostream& err) {
 
 int RunWrite(const CliOptions& options, std::ostream& out, std::ostream& err) {
   RunSetup run(options, out, err);
+  if (const int exit = OpenResultsLog(run); exit != kExitSuccess) {
+    return exit;
+  }
   CodeTable table;
   if (const int exit = LoadForWrite(run, table); exit != kExitSuccess) {
     return exit;
@@ -383,6 +405,9 @@ int RunWrite(const CliOptions& options, std::ostream& out, std::ostream& err) {
 
 int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err) {
   RunSetup run(options, out, err);
+  if (const int exit = OpenResultsLog(run); exit != kExitSuccess) {
+    return exit;
+  }
   PortSelection selection;
   if (const int exit = PrepareRun(run, selection); exit != kExitSuccess) {
     return exit;

@@ -8,6 +8,16 @@ constexpr const char* kCommonOptions =
     "  --lang en|zh       language of the device results (default: English, Chinese\n"
     "                     for a zh_* locale)\n";
 
+constexpr const char* kProfileOption =
+    "  --profile FILE     take defaults from FILE (INI, section [korvane-cli], keys\n"
+    "                     ports, matches, baud, log, station, operator, batch)\n"
+    "                     instead of ~/.config/korvane/cli.ini; options given win\n";
+
+constexpr const char* kTraceOptions =
+    "  --station NAME     the station, operator and batch recorded with each result\n"
+    "  --operator NAME    (results log and JSON)\n"
+    "  --batch NAME\n";
+
 constexpr const char* kPortForms =
     "  -p, --port PORT    the port to use\n"
     "PORT is a name from 'korvane-cli ports', a device path (also a /dev/serial/by-id/\n"
@@ -35,7 +45,7 @@ std::string HelpText(Command command) {
                  "adapters, VID:PID, serial number, manufacturer, product, the USB bus path\n"
                  "(path=1-2.3, where it is plugged in) and the by-id and by-path links.\n"
                  "  --json             one JSON document on stdout\n") +
-             kCommonOptions;
+             kProfileOption + kCommonOptions;
     case Command::Write:
       return std::string(
                  "Usage: korvane-cli write -p PORT [-p PORT ...] [options] FILE.IOS\n"
@@ -56,7 +66,7 @@ std::string HelpText(Command command) {
              "  --json             one JSON document with the result of each port on stdout\n"
              "  --log FILE         append one JSON line per port to FILE\n"
              "  -v, --verbose      trace the protocol (bytes sent and received, waits)\n" +
-             kCommonOptions + kWriteExitCodes;
+             kTraceOptions + kProfileOption + kCommonOptions + kWriteExitCodes;
     case Command::Read:
       return std::string(
                  "Usage: korvane-cli read -p PORT [-o FILE.IOS|-] [options]\n"
@@ -70,7 +80,7 @@ std::string HelpText(Command command) {
              "  --json             one JSON document with the codes on stdout\n"
              "  --log FILE         append one JSON line to FILE\n"
              "  -v, --verbose      trace the protocol\n" +
-             kCommonOptions +
+             kTraceOptions + kProfileOption + kCommonOptions +
              "Exit codes: 0 success, 2 usage, 3 log cannot be opened, 10 port, 15 reply\n"
              "length or an area length byte over 63, 17 read but the output or log could\n"
              "not be written, 18 line lost (device unplugged), 130 interrupted, 143\n"
@@ -83,7 +93,7 @@ std::string HelpText(Command command) {
                  "                     stdout)\n"
                  "  --allow-empty      build from a file that holds none of the 32 code keys\n"
                  "  --lenient          accept codes that are not pairs of hex digits\n") +
-             kCommonOptions +
+             kProfileOption + kCommonOptions +
              "Exit codes: 0 success, 2 usage, 3 file (unreadable input, no code keys,\n"
              "codes that are not hex, output not written), 14 code over 126 characters.\n";
     case Command::Help:

@@ -11,7 +11,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
-#include "platform/FileIo.h"
+#include <unistd.h>
 #endif
 
 namespace korvane::cli {
@@ -41,15 +41,28 @@ TStatus AppendAll(int fd, const std::string& bytes) {
 #else
 using TLogFile = UniqueFd;
 
+// A link at the log's name is refused, not followed.
 TLogFile OpenForAppend(const std::string& path) {
   // A link at the log's name is not followed: the open fails and says so.
   return TLogFile(
       ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
 }
-// A line this short goes to the end of the file in one write, so it is never
-// split or interleaved; the loop only goes on after a partial write.
+// One write per line: with O_APPEND it lands whole at the end of the file,
+// never interleaved with another process's line. A write cut short (a full
+// disk) is a failure; writing the rest would put it after someone else's line.
 TStatus AppendAll(int fd, const std::string& bytes) {
-  return WriteAll(fd, bytes);
+  ssize_t written = -1;
+  do {
+    written = ::write(fd, bytes.data(), bytes.size());
+  } while (written < 0 && errno == EINTR);
+  if (written < 0) {
+    return LastSystemError("cannot write the log");
+  }
+  if (static_cast<std::size_t>(written) != bytes.size()) {
+    return TError{std::make_error_code(std::errc::no_space_on_device),
+                  "the log line was cut short"};
+  }
+  return {};
 }
 #endif
 

@@ -1,6 +1,5 @@
 #include "cli/RunReport.h"
 
-#include <ctime>
 #include <filesystem>
 
 #include "cli/Commands.h"
@@ -64,6 +63,7 @@ JsonObject OutcomeJson(const PortOutcome& outcome, Command command) {
   if (command == Command::Write) {
     json.AddRaw("differences", DifferencesJson(outcome.Differences));
     json.Add("partly_written", outcome.PartlyWritten);
+    json.Add("verified", outcome.Verified);
   } else if (outcome.Exit == kExitSuccess) {
     json.Add("baud_rate", BaudText(outcome.Baud));
     json.AddRaw("codes", CodesJson(outcome.Codes));
@@ -71,17 +71,22 @@ JsonObject OutcomeJson(const PortOutcome& outcome, Command command) {
   return json;
 }
 
-std::string UtcNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-#ifdef _WIN32
-  gmtime_s(&parts, &now);
-#else
-  gmtime_r(&now, &parts);
-#endif
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
-  return text;
+// The fields every line starts with: what wrote it, in which run, and when.
+JsonObject LogLineStart(const RunSetup& run) {
+  JsonObject line;
+  line.Add("format", kResultsFormat);
+  AddRunFields(line, run.Record, run.Options);
+  line.Add("time", UtcNow()).Add("command", CommandName(run.Options.Action));
+  return line;
+}
+
+bool AppendLogLine(RunSetup& run, const JsonObject& line) {
+  std::string error;
+  if (!run.Log->Append(line.Text(), error)) {
+    run.Note("cannot append to the results log " + error);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -98,8 +103,8 @@ bool LogOutcome(RunSetup& run, const PortOutcome& outcome) {
     return true;
   }
   const bool hasFile = !run.Options.CodeSetFile.empty();
-  JsonObject line;
-  line.Add("time", UtcNow()).Add("command", CommandName(run.Options.Action));
+  const bool write = run.Options.Action == Command::Write;
+  JsonObject line = LogLineStart(run);
   line.Add("port", outcome.Target.Label)
       .Add("path", outcome.Target.Identity.Path)
       .Add("by_id", outcome.Target.Identity.ById)
@@ -110,17 +115,46 @@ bool LogOutcome(RunSetup& run, const PortOutcome& outcome) {
       .Add("result", ResultWord(outcome.Exit))
       .Add("exit", outcome.Exit)
       .Add("message", outcome.Message)
-      .Add("duration_ms", outcome.DurationMs);
-  std::string error;
-  if (!run.Log->Append(line.Text(), error)) {
-    run.Note("cannot append to the results log " + error);
-    return false;
-  }
-  return true;
+      .Add("duration_ms", outcome.DurationMs)
+      .Add("image_sha256", write ? run.ImageSha256 : "")
+      .Add("baud_rate", BaudText(write ? run.Options.BaudIndex : outcome.Baud))
+      .Add("phase", outcome.Phase)
+      .Add("verified", outcome.Verified)
+      .AddRaw("differences", DifferencesJson(outcome.Differences));
+  return AppendLogLine(run, line);
 }
 
 int UnrecordedExit(int exit) {
   return exit == kExitSuccess ? kExitUnrecorded : exit;
+}
+
+void LogRefusedRun(RunSetup& run, const std::string& phase, int exit, const std::string& message) {
+  if (!run.Log) {
+    return;
+  }
+  const bool hasBytes = !run.CodeSetBytes.empty();
+  std::string ports;
+  for (const std::string& port : run.Options.Ports) {
+    ports += (ports.empty() ? "" : ",") + port;
+  }
+  JsonObject line = LogLineStart(run);
+  line.Add("port", ports)
+      .Add("path", "")
+      .Add("by_id", "")
+      .AddNull("usb")
+      .Add("file", fs::path(run.Options.CodeSetFile).filename().string())
+      .Add("sha256", hasBytes ? Sha256Hex(run.CodeSetBytes) : "")
+      .Add("result", ResultWord(exit))
+      .Add("exit", exit)
+      .Add("message", message)
+      .Add("duration_ms", std::int64_t{0})
+      .Add("image_sha256", run.ImageSha256)
+      .Add("baud_rate", BaudText(run.Options.Action == Command::Write ? run.Options.BaudIndex : -1))
+      .Add("phase", phase)
+      .Add("verified", false)
+      .AddRaw("differences", "[]");
+  // The run failed already: a log that fails too only adds its note.
+  static_cast<void>(AppendLogLine(run, line));
 }
 
 // Diagnostics on stderr; results on stdout (text or one JSON document).
@@ -174,7 +208,8 @@ int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::s
   }
   if (run.Options.Json) {
     JsonObject document;
-    document.Add("format", 1).Add("command", CommandName(run.Options.Action));
+    document.Add("format", kResultsFormat).Add("command", CommandName(run.Options.Action));
+    AddRunFields(document, run.Record, run.Options);
     if (!fileJson.empty()) {
       document.AddRaw("file", fileJson);
     }
@@ -198,6 +233,7 @@ std::string FileJson(const RunSetup& run) {
       .Add("path", run.Options.CodeSetFile)
       .Add("sha256", Sha256Hex(run.CodeSetBytes))
       .Add("baud_rate", BaudText(run.Options.BaudIndex))
+      .Add("image_sha256", run.ImageSha256)
       .Text();
 }
 

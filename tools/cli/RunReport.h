@@ -12,6 +12,7 @@
 #include "cli/PortSelection.h"
 #include "cli/Progress.h"
 #include "cli/ResultsLog.h"
+#include "cli/RunRecord.h"
 #include "cli/Verify.h"
 #include "model/CodeTable.h"
 
@@ -35,6 +36,8 @@ struct RunSetup {
   std::unique_ptr<TProgressBoard> Board;
   std::unique_ptr<TResultsLog> Log;
   std::string CodeSetBytes;  // for the results log's checksum
+  std::string ImageSha256;   // of the 2560 bytes a write sends; empty before the file is read
+  TRunRecord Record = NewRunRecord();
 
   RunSetup(const CliOptions& options, std::ostream& out, std::ostream& err)
       : Options(options),
@@ -64,7 +67,8 @@ struct PortOutcome {
   std::int64_t DurationMs = 0;
   std::vector<CodeDifference> Differences;
   bool PartlyWritten = false;
-  int Baud = -1;  // read: the device's baud index
+  bool Verified = false;  // write: read back and found equal to the file
+  int Baud = -1;          // read: the device's baud index
   CodeTable Codes;
 };
 
@@ -76,6 +80,11 @@ bool LogOutcome(RunSetup& run, const PortOutcome& outcome);
 // output file, the log) failed: kExitUnrecorded in place of success, else
 // the device's own failure.
 int UnrecordedExit(int exit);
+
+// Appends the line of a run refused before any port was used (the code set
+// file refused, no port matched): `phase` is "loading" or "selecting", `ports`
+// the --port values given.
+void LogRefusedRun(RunSetup& run, const std::string& phase, int exit, const std::string& message);
 
 // Ends a run: diagnostics on stderr, results on stdout (a line per port, or
 // one JSON document that carries `fileJson` as its "file" member). Returns the

@@ -15,4 +15,9 @@ namespace korvane {
 // %LOCALAPPDATA%\korvane\ on Windows. An error when none is known.
 [[nodiscard]] TResult<std::string> StateFolder();
 
+// The per-user folder of settings the user writes, with its trailing
+// separator: $XDG_CONFIG_HOME/korvane/, else ~/.config/korvane/ (absolute
+// environment folders only); %APPDATA%\korvane\ on Windows.
+[[nodiscard]] TResult<std::string> ConfigFolder();
+
 }  // namespace korvane

@@ -2,8 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TempDir.h"
+
 namespace korvane::cli {
 namespace {
+
+// The user's own defaults never reach these tests.
+const testing::ScopedEnvironment kNoUserDefaults("XDG_CONFIG_HOME",
+                                                 std::string("/nonexistent/korvane-tests"));
 
 std::optional<CliOptions> Parse(const std::vector<std::string>& args,
                                 std::string* errorOut = nullptr) {
@@ -78,6 +87,57 @@ TEST(CliOptions, UsageErrorsAreNamed) {
     EXPECT_FALSE(Parse(c.args, &error)) << (c.args.empty() ? "" : c.args.front());
     EXPECT_EQ(error.rfind(c.message, 0), 0u) << error;
   }
+}
+
+// What a profile decided: "ports;baud index;log;station;operator".
+std::string Summary(const CliOptions& o) {
+  std::string ports;
+  for (const std::string& port : o.Ports) {
+    ports += (ports.empty() ? "" : ",") + port;
+  }
+  return ports + ";" + std::to_string(o.BaudIndex) + ";" + o.LogFile + ";" + o.Station + ";" +
+         o.Operator;
+}
+
+TEST(CliOptions, ProfileFillsWhatTheCommandLineLeavesOpen) {
+  const testing::TempDir dir;  // the user's defaults in a folder of the test's own
+  const testing::ScopedEnvironment config("XDG_CONFIG_HOME", dir.Path().string());
+  std::filesystem::create_directory(dir.Path() / "korvane");
+  testing::WriteBytes(
+      dir.File("korvane/cli.ini"),
+      "; line 3\r\n[korvane-cli]\r\nports = KSIM1, serial=A1 ,\r\nbaud=19200\r\nlog=/l.jsonl\r\n"
+      "station=line 3\r\noperator = Wu\r\nmatches = vid:pid=1a86:7523\r\n");
+  const std::string named = dir.File("line4.ini");
+  const std::string bad = dir.File("bad.ini");
+  const std::string other = dir.File("other.ini");
+  testing::WriteBytes(named, "[Korvane-CLI]\nstation=line 4\n");
+  testing::WriteBytes(bad, "[korvane-cli]\nbaud=9601\n");
+  testing::WriteBytes(other, "[station]\nports=KSIM1\n");
+  struct Case {
+    std::vector<std::string> args;
+    std::string expected;  // the summary, or "error: " and the start of the message
+  };
+  const std::vector<Case> cases = {
+      {{"write", "a.IOS"}, "KSIM1,serial=A1;2;/l.jsonl;line 3;Wu"},
+      {{"write", "a.IOS", "-p", "X", "--baud-index", "0", "--station", "S"}, "X;0;/l.jsonl;S;Wu"},
+      {{"write", "a.IOS", "--baud", "4800", "--log", "m", "--operator", "Ma"},
+       "KSIM1,serial=A1;0;m;line 3;Ma"},
+      {{"read", "-p", "A"}, "A;1;/l.jsonl;line 3;Wu"},
+      {{"image", "a.IOS", "-o", "a.bin"}, ";2;;;"},               // the baud only
+      {{"read", "-p", "A", "--profile", named}, "A;1;;line 4;"},  // instead of the defaults
+      {{"write", "a.IOS", "--profile", bad}, "error: " + bad + ": baud: --baud must be 4800"},
+      {{"ports", "--profile", bad + "x"}, "error: cannot read the profile " + bad + "x: no such"},
+      {{"write", "a.IOS", "--profile", other}, "error: --port is required"},
+      {{"write", "--profile", bad, "--help"}, ";1;;;"},  // help needs no profile
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    const auto options = Parse(c.args, &error);
+    const std::string actual = options ? Summary(*options) : "error: " + error;
+    const bool isError = c.expected.rfind("error: ", 0) == 0;
+    EXPECT_EQ(isError ? actual.substr(0, c.expected.size()) : actual, c.expected) << c.args.back();
+  }
+  EXPECT_EQ(Parse({"ports"})->Matches, std::vector<std::string>{"vid:pid=1a86:7523"});
 }
 
 TEST(CliOptions, LanguageFromTheOptionThenTheLocale) {

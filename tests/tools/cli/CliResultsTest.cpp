@@ -1,7 +1,14 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -82,6 +89,52 @@ TEST(CliResults, ResultsLogLinesStayWholeWhenPortsFinishTogether) {
   EXPECT_FALSE(TResultsLog(dir.File("no/such/folder.jsonl")).CheckWritable(error));
   EXPECT_NE(error.find("No such file"), std::string::npos) << error;
 }
+
+#ifndef _WIN32
+// Stations scale out as processes appending to one log: each line arrives
+// whole, once. A link at the log's name is refused; a failed write reported.
+TEST(CliResults, ResultsLogTakesWholeLinesFromSeveralProcesses) {
+  testing::TempDir dir;
+  const std::string path = dir.File("station.jsonl");
+  std::vector<pid_t> children;
+  for (int process = 0; process < 4; ++process) {
+    children.push_back(::fork());
+    if (children.back() == 0) {
+      TResultsLog log(path);
+      std::string error;
+      bool ok = true;
+      for (int line = 0; line < 100; ++line) {
+        ok = log.Append(JsonObject().Add("p", process).Add("pad", std::string(900, 'x')).Text(),
+                        error) &&
+             ok;
+      }
+      ::_exit(ok ? 0 : 1);
+    }
+  }
+  for (const pid_t child : children) {
+    int status = -1;
+    EXPECT_TRUE(::waitpid(child, &status, 0) == child && WIFEXITED(status) && !WEXITSTATUS(status));
+  }
+  std::istringstream lines(testing::ReadBytes(path));
+  std::map<char, int> perProcess;
+  for (std::string line; std::getline(lines, line);) {
+    ASSERT_EQ(line.size(), std::string(R"({"p":0,"pad":""})").size() + 900) << line;
+    ++perProcess[line[5]];
+  }
+  EXPECT_EQ(perProcess, (std::map<char, int>{{'0', 100}, {'1', 100}, {'2', 100}, {'3', 100}}));
+
+  testing::WriteBytes(dir.File("target"), "kept");
+  std::filesystem::create_symlink(dir.File("target"), dir.File("linked.jsonl"));
+  for (const auto& [refused, reason] :
+       {std::pair{dir.File("linked.jsonl"), "Too many levels of symbolic links"},
+        std::pair{std::string("/dev/full"), "No space left on device"}}) {
+    std::string error;
+    EXPECT_FALSE(TResultsLog(refused).Append("{}", error)) << refused;
+    EXPECT_NE(error.find(reason), std::string::npos) << error;
+  }
+  EXPECT_EQ(testing::ReadBytes(dir.File("target")), "kept");
+}
+#endif
 
 TEST(CliResults, ProgressWithoutTerminalPrintsOneLinePerPhase) {
   std::ostringstream err;

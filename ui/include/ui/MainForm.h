@@ -111,10 +111,11 @@ class TFormMain : public QWidget {
 
   // While an operation runs, the commands that would start another one or
   // change the port or the baud index are disabled and the window shows the
-  // busy cursor. A close asked for meanwhile sets StopRequested and happens
-  // when the operation has returned.
+  // busy cursor. A close asked for meanwhile ("退出", the title bar) waits:
+  // the operation ends as it would have, shows its result, and then the
+  // window closes.
   bool Busy() const { return busyDepth_ > 0; }
-  bool StopRequested() const { return stopRequested_; }
+  bool CloseDeferred() const { return closeDeferred_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -199,7 +200,6 @@ class TFormMain : public QWidget {
   int shownPortIndex_ = -1;      // last selection known to the window
   bool portSelectable_ = false;  // text of ComboBox1 not empty at the last check
   int busyDepth_ = 0;
-  bool stopRequested_ = false;
   bool closeDeferred_ = false;
   bool iconShown_ = false;
   // A scan that found another list while the popup was open.
