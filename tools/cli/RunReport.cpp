@@ -141,6 +141,7 @@ void LogRefusedRun(RunSetup& run, const std::string& phase, int exit, const std:
   line.Add("port", ports)
       .Add("path", "")
       .Add("by_id", "")
+      .Add("location", "")
       .AddNull("usb")
       .Add("file", fs::path(run.Options.CodeSetFile).filename().string())
       .Add("sha256", hasBytes ? Sha256Hex(run.CodeSetBytes) : "")
