@@ -6,7 +6,7 @@
 
 namespace korvane::cli {
 
-enum class Command { Help, Version, Ports, Write, Read, Image };
+enum class Command { Help, Version, Ports, Write, Read, Image, Verify, Station };
 
 enum class Language { English, Chinese };
 
@@ -27,6 +27,12 @@ struct CliOptions {
   Verbosity Level = Verbosity::Normal;
   std::optional<Language> Lang;  // --lang; unset: from the locale
   bool HelpRequested = false;    // --help after a command
+  // station
+  std::vector<std::string> Matches;  // --match FILTER: every port it matches is a slot
+  bool IncludeVirtual = false;       // --include-virtual: --port all takes simulators too
+  bool Once = false;                 // --once: one unit per slot, then exit
+  bool Confirm = false;              // --confirm[=KEYS]: the operator confirms each unit
+  std::string ConfirmKeys;           // key N confirms slot N; empty: Enter confirms all
 };
 
 // Parses argv; on a usage error returns nullopt and sets `error`.

@@ -19,12 +19,15 @@ enum ExitCode : int {
   kExitOverlong = 14,
   kExitReadLength = 15,
   kExitVerify = 16,
-  kExitSignalBase = 128,  // + the signal: 130 for SIGINT, 143 for SIGTERM
+  kExitStationFailures = 19,  // station: some units failed
+  kExitSignalBase = 128,      // + the signal: 130 for SIGINT, 143 for SIGTERM
 };
 
 int RunPorts(const CliOptions& options, std::ostream& out, std::ostream& err);
 int RunWrite(const CliOptions& options, std::ostream& out, std::ostream& err);
 int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err);
 int RunImage(const CliOptions& options, std::ostream& out, std::ostream& err);
+int RunVerify(const CliOptions& options, std::ostream& out, std::ostream& err);
+int RunStation(const CliOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace korvane::cli

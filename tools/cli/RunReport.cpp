@@ -60,9 +60,14 @@ JsonObject OutcomeJson(const PortOutcome& outcome, Command command) {
       .Add("exit", outcome.Exit)
       .Add("message", outcome.Message)
       .Add("duration_ms", outcome.DurationMs);
-  if (command == Command::Write) {
+  if (outcome.Slot > 0) {
+    json.Add("slot", outcome.Slot).Add("unit", outcome.Unit);
+  }
+  if (command == Command::Write || command == Command::Station) {
     json.AddRaw("differences", DifferencesJson(outcome.Differences));
     json.Add("partly_written", outcome.PartlyWritten);
+  } else if (command == Command::Verify) {
+    json.AddRaw("differences", DifferencesJson(outcome.Differences));
   } else if (outcome.Exit == kExitSuccess) {
     json.Add("baud_rate", BaudText(outcome.Baud));
     json.AddRaw("codes", CodesJson(outcome.Codes));
@@ -109,6 +114,9 @@ void LogOutcome(RunSetup& run, const PortOutcome& outcome) {
       .Add("exit", outcome.Exit)
       .Add("message", outcome.Message)
       .Add("duration_ms", outcome.DurationMs);
+  if (outcome.Slot > 0) {
+    line.Add("slot", outcome.Slot).Add("unit", outcome.Unit);
+  }
   std::string error;
   if (!run.Log->Append(line.Text(), error)) {
     run.Note("cannot append to the results log " + error);
@@ -171,6 +179,10 @@ int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::s
   }
   run.Out << std::flush;
   return exit;
+}
+
+std::string OutcomeJsonText(const PortOutcome& outcome, Command command) {
+  return OutcomeJson(outcome, command).Text();
 }
 
 std::string FileJson(const RunSetup& run) {

@@ -64,7 +64,9 @@ struct PortOutcome {
   std::int64_t DurationMs = 0;
   std::vector<CodeDifference> Differences;
   bool PartlyWritten = false;
-  int Baud = -1;  // read: the device's baud index
+  int Baud = -1;          // read: the device's baud index
+  int Slot = 0;           // station: the slot's number (0 elsewhere)
+  std::int64_t Unit = 0;  // station: the unit's number on its slot
   CodeTable Codes;
 };
 
@@ -76,6 +78,9 @@ void LogOutcome(RunSetup& run, const PortOutcome& outcome);
 // exit code of the run.
 int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes,
            const std::string& fileJson = {});
+
+// One port's result as a JSON object, as in the document of `command`.
+std::string OutcomeJsonText(const PortOutcome& outcome, Command command);
 
 // The code set file of a write as a JSON object: path, checksum, baud rate.
 std::string FileJson(const RunSetup& run);
