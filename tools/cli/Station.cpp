@@ -259,35 +259,33 @@ void TStation::ShowUnit(SlotState& state, const TPortOperator& oper, std::int64_
 }
 
 void TStation::Record(SlotState& state, PortOutcome& outcome) {
-  const bool interrupted = outcome.Exit > kExitSignalBase;
-  std::string word = "ok";
-  if (interrupted) {
+  std::string shown = outcome.Message;  // "interrupted by SIGINT during ..." says so itself
+  if (outcome.Exit > kExitSignalBase) {
     ++state.Counts.Interrupted;
-    word = "interrupted";
   } else if (outcome.Exit != kExitSuccess) {
     ++state.Counts.Failed;
-    word = "FAILED";
+    shown = "FAILED: " + outcome.Message;
   } else {
     ++state.Counts.Ok;
+  }
+  if (outcome.PartlyWritten) {
+    shown += "; the device may be partly written, program it again before use";
   }
   LogOutcome(run_, outcome);
   Emit(Event("result", state)
            .Add("unit", outcome.Unit)
            .AddRaw("outcome", OutcomeJsonText(outcome, Command::Station)));
-  state.Last =
-      word + " (unit " + std::to_string(outcome.Unit) + ", " + Seconds(outcome.DurationMs) + " s)";
-  std::string detail =
-      outcome.Target.Label + " unit " + std::to_string(outcome.Unit) + ": " +
-      (outcome.Exit == kExitSuccess ? outcome.Message : word + ": " + outcome.Message);
-  if (outcome.PartlyWritten || interrupted) {
-    detail += "; the device may be partly written, program it again before use";
-  }
+  state.Last = "unit " + std::to_string(outcome.Unit) + " " +
+               (outcome.Exit == kExitSuccess     ? "ok"
+                : outcome.Exit > kExitSignalBase ? "interrupted"
+                                                 : "failed") +
+               " in " + Seconds(outcome.DurationMs) + " s";
   if (!events_) {
-    run_.Note("slot " + std::to_string(state.Slot.Number) + " " + detail);
+    run_.Note("slot " + std::to_string(state.Slot.Number) + " " + outcome.Target.Label + " unit " +
+              std::to_string(outcome.Unit) + ": " + shown);
   }
-  const std::string next = run_.Options.Confirm ? "next unit: confirm" : "remove the unit";
-  SetStatus(state,
-            (outcome.Exit == kExitSuccess ? "ok, " : word + ": " + outcome.Message + "; ") + next);
+  SetStatus(state, (outcome.Exit == kExitSuccess ? "ok" : shown) + "; " +
+                       (run_.Options.Confirm ? "confirm the next unit" : "remove the unit"));
 }
 
 JsonObject TStation::Event(const char* name, const SlotState& state) const {
@@ -315,11 +313,12 @@ void TStation::SetStatus(SlotState& state, const std::string& status, bool newPh
   if (events_) {
     return;
   }
-  std::string row = state.Slot.Label + "  " + status + "  [ok " + std::to_string(state.Counts.Ok) +
-                    " failed " + std::to_string(state.Counts.Failed) + "]";
+  std::string row = state.Slot.Label + "  [ok " + std::to_string(state.Counts.Ok) + " failed " +
+                    std::to_string(state.Counts.Failed) + "]  ";
   if (!state.Last.empty()) {
-    row += "  last: " + state.Last;
+    row += "last: " + state.Last + "  ";
   }
+  row += status;
   const std::size_t room = static_cast<std::size_t>(std::max(width_ - 10, 20));
   run_.Board->SetRow(state.Row, row.substr(0, room), newPhase);
 }
