@@ -80,5 +80,7 @@ printf 'units: %d ok, %d failed in %.0f s on %d slots (swap %s s)\n' "$ok" "$fai
   "$slots" "$swap"
 printf 'per slot: %.0f units/hour; ideal %.0f/hour (%.1f s a unit), %.0f/hour with the swap\n' \
   "$per_slot" "$(echo "3600 / $unit" | bc -l)" "$unit" "$(echo "3600 / ($unit + $swap)" | bc -l)"
+grep -o '"exit":[0-9]*,"message":"[^"]*"' "$work/events" | grep -v '"exit":0,' | sort | uniq -c |
+  sed 's/^/failed: /' || true
 printf 'idle CPU: %.2f %% of a core over %d s (goal < 1 %%)\n' \
   "$(echo "($after - $before) * 100 / $hz / $idle" | bc -l)" "$idle"

@@ -209,7 +209,8 @@ TEST_F(StationEndToEnd, StationProgramsEachArrivingUnitOnce) {
   EXPECT_EQ(logged, 5);
 }
 
-// --once: one unit per slot, then the summary; some failed gives 19.
+// --once: one unit per slot, then the summary; some failed gives 19. Every
+// event line is valid under the published schema.
 TEST_F(StationEndToEnd, OnceEndsAfterOneUnitPerSlot) {
   Plug("GOOD");
   Plug("BAD", {"--silent"});
@@ -217,6 +218,19 @@ TEST_F(StationEndToEnd, OnceEndsAfterOneUnitPerSlot) {
   EXPECT_EQ(station->Wait(40s), 19) << station->Err();
   EXPECT_TRUE(Contains(station->Out(), R"("event":"summary","ok":1,"failed":1,"interrupted":0)"))
       << station->Out();
+
+  const std::string events = (dir_ / "events.jsonl").string();
+  std::ofstream(events) << station->Out();
+  const char* validate =
+      "import json, sys, jsonschema\n"
+      "v = jsonschema.Draft202012Validator(json.load(open(sys.argv[1])))\n"
+      "lines = open(sys.argv[2]).read().splitlines()\n"
+      "bad = [e.message for line in lines for e in v.iter_errors(json.loads(line))]\n"
+      "print(len(lines), bad, file=sys.stderr)\n"
+      "sys.exit(1 if bad or len(lines) < 10 else 0)\n";
+  ChildProcess check({"/usr/bin/python3", "-c", validate,
+                      KORVANE_DOCS_DIR "/json/station-events.schema.json", events});
+  EXPECT_EQ(check.Wait(30s), 0) << check.Err();
 }
 
 }  // namespace

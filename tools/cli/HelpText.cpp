@@ -104,13 +104,14 @@ std::string HelpText(Command command) {
              "  --baud-index N, --baud RATE  the device's baud rate, as for write\n"
              "  --allow-empty      program a file that holds none of the 32 code keys\n"
              "  --image-dir DIR    keep the image files in DIR\n"
-             "  --json             events as JSON lines on stdout even on a terminal\n"
+             "  --json             events as JSON lines on stdout even on a terminal, no rows\n"
              "  --log FILE         append one JSON line per unit to FILE\n"
              "  -v, --verbose      trace the protocol\n" +
              kCommonOptions +
-             "On a terminal each slot has a line (port, phase, %, units ok/failed, last\n"
-             "result); otherwise one JSON line per event (slot_armed, device_found,\n"
-             "device_refused, phase, result, device_removed, summary) goes to stdout.\n"
+             "On a terminal (stderr) each slot has a line (port, units ok/failed, last\n"
+             "result, phase, %). When stdout is not a terminal, or with --json, it gets one\n"
+             "JSON line per event (slot_armed, device_found, device_refused, phase,\n"
+             "result, device_removed, summary).\n"
              "Ctrl-C ends the units in flight at their next wait (reported interrupted,\n"
              "possibly partly written) and prints the summary per slot with the rate.\n"
              "Exit codes: 0 every unit ok (--once), 2 usage, 3 code set file or log,\n"

@@ -51,7 +51,8 @@ struct SlotState {
   std::int64_t Units = 0;
   std::string Status;
   std::string Last;
-  std::string Refused;  // the refusal last reported
+  std::string Refused;   // the refusal last reported
+  std::string Instance;  // the device node of the unit last programmed
   bool Confirmed = false;
   bool Done = false;
   std::thread Worker;
@@ -69,7 +70,8 @@ class TStation {
         imageFolder_(std::move(imageFolder)),
         slots_(run.Options.Ports, run.Options.Matches, run.Options.IncludeVirtual,
                SystemConsoles()),
-        events_(run.Options.Json || !StandardErrorIsTerminal()),
+        rows_(!run.Options.Json && StandardErrorIsTerminal()),
+        events_(run.Options.Json || !StandardOutputIsTerminal()),
         width_(TerminalColumns()) {}
 
   int Run();
@@ -94,7 +96,8 @@ class TStation {
   const CodeTable& table_;
   std::string imageFolder_;
   TSlotTable slots_;
-  bool events_;  // JSON lines on stdout rather than rows on a terminal
+  bool rows_;    // a row per slot on the terminal on stderr
+  bool events_;  // JSON lines on stdout
   int width_;
   TKeyReader keys_;
   std::mutex lock_;  // guards everything below and the slot table
@@ -177,6 +180,7 @@ void TStation::Cycle(SlotState& state) {
       break;
     }
     const std::int64_t unit = ++state.Units;
+    state.Instance = state.Slot.Instance;
     Emit(Event("device_found", state)
              .Add("unit", unit)
              .Add("port", device->Name)
@@ -218,9 +222,12 @@ std::optional<PortIdentity> TStation::AwaitDevice(SlotState& state,
 }
 
 // A unit left in place is never programmed twice: the slot is armed again
-// only once its device has gone.
+// only once its device has gone, or leads to another device node (a unit
+// swapped faster than the ports are listed).
 void TStation::AwaitRemoval(SlotState& state, std::unique_lock<std::mutex>& guard) {
-  changed_.wait(guard, [&] { return Stopping() || !state.Slot.Device; });
+  changed_.wait(guard, [&] {
+    return Stopping() || !state.Slot.Device || state.Slot.Instance != state.Instance;
+  });
   if (!Stopping()) {
     Emit(Event("device_removed", state));
   }
@@ -280,7 +287,7 @@ void TStation::Record(SlotState& state, PortOutcome& outcome) {
                 : outcome.Exit > kExitSignalBase ? "interrupted"
                                                  : "failed") +
                " in " + Seconds(outcome.DurationMs) + " s";
-  if (!events_) {
+  if (rows_ || !events_) {
     run_.Note("slot " + std::to_string(state.Slot.Number) + " " + outcome.Target.Label + " unit " +
               std::to_string(outcome.Unit) + ": " + shown);
   }
@@ -310,7 +317,7 @@ void TStation::Emit(const JsonObject& event) {
 // to the terminal's width so that a row never wraps.
 void TStation::SetStatus(SlotState& state, const std::string& status, bool newPhase) {
   state.Status = status;
-  if (events_) {
+  if (!rows_) {
     return;
   }
   std::string row = state.Slot.Label + "  [ok " + std::to_string(state.Counts.Ok) + " failed " +

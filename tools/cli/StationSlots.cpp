@@ -1,9 +1,12 @@
 #include "cli/StationSlots.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 
 #include "cli/PortSelection.h"
+
+namespace fs = std::filesystem;
 
 namespace korvane::cli {
 namespace {
@@ -30,6 +33,12 @@ std::string StationLocationKey(const PortIdentity& port) {
   return port.Path;
 }
 
+std::string DeviceInstance(const PortIdentity& port) {
+  std::error_code error;
+  const fs::path target = fs::weakly_canonical(port.Path, error);
+  return error ? port.Path : target.string();
+}
+
 std::vector<std::string> ConsoleNames(const std::string& kernelCommandLine) {
   std::vector<std::string> names;
   std::istringstream words(kernelCommandLine);
@@ -52,7 +61,7 @@ TSlotTable::TSlotTable(std::vector<std::string> ports, std::vector<std::string> 
       consoles_(std::move(consoles)) {
   for (const std::string& port : ports_) {
     if (port != kEveryPort) {
-      slots_.push_back({static_cast<int>(slots_.size()) + 1, port, {}, {}, {}});
+      slots_.push_back({static_cast<int>(slots_.size()) + 1, port, {}, {}, {}, {}});
     }
   }
 }
@@ -85,6 +94,7 @@ bool TSlotTable::Claimed(const PortIdentity& port) const {
 
 void TSlotTable::Place(Slot& slot, const std::vector<PortIdentity>& listed) const {
   slot.Device.reset();
+  slot.Instance.clear();
   slot.Refused.clear();
   for (const PortIdentity& port : listed) {
     const bool here = slot.Key.empty() ? PortArgumentMatches(slot.Label, port)
@@ -97,6 +107,7 @@ void TSlotTable::Place(Slot& slot, const std::vector<PortIdentity>& listed) cons
       return;
     }
     slot.Device = port;
+    slot.Instance = DeviceInstance(port);
     return;
   }
 }
@@ -105,7 +116,7 @@ void TSlotTable::Update(const std::vector<PortIdentity>& listed) {
   for (const PortIdentity& port : listed) {
     if (Eligible(port) && !Claimed(port)) {
       slots_.push_back(
-          {static_cast<int>(slots_.size()) + 1, port.Name, StationLocationKey(port), {}, {}});
+          {static_cast<int>(slots_.size()) + 1, port.Name, StationLocationKey(port), {}, {}, {}});
     }
   }
   for (Slot& slot : slots_) {

@@ -13,6 +13,10 @@ namespace korvane::cli {
 // the whole run. Two identical adapters differ here and nowhere else.
 std::string StationLocationKey(const PortIdentity& port);
 
+// The device node a port's path leads to now: a unit swapped between two
+// listings (a simulator started anew) usually leads elsewhere.
+std::string DeviceInstance(const PortIdentity& port);
+
 // The port names the kernel command line gives as the system console
 // (console=ttyS0,115200n8 gives ttyS0); a station never takes them.
 std::vector<std::string> ConsoleNames(const std::string& kernelCommandLine);
@@ -29,6 +33,7 @@ class TSlotTable {
     std::string Label;                   // the --port argument, or the port's name
     std::string Key;                     // location key of a slot found by all/--match
     std::optional<PortIdentity> Device;  // the accepted device present now
+    std::string Instance;                // what the device's path leads to now
     std::string Refused;                 // why the device present now is not taken
   };
 

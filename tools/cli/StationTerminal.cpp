@@ -4,7 +4,9 @@
 #include <mutex>
 #include <thread>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -31,6 +33,14 @@ int TerminalColumns() {
   }
 #endif
   return 80;
+}
+
+bool StandardOutputIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stdout)) != 0;
+#else
+  return ::isatty(STDOUT_FILENO) == 1;
+#endif
 }
 
 TKeyReader::TKeyReader() : shared_(std::make_shared<Shared>()) {}
