@@ -71,8 +71,7 @@ class TStation {
         slots_(run.Options.Ports, run.Options.Matches, run.Options.IncludeVirtual,
                SystemConsoles()),
         rows_(!run.Options.Json && StandardErrorIsTerminal()),
-        events_(run.Options.Json || !StandardOutputIsTerminal()),
-        width_(TerminalColumns()) {}
+        events_(run.Options.Json || !StandardOutputIsTerminal()) {}
 
   int Run();
 
@@ -98,7 +97,6 @@ class TStation {
   TSlotTable slots_;
   bool rows_;    // a row per slot on the terminal on stderr
   bool events_;  // JSON lines on stdout
-  int width_;
   TKeyReader keys_;
   std::mutex lock_;  // guards everything below and the slot table
   std::condition_variable changed_;
@@ -149,6 +147,7 @@ void TStation::StartNewSlots() {
                   ": unexpected error: " + error.what());
         std::lock_guard guard(lock_);
         state.Done = true;
+        changed_.notify_all();
       }
     });
   }
@@ -326,7 +325,7 @@ void TStation::SetStatus(SlotState& state, const std::string& status, bool newPh
     row += "last: " + state.Last + "  ";
   }
   row += status;
-  const std::size_t room = static_cast<std::size_t>(std::max(width_ - 10, 20));
+  const std::size_t room = static_cast<std::size_t>(std::max(TerminalColumns() - 10, 20));
   run_.Board->SetRow(state.Row, row.substr(0, room), newPhase);
 }
 
