@@ -2,8 +2,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -17,6 +15,7 @@
 #include "cli/StationSlots.h"
 #include "cli/StationTerminal.h"
 #include "cli/UnitProgramming.h"
+#include "files/FileBytes.h"
 
 namespace korvane::cli {
 namespace {
@@ -25,9 +24,10 @@ namespace {
 constexpr std::chrono::milliseconds kRescan{250};
 constexpr int kEventFormat = 1;
 
+// Linux names the console on the kernel command line; elsewhere the file is
+// absent and no port is held back.
 std::vector<std::string> SystemConsoles() {
-  std::ifstream file("/proc/cmdline");
-  return ConsoleNames(std::string(std::istreambuf_iterator<char>(file), {}));
+  return ConsoleNames(ReadFileBytes("/proc/cmdline").bytes);
 }
 
 std::string Seconds(std::int64_t ms) {
