@@ -81,6 +81,9 @@ class StationEndToEnd : public ::testing::Test {
       return e["event"] == event && e["slot"] == slot && (unit == 0 || e["unit"] == unit);
     };
   }
+  static void ExpectOk(const json& result) {
+    EXPECT_EQ(result["outcome"]["result"], "ok") << result.dump();
+  }
   int Count(const std::string& event, int slot) const {
     int count = 0;
     for (const json& e : events_) {
@@ -172,7 +175,7 @@ TEST_F(StationEndToEnd, StationProgramsEachArrivingUnitOnce) {
   const std::string programmed = ComposeImage(table_, 1);
 
   Plug("A");
-  EXPECT_EQ(AwaitEvent(*station, Is("result", 1, 1))["outcome"]["result"], "ok");
+  ExpectOk(AwaitEvent(*station, Is("result", 1, 1)));
   EXPECT_TRUE(DeviceImage("A") == programmed) << "unit not programmed";
   Plug("B", {"--silent"});
   const json failed = AwaitEvent(*station, Is("result", 2, 1));
@@ -181,14 +184,14 @@ TEST_F(StationEndToEnd, StationProgramsEachArrivingUnitOnce) {
   Unplug("B");
   AwaitEvent(*station, Is("device_removed", 2));
   Plug("B");
-  EXPECT_EQ(AwaitEvent(*station, Is("result", 2, 2))["outcome"]["result"], "ok");
+  ExpectOk(AwaitEvent(*station, Is("result", 2, 2)));
   EXPECT_EQ(Count("device_found", 1), 1);
   EXPECT_EQ(Count("device_found", 2), 2);
   for (int unit = 2; unit <= 3; ++unit) {
     Unplug("A");
     AwaitEvent(*station, Is("device_removed", 1));
     Plug("A");
-    EXPECT_EQ(AwaitEvent(*station, Is("result", 1, unit))["outcome"]["result"], "ok");
+    ExpectOk(AwaitEvent(*station, Is("result", 1, unit)));
     EXPECT_TRUE(DeviceImage("A") == programmed) << "unit not programmed";
   }
   EXPECT_EQ(Count("device_found", 1), 3);
