@@ -67,7 +67,7 @@ endfunction()
 if(KORVANE_HELP2MAN AND NOT KORVANE_SANITIZE)
   korvane_man_page(korvane-editor "edit and program the codes of a KORVANE device")
   korvane_man_page(korvane-cli "program and read KORVANE devices from the command line"
-                   COMMANDS ports write read image)
+                   COMMANDS ports write read image verify station)
   korvane_man_page(korvane-sim "a virtual KORVANE device on a pseudo-terminal")
 elseif(NOT KORVANE_SANITIZE)
   message(STATUS "help2man not found: no man pages (scripts/setup.sh installs it)")

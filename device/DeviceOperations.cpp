@@ -276,6 +276,22 @@ ProgramResult RunProgramming(DeviceContext& context, OperationScope& scope, cons
   return ProgramResult::Success;
 }
 
+// One of the read-back's waits. When the owner can tell a complete reply, the
+// wait is pumped in short slices and ends as soon as it is; `complete` then
+// spares the caller the waits that remain. False when the owner asked the
+// operation to end.
+bool WaitForReply(DeviceContext& context, OperationScope& scope, bool& complete) {
+  if (!context.ReplyComplete) {
+    return scope.Wait(kReadWaitMs);
+  }
+  static_assert(kReadWaitMs % kReplyCheckMs == 0);
+  for (std::uint32_t waited = 0; waited < kReadWaitMs && !complete; waited += kReplyCheckMs) {
+    context.Loop.WaitPumping(kReplyCheckMs);
+    complete = context.ReplyComplete();
+  }
+  return scope.Wait(0);
+}
+
 ReadResult RunReadBack(DeviceContext& context, OperationScope& scope, CodeTable& table,
                        const std::function<void(int)>& setBaudIndex) {
   if (!context.Port.PortOpen()) {
@@ -288,8 +304,9 @@ ReadResult RunReadBack(DeviceContext& context, OperationScope& scope, CodeTable&
   context.Log.Clear();
   context.Port.SetOutput(HexToBytes(kReadRequestHex));
   scope.CreateProgress(kReadWaitCount);
+  bool complete = false;
   for (int step = 0; step < kReadWaitCount; ++step) {
-    if (!scope.Wait(kReadWaitMs)) {
+    if (!complete && !WaitForReply(context, scope, complete)) {
       return ReadResult::Aborted;
     }
     context.Operator.StepProgress();

@@ -468,6 +468,43 @@ TEST_F(ReadBackTest, WrongReplyLengthChangesNothing) {
   }
 }
 
+// With the owner's ReplyComplete the waiting ends at the first check after
+// the owner calls the reply complete; without it, or while it says no, the
+// four waits run in full. The result still rests on the length alone.
+TEST_F(ReadBackTest, OwnerCanEndTheWaitsOnceTheReplyIsComplete) {
+  struct Case {
+    const char* name;
+    bool hook;
+    std::size_t bytes;
+    std::uint32_t delayMs;
+    ReadResult result;
+    std::uint64_t endMs;
+  };
+  const Case cases[] = {
+      {"no hook: four full waits", false, kReadReplyBytes, 30, ReadResult::Success, 4800},
+      {"full reply ends at the next check", true, kReadReplyBytes, 30, ReadResult::Success, 40},
+      {"late full reply", true, kReadReplyBytes, 2510, ReadResult::Success, 2520},
+      {"short reply waits out all four", true, kReadReplyBytes - 1, 30, ReadResult::BadLength,
+       4800},
+      {"padded reply ends but is refused", true, kReadReplyBytes + 1, 30, ReadResult::BadLength,
+       40},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    link_.NowMs = 0;
+    operator_.Progress.clear();
+    link_.ReplyDelayMs = c.delayMs;
+    context_.ReplyComplete = nullptr;
+    if (c.hook) {
+      context_.ReplyComplete = [this] { return log_.Text().size() >= 2 * kReadReplyBytes; };
+    }
+    AnswerReadWith(Reply(std::string(kImageSize, '\x01'), c.bytes));
+    EXPECT_EQ(Read(), c.result);
+    EXPECT_EQ(link_.NowMs, c.endMs);
+    EXPECT_EQ(operator_.Steps(), kReadWaitCount);
+  }
+}
+
 TEST_F(ReadBackTest, CancelSendsNothingAndKeepsTheLog) {
   log_.Append("\x41\x00\x42", 3);
   operator_.ConfirmAnswer = false;

@@ -12,11 +12,10 @@
 namespace korvane::cli {
 namespace {
 
-const std::map<std::string, Command> kCommands = {{"ports", Command::Ports},
-                                                  {"write", Command::Write},
-                                                  {"read", Command::Read},
-                                                  {"image", Command::Image},
-                                                  {"help", Command::Help}};
+const std::map<std::string, Command> kCommands = {
+    {"ports", Command::Ports}, {"write", Command::Write},   {"read", Command::Read},
+    {"image", Command::Image}, {"verify", Command::Verify}, {"station", Command::Station},
+    {"help", Command::Help}};
 
 struct OptionRule {
   const char* name;
@@ -28,25 +27,29 @@ struct OptionRule {
 const std::vector<OptionRule>& OptionRules() {
   using C = Command;
   static const std::vector<OptionRule> rules = {
-      {"--port", "-p", true, {C::Write, C::Read}},
+      {"--port", "-p", true, {C::Write, C::Read, C::Verify, C::Station}},
       {"--output", "-o", true, {C::Read, C::Image}},
-      {"--baud-index", nullptr, true, {C::Write, C::Image}},
-      {"--baud", nullptr, true, {C::Write, C::Image}},
-      {"--image-dir", nullptr, true, {C::Write}},
-      {"--log", nullptr, true, {C::Write, C::Read}},
-      {"--lang", nullptr, true, {C::Ports, C::Write, C::Read, C::Image}},
+      {"--baud-index", nullptr, true, {C::Write, C::Image, C::Verify, C::Station}},
+      {"--baud", nullptr, true, {C::Write, C::Image, C::Verify, C::Station}},
+      {"--image-dir", nullptr, true, {C::Write, C::Station}},
+      {"--log", nullptr, true, {C::Write, C::Read, C::Verify, C::Station}},
+      {"--lang", nullptr, true, {C::Ports, C::Write, C::Read, C::Image, C::Verify, C::Station}},
       {"--verify", nullptr, false, {C::Write}},
       {"--no-verify", nullptr, false, {C::Write}},
-      {"--allow-empty", nullptr, false, {C::Write, C::Image}},
-      {"--lenient", nullptr, false, {C::Write, C::Image}},
+      {"--allow-empty", nullptr, false, {C::Write, C::Image, C::Verify, C::Station}},
+      {"--lenient", nullptr, false, {C::Write, C::Image, C::Verify, C::Station}},
       {"--accept-overlong", nullptr, false, {C::Read}},
-      {"--json", nullptr, false, {C::Ports, C::Write, C::Read}},
-      {"--quiet", "-q", false, {C::Ports, C::Write, C::Read, C::Image}},
-      {"--verbose", "-v", false, {C::Write, C::Read}},
-      {"--station", nullptr, true, {C::Write, C::Read}},
-      {"--operator", nullptr, true, {C::Write, C::Read}},
-      {"--batch", nullptr, true, {C::Write, C::Read}},
-      {"--profile", nullptr, true, {C::Ports, C::Write, C::Read, C::Image}},
+      {"--json", nullptr, false, {C::Ports, C::Write, C::Read, C::Verify, C::Station}},
+      {"--quiet", "-q", false, {C::Ports, C::Write, C::Read, C::Image, C::Verify, C::Station}},
+      {"--verbose", "-v", false, {C::Write, C::Read, C::Verify, C::Station}},
+      {"--station", nullptr, true, {C::Write, C::Read, C::Verify, C::Station}},
+      {"--operator", nullptr, true, {C::Write, C::Read, C::Verify, C::Station}},
+      {"--batch", nullptr, true, {C::Write, C::Read, C::Verify, C::Station}},
+      {"--profile", nullptr, true, {C::Ports, C::Write, C::Read, C::Image, C::Verify, C::Station}},
+      {"--match", nullptr, true, {C::Station}},
+      {"--include-virtual", nullptr, false, {C::Station}},
+      {"--once", nullptr, false, {C::Station}},
+      {"--confirm", nullptr, false, {C::Station}},  // also --confirm=KEYS
   };
   return rules;
 }
@@ -181,6 +184,9 @@ class Parser {
     // --baud and --baud-index set one value: either hides the profile's baud.
     given_.insert(std::string(rule->name) == "--baud-index" ? "--baud" : rule->name);
     if (!rule->takesValue) {
+      if (inlineValue && name == "--confirm") {
+        return ApplyConfirmKeys(argument.substr(equals + 1));
+      }
       if (inlineValue) {
         return FailFalse("option " + std::string(rule->name) + " takes no value");
       }
@@ -208,6 +214,12 @@ class Parser {
       options_.AcceptOverlong = true;
     } else if (name == "--json") {
       options_.Json = true;
+    } else if (name == "--include-virtual") {
+      options_.IncludeVirtual = true;
+    } else if (name == "--once") {
+      options_.Once = true;
+    } else if (name == "--confirm") {
+      options_.Confirm = true;
     } else if (name == "--quiet") {
       options_.Level = Verbosity::Quiet;
     } else {
@@ -222,6 +234,8 @@ class Parser {
     }
     if (name == "--port") {
       options_.Ports.push_back(value);
+    } else if (name == "--match") {
+      options_.Matches.push_back(value);
     } else if (name == "--output") {
       options_.Output = value;
     } else if (name == "--image-dir") {
@@ -249,6 +263,15 @@ class Parser {
     return true;
   }
 
+  bool ApplyConfirmKeys(const std::string& keys) {
+    if (keys.empty() || keys.find_first_of("\r\n") != std::string::npos) {
+      return FailFalse("--confirm=KEYS wants the keys of slots 1, 2, ... (e.g. --confirm=1234)");
+    }
+    options_.Confirm = true;
+    options_.ConfirmKeys = keys;
+    return true;
+  }
+
   bool ApplyLanguage(const std::string& value) {
     if (value == "en") {
       options_.Lang = Language::English;
@@ -262,7 +285,8 @@ class Parser {
 
   bool CheckPositional(const std::vector<std::string>& positional) {
     const Command action = options_.Action;
-    const bool wantsFile = action == Command::Write || action == Command::Image;
+    const bool wantsFile = action == Command::Write || action == Command::Image ||
+                           action == Command::Verify || action == Command::Station;
     if (positional.size() > (wantsFile ? 1u : 0u)) {
       return FailFalse("unexpected argument: " + positional.back());
     }
@@ -277,11 +301,15 @@ class Parser {
 
   bool CheckComplete() {
     const Command action = options_.Action;
-    if ((action == Command::Write || action == Command::Read) && options_.Ports.empty()) {
+    if ((action == Command::Write || action == Command::Read || action == Command::Verify) &&
+        options_.Ports.empty()) {
       return FailFalse("--port is required");
     }
-    if (action == Command::Read && options_.Ports.size() > 1) {
-      return FailFalse("read takes one --port");
+    if (action == Command::Station && options_.Ports.empty() && options_.Matches.empty()) {
+      return FailFalse("--port or --match is required");
+    }
+    if ((action == Command::Read || action == Command::Verify) && options_.Ports.size() > 1) {
+      return FailFalse(CommandName(action) + " takes one --port");
     }
     if (action == Command::Image && options_.Output.empty()) {
       return FailFalse("-o OUT.bin (or -o - for stdout) is required");

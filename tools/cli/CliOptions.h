@@ -6,7 +6,7 @@
 
 namespace korvane::cli {
 
-enum class Command { Help, Version, Ports, Write, Read, Image };
+enum class Command { Help, Version, Ports, Write, Read, Image, Verify, Station };
 
 enum class Language { English, Chinese };
 
@@ -36,7 +36,13 @@ struct CliOptions {
   // --profile FILE; without it the user's cli.ini, when there is one. Its
   // values count where the command line gives none.
   std::string ProfileFile;
-  std::vector<std::string> Matches;  // port filters of station mode: the profile's `matches`
+  // station
+  std::vector<std::string>
+      Matches;  // --match FILTER (or the profile's matches): every port it matches is a slot
+  bool IncludeVirtual = false;  // --include-virtual: --port all takes simulators too
+  bool Once = false;            // --once: one unit per slot, then exit
+  bool Confirm = false;         // --confirm[=KEYS]: the operator confirms each unit
+  std::string ConfirmKeys;      // key N confirms slot N; empty: Enter confirms all
 };
 
 // Parses argv, then takes what the command line leaves open from the profile

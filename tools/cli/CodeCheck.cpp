@@ -20,6 +20,11 @@ std::vector<BadCode> FindBadCodes(const CodeTable& table) {
   for (int button = 1; button <= kButtonCount; ++button) {
     for (int slot = 1; slot <= kSlotCount; ++slot) {
       const std::string& text = table.Text(button, slot);
+      // A code too long for the device is refused for its length, with the
+      // length the file gives, after this check.
+      if (text.size() > static_cast<std::size_t>(kMaxCodeChars)) {
+        continue;
+      }
       if (!AllHexDigits(text) || text.size() % 2 != 0) {
         found.push_back({button, slot, text});
       }

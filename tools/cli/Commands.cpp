@@ -21,6 +21,7 @@
 #include "cli/ResultsLog.h"
 #include "cli/RunReport.h"
 #include "cli/Sha256.h"
+#include "cli/UnitProgramming.h"
 #include "cli/Verify.h"
 #include "device/ConfigImage.h"
 #include "device/DeviceOperations.h"
@@ -201,9 +202,10 @@ void FinishOutcome(PortOutcome& outcome, const TPortOperator& oper, const TPortS
   }
 }
 
-void VerifyDevice(RunSetup& run, TPortSession& session, TPortOperator& oper, const CodeTable& table,
-                  PortOutcome& outcome) {
-  oper.SetPhase(Phase::Verifying);
+// Reads the device back and compares it with the table and the baud rate of
+// the run; the outcome's exit is success only when the two are equal.
+void CompareDevice(RunSetup& run, TPortSession& session, const CodeTable& table,
+                   PortOutcome& outcome) {
   CodeTable actual;
   int actualBaud = -1;
   const ReadResult read =
@@ -214,14 +216,13 @@ void VerifyDevice(RunSetup& run, TPortSession& session, TPortOperator& oper, con
     return;
   }
   if (read != ReadResult::Success) {
-    outcome.Exit = kExitReadLength;
-    outcome.Message =
-        "all five blocks were acknowledged; verify: " + DeviceText(kTextReadFailed, run.Lang);
+    outcome.Exit = read == ReadResult::BadLength ? kExitReadLength : kExitPort;
+    outcome.Message = "verify: " + DeviceText(kTextReadFailed, run.Lang);
     return;
   }
   outcome.Differences = CompareWithDevice(table, run.Options.BaudIndex, actual, actualBaud);
   if (outcome.Differences.empty()) {
-    outcome.Message = DeviceText(kTextProgramSuccess, run.Lang) + ", verified";
+    outcome.Exit = kExitSuccess;
     outcome.Verified = true;
     return;
   }
@@ -230,11 +231,23 @@ void VerifyDevice(RunSetup& run, TPortSession& session, TPortOperator& oper, con
                     " difference(s) between the device and " + run.Options.CodeSetFile;
 }
 
+void VerifyDevice(RunSetup& run, TPortSession& session, TPortOperator& oper, const CodeTable& table,
+                  PortOutcome& outcome) {
+  oper.SetPhase(Phase::Verifying);
+  CompareDevice(run, session, table, outcome);
+  if (outcome.Exit == kExitSuccess) {
+    outcome.Message = DeviceText(kTextProgramSuccess, run.Lang) + ", verified";
+  } else if (outcome.Exit == kExitReadLength) {
+    outcome.Message = "all five blocks were acknowledged; " + outcome.Message;
+  }
+}
+
+}  // namespace
+
 PortOutcome WriteOnePort(RunSetup& run, const CodeTable& table, const PortTarget& target,
-                         const std::string& imagePath) {
+                         const std::string& imagePath, TPortOperator& oper) {
   PortOutcome outcome;
   outcome.Target = target;
-  TPortOperator oper(*run.Board, target.Label, run.Lang, run.Options.Verify);
   TPortSession session(target, imagePath, oper, run.Tracer());
   oper.SetPhase(Phase::Opening);
   if (const std::string problem = session.Open(); !problem.empty()) {
@@ -333,8 +346,6 @@ int LoadForWrite(RunSetup& run, CodeTable& table) {
   return kExitSuccess;
 }
 
-}  // namespace
-
 int RunPorts(const CliOptions& options, std::ostream& out, std::ostream& err) {
   const std::vector<PortIdentity> ports = ListPortIdentities();
   if (options.Json) {
@@ -388,8 +399,10 @@ int RunWrite(const CliOptions& options, std::ostream& out, std::ostream& err) {
     workers.emplace_back([&, i] {
       // An exception must not end the process while other ports are mid-block.
       try {
-        outcomes[i] = WriteOnePort(run, table, targets[i],
-                                   ImagePathFor(folder.Path(), targets[i], targets.size() > 1));
+        TPortOperator oper(*run.Board, targets[i].Label, run.Lang, run.Options.Verify);
+        outcomes[i] =
+            WriteOnePort(run, table, targets[i],
+                         ImagePathFor(folder.Path(), targets[i], targets.size() > 1), oper);
       } catch (const std::exception& error) {
         outcomes[i].Target = targets[i];
         outcomes[i].Exit = kExitUnexpected;
@@ -462,6 +475,33 @@ int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err) {
     }
   }
   return Report(run, {outcome});
+}
+
+int RunVerify(const CliOptions& options, std::ostream& out, std::ostream& err) {
+  RunSetup run(options, out, err);
+  CodeTable table;
+  if (const int exit = LoadForWrite(run, table); exit != kExitSuccess) {
+    return exit;
+  }
+  PortSelection selection;
+  if (const int exit = PrepareRun(run, selection); exit != kExitSuccess) {
+    return exit;
+  }
+  PortOutcome outcome;
+  outcome.Target = selection.Targets.front();
+  TPortOperator oper(*run.Board, outcome.Target.Label, run.Lang, false);
+  TPortSession session(outcome.Target, std::string(), oper, run.Tracer());
+  if (std::string problem = session.Open(); !problem.empty()) {
+    outcome.Exit = kExitPort;
+    outcome.Message = problem;
+  } else {
+    CompareDevice(run, session, table, outcome);
+    if (outcome.Exit == kExitSuccess) {
+      outcome.Message = "verified, the device holds " + run.Options.CodeSetFile;
+    }
+  }
+  FinishOutcome(outcome, oper, session);
+  return Report(run, {outcome}, FileJson(run));
 }
 
 int RunImage(const CliOptions& options, std::ostream& out, std::ostream& err) {

@@ -20,15 +20,18 @@ enum ExitCode : int {
   kExitOverlong = 14,
   kExitReadLength = 15,
   kExitVerify = 16,
-  kExitUnrecorded = 17,   // the device part was done, its output (stdout, -o file, log) failed
-  kExitLineLost = 18,     // the line went away (device unplugged) during an operation
-  kExitSignalBase = 128,  // + the signal: 130 for SIGINT, 143 for SIGTERM
+  kExitUnrecorded = 17,       // the device part was done, its output (stdout, -o file, log) failed
+  kExitLineLost = 18,         // the line went away (device unplugged) during an operation
+  kExitStationFailures = 19,  // station: some units failed
+  kExitSignalBase = 128,      // + the signal: 130 for SIGINT, 143 for SIGTERM
 };
 
 int RunPorts(const CliOptions& options, std::ostream& out, std::ostream& err);
 int RunWrite(const CliOptions& options, std::ostream& out, std::ostream& err);
 int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err);
 int RunImage(const CliOptions& options, std::ostream& out, std::ostream& err);
+int RunVerify(const CliOptions& options, std::ostream& out, std::ostream& err);
+int RunStation(const CliOptions& options, std::ostream& out, std::ostream& err);
 
 // Flushes `out` and tells whether everything written to it arrived; else why
 // not (the system's text, "" when it gave none).

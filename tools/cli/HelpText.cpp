@@ -55,8 +55,8 @@ std::string HelpText(Command command) {
              "  --baud-index N     device control baud rate: 0=4800 1=9600 (default) 2=19200\n"
              "                     3=57600 4=115200\n"
              "  --baud RATE        the same, given as the rate (e.g. --baud 19200)\n"
-             "  --no-verify        skip the read-back (saves 4.8 s per device); --verify is\n"
-             "                     the default\n"
+             "  --no-verify        skip the read-back (saves about 3.3 s per device);\n"
+             "                     --verify is the default\n"
              "  --allow-empty      program a file that holds none of the 32 code keys\n"
              "  --lenient          accept codes that are not pairs of hex digits, converted\n"
              "                     as the editor does (a warning for each); refused (exit 3)\n"
@@ -85,6 +85,60 @@ std::string HelpText(Command command) {
              "length or an area length byte over 63, 17 read but the output or log could\n"
              "not be written, 18 line lost (device unplugged), 130 interrupted, 143\n"
              "terminated.\n";
+    case Command::Verify:
+      return std::string(
+                 "Usage: korvane-cli verify -p PORT [options] FILE.IOS\n"
+                 "Reads the device on PORT back and compares its codes and baud rate with\n"
+                 "FILE.IOS and the baud rate given, code by code, without writing anything.\n") +
+             kPortForms +
+             "  --baud-index N     the baud rate the device should hold: 0=4800 1=9600\n"
+             "                     (default) 2=19200 3=57600 4=115200\n"
+             "  --baud RATE        the same, given as the rate (e.g. --baud 19200)\n"
+             "  --allow-empty      compare with a file that holds none of the 32 code keys\n"
+             "  --json             one JSON document with the result and the differences\n"
+             "  --log FILE         append one JSON line to FILE\n"
+             "  -v, --verbose      trace the protocol\n" +
+             kTraceOptions + kProfileOption + kCommonOptions +
+             "Exit codes: 0 the device holds the file, 2 usage, 3 code set file, 10 port,\n"
+             "15 reply length, 16 different (each difference on stderr), 17 the result\n"
+             "could not be written, 18 line lost, 130 interrupted, 143 terminated.\n";
+    case Command::Station:
+      return std::string(
+                 "Usage: korvane-cli station (-p PORT ... | --match FILTER ...) [options] "
+                 "FILE.IOS\n"
+                 "A programming station: programs, verifies and logs every unit that arrives\n"
+                 "on the selected ports with the codes of FILE.IOS, one after another per\n"
+                 "slot, until Ctrl-C. A unit that brings its own USB-serial adapter arrives\n"
+                 "when its port appears (the ports are listed every 250 ms); the slot is armed\n"
+                 "again once it is unplugged, so a unit left in place is never programmed\n"
+                 "twice. With a fixed adapter use --confirm: the operator confirms each unit.\n") +
+             "  -p, --port PORT    a slot: a name, a device path, serial=S or\n"
+             "                     vid:pid=V:P (repeatable); 'all' makes a slot of every\n"
+             "                     listed port with a device (never the system console)\n"
+             "  --match FILTER     a slot for every port FILTER matches (vid:pid=V:P,\n"
+             "                     serial=S; repeatable); with --port, a device that\n"
+             "                     matches none of the filters is refused\n"
+             "  --include-virtual  --port all takes simulator ports too\n"
+             "  --once             one unit per slot, then the summary\n"
+             "  --confirm[=KEYS]   wait for the operator before each unit: Enter starts\n"
+             "                     every waiting slot, or the n-th of KEYS starts slot n\n"
+             "  --baud-index N, --baud RATE  the device's baud rate, as for write\n"
+             "  --allow-empty      program a file that holds none of the 32 code keys\n"
+             "  --lenient          accept codes that are not pairs of hex digits\n"
+             "  --image-dir DIR    keep the image files in DIR\n"
+             "  --json             events as JSON lines on stdout even on a terminal, no rows\n"
+             "  --log FILE         append one JSON line per unit to FILE\n"
+             "  -v, --verbose      trace the protocol\n" +
+             kTraceOptions + kProfileOption + kCommonOptions +
+             "On a terminal (stderr) each slot has a line (port, units ok/failed, last\n"
+             "result, phase, %). When stdout is not a terminal, or with --json, it gets one\n"
+             "JSON line per event (slot_armed, device_found, device_refused, phase,\n"
+             "result, device_removed, summary).\n"
+             "Ctrl-C ends the units in flight at their next wait (reported interrupted,\n"
+             "possibly partly written) and prints the summary per slot with the rate.\n"
+             "Exit codes: 0 every unit ok (--once), 2 usage, 3 code set file or log,\n"
+             "12 image folder, 19 some units failed (--once), 130 interrupted, 143\n"
+             "terminated.\n";
     case Command::Image:
       return std::string(
                  "Usage: korvane-cli image FILE.IOS -o OUT.bin [--baud-index N | --baud RATE]\n"
@@ -106,6 +160,8 @@ std::string HelpText(Command command) {
          "  write   program devices from a code set file\n"
          "  read    read the codes back from a device\n"
          "  image   build the configuration image of a code set file\n"
+         "  verify  compare a device with a code set file without writing it\n"
+         "  station program every unit that arrives on the selected ports\n"
          "Options: --help, --version. Options take their value as '--opt value' or\n"
          "'--opt=value'; '--' ends the options.\n"
          "Run 'korvane-cli COMMAND --help' for the options of a command.\n";

@@ -150,4 +150,15 @@ PortSelection SelectPorts(const std::vector<std::string>& arguments,
   return selection;
 }
 
+bool PortArgumentMatches(const std::string& argument, const PortIdentity& port) {
+  if (const auto filter = ParseFilter(argument)) {
+    return Matches(port, filter->first, filter->second);
+  }
+  if (port.Name == argument) {
+    return true;
+  }
+  return argument.find_first_of(kPathSeparators) != std::string::npos &&
+         DeviceKey(port.Path) == DeviceKey(argument);
+}
+
 }  // namespace korvane::cli

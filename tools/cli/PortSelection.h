@@ -28,4 +28,8 @@ struct PortSelection {
 PortSelection SelectPorts(const std::vector<std::string>& arguments,
                           const std::vector<PortIdentity>& listed);
 
+// True when the listed `port` is what a --port argument names: the port's
+// name, its device path (links followed), or a filter it matches.
+bool PortArgumentMatches(const std::string& argument, const PortIdentity& port);
+
 }  // namespace korvane::cli

@@ -10,6 +10,9 @@ namespace korvane::cli {
 namespace {
 
 constexpr std::size_t kTraceBytes = 32;  // a 512-byte block is traced by its start
+// Longer than any gap inside a read-back reply: after a complete reply, this
+// much silence means the device has nothing more to say.
+constexpr std::chrono::milliseconds kReplyQuiet{100};
 
 std::string HexPreview(const std::string& bytes) {
   std::string text = BytesToHex(bytes.substr(0, kTraceBytes));
@@ -52,6 +55,7 @@ TPortSession::TPortSession(const PortTarget& target, std::string imagePath, TPor
       context_{*this, loop_, log_, oper, std::move(imagePath)} {
   comm_.OnReceiveData = [this](TComm&, const char* buffer, std::uint16_t length) {
     log_.Append(buffer, length);
+    lastReceived_ = std::chrono::steady_clock::now();
     if (trace_) {
       received_.append(buffer, length);
     }
@@ -59,6 +63,7 @@ TPortSession::TPortSession(const PortTarget& target, std::string imagePath, TPor
   comm_.OnRequestHangup = [this](TComm&) { lineLost_ = true; };
   comm_.SetCommName(target.CommName);
   context_.StopRequested = [this] { return !AfterWait(); };
+  context_.ReplyComplete = [this] { return ReplyComplete(); };
 }
 
 TPortSession::~TPortSession() {
@@ -103,6 +108,18 @@ bool TPortSession::AfterWait() {
     Trace("the line was lost; ending the operation");
   }
   return InterruptSignal() == 0 && !lineLost_;
+}
+
+// The read-back may end once the whole reply is in and the line has stayed
+// quiet since; a reply that goes on past its length is still refused for it.
+bool TPortSession::ReplyComplete() {
+  const std::size_t bytes = log_.Text().size() / 2;
+  if (bytes < kReadReplyBytes || std::chrono::steady_clock::now() - lastReceived_ < kReplyQuiet) {
+    return false;
+  }
+  Trace("reply complete: " + std::to_string(bytes) + " bytes, then " +
+        std::to_string(kReplyQuiet.count()) + " ms quiet");
+  return true;
 }
 
 void TPortSession::Trace(const std::string& text) {

@@ -40,6 +40,7 @@ class TPortSession : private IDevicePort {
   void SetOutput(const std::string& bytes) override;
   bool SendData(const char* buffer, std::uint16_t length) override;
   bool AfterWait();
+  bool ReplyComplete();
   void Trace(const std::string& text);
 
   PortTarget target_;
@@ -53,6 +54,7 @@ class TPortSession : private IDevicePort {
   bool lineLost_ = false;
   int blocksSent_ = 0;
   std::string received_;  // bytes received since the last trace line
+  std::chrono::steady_clock::time_point lastReceived_;
   std::chrono::steady_clock::time_point lastEvent_ = std::chrono::steady_clock::now();
 };
 

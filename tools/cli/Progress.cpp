@@ -192,6 +192,9 @@ void TPortOperator::Show(bool newPhase) {
   board_.SetRow(row_,
                 PhaseName() + "  " + std::to_string(Percent()) + "%  " + ElapsedText(ElapsedMs()),
                 newPhase);
+  if (OnShow) {
+    OnShow(newPhase);
+  }
 }
 
 }  // namespace korvane::cli

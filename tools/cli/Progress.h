@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -67,6 +68,10 @@ class TPortOperator : public IOperator {
   int Percent() const;
   const std::string& Message() const { return message_; }
   std::int64_t ElapsedMs() const;
+
+  // Called on each redraw of the row, after it (a station shows the unit's
+  // progress its own way); `newPhase` as for the board.
+  std::function<void(bool newPhase)> OnShow;
 
  private:
   void Show(bool newPhase);

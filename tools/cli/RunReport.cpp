@@ -60,9 +60,15 @@ JsonObject OutcomeJson(const PortOutcome& outcome, Command command) {
       .Add("exit", outcome.Exit)
       .Add("message", outcome.Message)
       .Add("duration_ms", outcome.DurationMs);
-  if (command == Command::Write) {
+  if (outcome.Slot > 0) {
+    json.Add("slot", outcome.Slot).Add("unit", outcome.Unit);
+  }
+  if (command == Command::Write || command == Command::Station) {
     json.AddRaw("differences", DifferencesJson(outcome.Differences));
     json.Add("partly_written", outcome.PartlyWritten);
+    json.Add("verified", outcome.Verified);
+  } else if (command == Command::Verify) {
+    json.AddRaw("differences", DifferencesJson(outcome.Differences));
     json.Add("verified", outcome.Verified);
   } else if (outcome.Exit == kExitSuccess) {
     json.Add("baud_rate", BaudText(outcome.Baud));
@@ -103,7 +109,7 @@ bool LogOutcome(RunSetup& run, const PortOutcome& outcome) {
     return true;
   }
   const bool hasFile = !run.Options.CodeSetFile.empty();
-  const bool write = run.Options.Action == Command::Write;
+  const bool write = run.Options.Action == Command::Write || run.Options.Action == Command::Station;
   JsonObject line = LogLineStart(run);
   line.Add("port", outcome.Target.Label)
       .Add("path", outcome.Target.Identity.Path)
@@ -121,6 +127,9 @@ bool LogOutcome(RunSetup& run, const PortOutcome& outcome) {
       .Add("phase", outcome.Phase)
       .Add("verified", outcome.Verified)
       .AddRaw("differences", DifferencesJson(outcome.Differences));
+  if (outcome.Slot > 0) {
+    line.Add("slot", outcome.Slot).Add("unit", outcome.Unit);
+  }
   return AppendLogLine(run, line);
 }
 
@@ -150,7 +159,7 @@ void LogRefusedRun(RunSetup& run, const std::string& phase, int exit, const std:
       .Add("message", message)
       .Add("duration_ms", std::int64_t{0})
       .Add("image_sha256", run.ImageSha256)
-      .Add("baud_rate", BaudText(run.Options.Action == Command::Write ? run.Options.BaudIndex : -1))
+      .Add("baud_rate", BaudText(run.Options.Action == Command::Read ? -1 : run.Options.BaudIndex))
       .Add("phase", phase)
       .Add("verified", false)
       .AddRaw("differences", "[]");
@@ -227,6 +236,10 @@ int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::s
     recorded = false;
   }
   return recorded ? exit : UnrecordedExit(exit);
+}
+
+std::string OutcomeJsonText(const PortOutcome& outcome, Command command) {
+  return OutcomeJson(outcome, command).Text();
 }
 
 std::string FileJson(const RunSetup& run) {

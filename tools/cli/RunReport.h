@@ -69,6 +69,8 @@ struct PortOutcome {
   bool PartlyWritten = false;
   bool Verified = false;  // write: read back and found equal to the file
   int Baud = -1;          // read: the device's baud index
+  int Slot = 0;           // station: the slot's number (0 elsewhere)
+  std::int64_t Unit = 0;  // station: the unit's number on its slot
   CodeTable Codes;
 };
 
@@ -92,6 +94,9 @@ void LogRefusedRun(RunSetup& run, const std::string& phase, int exit, const std:
 // which case each port's result is also given on stderr.
 int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes,
            const std::string& fileJson = {});
+
+// One port's result as a JSON object, as in the document of `command`.
+std::string OutcomeJsonText(const PortOutcome& outcome, Command command);
 
 // The code set file of a write as a JSON object: path, checksum, baud rate.
 std::string FileJson(const RunSetup& run);

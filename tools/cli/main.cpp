@@ -21,7 +21,7 @@ namespace {
 
 // The command named on the line, for pointing a usage error at its help.
 std::string HelpHint(const std::vector<std::string>& arguments) {
-  for (const std::string name : {"ports", "write", "read", "image"}) {
+  for (const std::string name : {"ports", "write", "read", "image", "verify", "station"}) {
     if (arguments.size() > 1 && arguments[1] == name) {
       return "korvane-cli " + name + " --help";
     }
@@ -53,6 +53,10 @@ int Run(const std::vector<std::string>& arguments) {
       return RunRead(*options, std::cout, std::cerr);
     case Command::Image:
       return RunImage(*options, std::cout, std::cerr);
+    case Command::Verify:
+      return RunVerify(*options, std::cout, std::cerr);
+    case Command::Station:
+      return RunStation(*options, std::cout, std::cerr);
     case Command::Help:
       break;
   }

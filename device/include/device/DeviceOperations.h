@@ -29,6 +29,7 @@ inline constexpr int kAttemptLimit = 5;  // the sixth send ends the exchange une
 inline constexpr std::uint32_t kLateAnswerMs = 1100;
 inline constexpr std::uint32_t kListenSliceMs = 10;  // how often the listen looks at the log
 inline constexpr std::size_t kReadReplyBytes = 3072;
+inline constexpr std::uint32_t kReplyCheckMs = 20;  // divides kReadWaitMs
 
 // Operator texts.
 inline constexpr const char* kCaptionWarning = "警告";
@@ -73,6 +74,10 @@ struct DeviceContext {
   std::string ImagePath;
   // Asked after every wait; true ends the operation there (the owner is closing).
   std::function<bool()> StopRequested;
+  // Optional early end of the read-back: asked every kReplyCheckMs while the
+  // read-back waits; true (the reply is complete) ends the waiting there.
+  // Empty: the four waits run in full. Programming's waits never end early.
+  std::function<bool()> ReplyComplete;
   bool Running = false;
   // Why the last programming ended with FileFault or ImageUnreadable, in
   // English (the system's error text with the file's path); empty otherwise.

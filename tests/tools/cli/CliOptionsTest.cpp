@@ -42,6 +42,21 @@ TEST(CliOptions, WriteTakesPortsAFileAndOptionsInEveryForm) {
   EXPECT_EQ(options->Level, Verbosity::Quiet);
 }
 
+TEST(CliOptions, StationTakesSlotsFiltersAndConfirmKeys) {
+  const auto options = Parse({"station", "-p", "all", "-p", "KSIM1", "--match", "vid:pid=1a86:7523",
+                              "--include-virtual", "--once", "--confirm=12", "a.IOS"});
+  ASSERT_TRUE(options);
+  EXPECT_EQ(options->Action, Command::Station);
+  EXPECT_EQ(options->Ports, (std::vector<std::string>{"all", "KSIM1"}));
+  EXPECT_EQ(options->Matches, std::vector<std::string>{"vid:pid=1a86:7523"});
+  EXPECT_TRUE(options->IncludeVirtual && options->Once && options->Confirm);
+  EXPECT_EQ(options->ConfirmKeys, "12");
+  const auto enter = Parse({"station", "--match", "serial=A", "--confirm", "a.IOS"});
+  ASSERT_TRUE(enter);
+  EXPECT_TRUE(enter->Confirm);
+  EXPECT_EQ(enter->ConfirmKeys, "");
+}
+
 TEST(CliOptions, DefaultsVerifyAndFollowTheEditor) {
   const auto write = Parse({"write", "-p", "A", "a.IOS"});
   ASSERT_TRUE(write);
@@ -81,6 +96,11 @@ TEST(CliOptions, UsageErrorsAreNamed) {
       {{"image", "a.IOS"}, "-o OUT.bin (or -o - for stdout) is required"},
       {{"ports", "extra"}, "unexpected argument: extra"},
       {{"ports", "-x"}, "unknown option for ports: -x"},
+      {{"verify", "-p", "A", "-p", "B", "a.IOS"}, "verify takes one --port"},
+      {{"verify", "-p", "A", "a.IOS", "--no-verify"}, "unknown option for verify: --no-verify"},
+      {{"station", "a.IOS"}, "--port or --match is required"},
+      {{"station", "-p", "all", "a.IOS", "--confirm="}, "--confirm=KEYS wants"},
+      {{"write", "-p", "A", "a.IOS", "--once"}, "unknown option for write: --once"},
   };
   for (const Case& c : cases) {
     std::string error;
