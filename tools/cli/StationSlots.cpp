@@ -28,7 +28,7 @@ std::string JoinFilters(const std::vector<std::string>& filters) {
 
 }  // namespace
 
-// The port's path until the listing gives each port its physical location.
+// The slot a port belongs to: its physical location where the listing knows one.
 std::string StationLocationKey(const PortIdentity& port) {
   // A USB adapter's place on the bus stays when the unit behind it changes
   // its device node; other ports are known by their path.
