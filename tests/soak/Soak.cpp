@@ -155,6 +155,21 @@ CodeTable TableFor(int unit, int cycle) {
   return table;
 }
 
+// Where the table read back first differs from the one programmed; empty when
+// it does not.
+std::string FirstDifference(const CodeTable& programmed, const CodeTable& readBack) {
+  for (int button = 1; button <= kButtonCount; ++button) {
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+      if (programmed.Text(button, slot) != readBack.Text(button, slot)) {
+        return "button " + std::to_string(button) + " slot " + std::to_string(slot) +
+               " read back as \"" + readBack.Text(button, slot) + "\", programmed \"" +
+               programmed.Text(button, slot) + "\"";
+      }
+    }
+  }
+  return {};
+}
+
 struct Unit {
   int Number = 0;
   std::string Port;
@@ -188,10 +203,11 @@ std::string RunCycle(TUiLoop& loop, const Unit& unit, int cycle) {
       ReadResult::Success) {
     return "read-back failed: " + oper.LastMessage;
   }
-  if (!(readBack == table) || readBaud != baudIndex) {
-    return "the table read back differs from the one programmed";
+  if (readBaud != baudIndex) {
+    return "baud index " + std::to_string(readBaud) + " read back, " + std::to_string(baudIndex) +
+           " programmed";
   }
-  return {};
+  return FirstDifference(table, readBack);
 }
 
 // ---- The run -------------------------------------------------------------
