@@ -18,8 +18,12 @@ if [ $# -ne 2 ]; then
 fi
 seconds=$2
 use_ccache
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "${KORVANE_JOBS:-2}" >/dev/null
+mkdir -p build
+if ! { cmake --preset fuzz && cmake --build --preset fuzz -j "${KORVANE_JOBS:-2}"; } \
+  >build/fuzz-build.log 2>&1; then
+  tail -n 40 build/fuzz-build.log >&2
+  exit 1
+fi
 
 run_one() {
   local target=$1 work="build/fuzz/corpus/$1" crashes="build/fuzz/crashes/$1/" log="build/fuzz/$1.log"
