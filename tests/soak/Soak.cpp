@@ -12,6 +12,7 @@
 // usage error.
 
 #include <dirent.h>
+#include <malloc.h>
 #include <stdlib.h>
 
 #include <QCoreApplication>
@@ -88,6 +89,9 @@ struct ProcessFigures {
   int Descriptors = 0;
   long Threads = 0;
   long RssKb = 0;
+  // Allocated and not freed: tells live data that grows from memory the
+  // allocator keeps for later.
+  std::size_t HeapInUseKb = 0;
 };
 
 int OpenDescriptors() {
@@ -116,12 +120,13 @@ long StatusField(const std::string& name) {
 }
 
 ProcessFigures TakeFigures() {
-  return {OpenDescriptors(), StatusField("Threads"), StatusField("VmRSS")};
+  return {OpenDescriptors(), StatusField("Threads"), StatusField("VmRSS"),
+          ::mallinfo2().uordblks / 1024};
 }
 
 void PrintFigures(const char* when, const ProcessFigures& figures) {
-  std::printf("%-14s %4d descriptors, %3ld threads, RSS %6ld kB\n", when, figures.Descriptors,
-              figures.Threads, figures.RssKb);
+  std::printf("%-14s %4d descriptors, %3ld threads, RSS %6ld kB, heap in use %6zu kB\n", when,
+              figures.Descriptors, figures.Threads, figures.RssKb, figures.HeapInUseKb);
 }
 
 // ---- One unit: a simulator and the operations on it ----------------------
@@ -308,9 +313,12 @@ class Soak {
     if (cyclesDone_ == options_.Cycles) {
       end_ = TakeFigures();
     }
+    const ProcessFigures now = TakeFigures();
     std::lock_guard lock(printing_);
-    std::printf("cycle %d/%d: %d failures, %.0f s\n", cyclesDone_, options_.Cycles,
-                failures_.load(), std::chrono::duration<double>(Clock::now() - start_).count());
+    std::printf("cycle %d/%d: %d failures, %.0f s, RSS %ld kB, heap in use %zu kB\n", cyclesDone_,
+                options_.Cycles, failures_.load(),
+                std::chrono::duration<double>(Clock::now() - start_).count(), now.RssKb,
+                now.HeapInUseKb);
     std::fflush(stdout);
   }
 
