@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the format check, the dev build, then the whole
 # suite under AddressSanitizer + UndefinedBehaviorSanitizer, then the serial
-# code and the editor's loop under ThreadSanitizer; the optimised tools are
-# built as well, the Windows build (with Qt for Windows, built once and
-# cached) runs its tests, its korvane-cli and its packaged editor under Wine,
-# and the packages are built and checked. Pass --quick to run the dev build
+# code and the editor's loop under ThreadSanitizer; the optimised build is
+# built whole and runs a short soak, the fuzz targets run a while, the
+# Windows build (with Qt for Windows, built once and cached) runs its tests,
+# its korvane-cli and its packaged editor under Wine, and the packages are
+# built and checked. Pass --quick to run the dev build
 # only. Each stage prints how long it took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -39,10 +40,16 @@ for preset in "${presets[@]}"; do
 done
 if ((!quick)); then stage "clang-tidy" scripts/check-tidy.sh; fi
 if ((!quick)); then
-  # The optimised build that the run command uses must build too.
-  stage "release: build the tools" bash -c "cmake --preset release >/dev/null &&
-    cmake --build --preset release -j $jobs --target korvane-editor korvane-sim korvane-cli"
+  # The optimised build that the run command uses must build too, tests included.
+  stage "release: build everything" bash -c "cmake --preset release >/dev/null &&
+    cmake --build --preset release -j $jobs"
+  # Programs and reads back simulators through both loops; descriptors,
+  # threads and memory must not grow, no cycle may fail.
+  stage "soak: 2 cycles on 4 simulators" build/release/tests/soak/soak --sims 4 --cycles 2
   stage "Qt for Windows (built once per recipe, then cached)" build_qt_windows
+  # Each fuzz target for a while, from its seeds and what earlier runs found.
+  stage "fuzz: build, then each target for ${KORVANE_FUZZ_SECONDS:-20} s" \
+    scripts/fuzz.sh --all "${KORVANE_FUZZ_SECONDS:-20}"
   stage "mingw: Windows build, tested under Wine" scripts/wine-test.sh
   # A broken install rule or package fails here: scratch-root install, lintian,
   # and the installed programs run from a read-only folder.

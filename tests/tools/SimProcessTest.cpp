@@ -382,6 +382,28 @@ TEST_F(SimProcessTest, StallNeverReadsSoWritesBackUp) {
 
 // The only paced test: a read reply takes the line time of 3072 bytes at
 // 9600 baud (3.2 s), after clients came and went, without burning a core.
+// Bytes that wait on the line while the simulator is not scheduled came in
+// their line time: the pause is not silence that ends the block.
+TEST_F(SimProcessTest, SimulatorHeldMidBlockStillTakesTheWholeBlock) {
+  auto sim = Start({});
+  PortClient port(PortPath(*sim));
+  const std::string image = TestImage();
+  port.Send(kRequest);
+  ASSERT_EQ(BytesToHex(port.Receive(kAccepted.size())), BytesToHex(kAccepted));
+  port.Send(image.substr(0, 512));
+  EXPECT_EQ(port.Receive(1, 150ms), "");  // the block is still on the line
+  sim->Signal(SIGSTOP);
+  EXPECT_EQ(port.Receive(1, 500ms), "");  // longer than the silence that drops a block
+  sim->Signal(SIGCONT);
+  ASSERT_EQ(BytesToHex(port.Receive(kAck.size())), BytesToHex(kAck));
+  for (std::size_t k = 1; k < 5; ++k) {
+    port.Send(image.substr(512 * k, 512));
+    ASSERT_EQ(BytesToHex(port.Receive(kAck.size())), BytesToHex(kAck)) << "block " << k;
+  }
+  port.Send(kRead);
+  EXPECT_EQ(port.Receive(3072, 6s).substr(512), image);
+}
+
 TEST_F(SimProcessTest, PacedReadTakesLineTimeAndSurvivesClientsComingAndGoing) {
   auto sim = Start({});
   for (int i = 0; i < 20; ++i) {

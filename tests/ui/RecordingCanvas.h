@@ -48,7 +48,12 @@ class TRecordingCanvas : public ILedCanvas {
     text += '(';
     bool first = true;
     for (int value : values) {
-      text += (first ? "" : ",") + std::to_string(value);
+      // Appended piece by piece: a literal put in front of a temporary string
+      // trips GCC 12's -Wrestrict in optimised builds.
+      if (!first) {
+        text += ',';
+      }
+      text += std::to_string(value);
       first = false;
     }
     return text + ')';

@@ -1,6 +1,7 @@
 #include "sim/Simulator.h"
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -83,7 +84,11 @@ TSimulator::TSimulator(const SimOptions& options, TPtyDevice& pty, std::string i
 void TSimulator::Run(int signalFd) {
   for (;;) {
     auto now = Clock::now();
-    model_.Tick(now);
+    // Bytes still waiting were sent before now: the line was not silent, however
+    // late this process got to run.
+    if (!InputWaiting()) {
+      model_.Tick(now);
+    }
     WriteDueOutput(now);
     const bool wantInput = !options_.Pacing || now >= inputArmAt_;
     // A stalled line is left unwatched, so nothing the tool sends is ever read.
@@ -136,12 +141,16 @@ bool TSimulator::ReadInput(Clock::time_point now) {
   }
   const auto count = static_cast<std::size_t>(got);
   received_ += count;
+  // Bytes read from a backlog arrived on the line in its time, not when this
+  // process got round to them.
+  const Clock::time_point arrival = inputBacklog_ ? base + LineTime(count) : now;
   if (options_.Pacing) {
     inputLineFreeAt_ = base + LineTime(count);
     // A full budget means more may be waiting: collect a batch next time.
     inputArmAt_ = count == budget ? inputLineFreeAt_ + LineTime(kPaceBatch - 1) : inputLineFreeAt_;
+    inputBacklog_ = InputWaiting();
   }
-  for (auto& sent : model_.Receive(std::string_view(buffer, count), now)) {
+  for (auto& sent : model_.Receive(std::string_view(buffer, count), arrival)) {
     Queue(std::move(sent), now + options_.ReplyDelay);
   }
   if (options_.DropAfter && received_ >= *options_.DropAfter) {
@@ -150,6 +159,14 @@ bool TSimulator::ReadInput(Clock::time_point now) {
     return false;
   }
   return true;
+}
+
+// Whether the tool's bytes wait unread on the line (never for a stalled line,
+// which is not watched).
+bool TSimulator::InputWaiting() const {
+  int waiting = 0;
+  return !options_.Stall && pty_.MasterFd() >= 0 &&
+         ::ioctl(pty_.MasterFd(), FIONREAD, &waiting) == 0 && waiting > 0;
 }
 
 // A device busy sending drops further answers rather than queueing without bound.
@@ -166,7 +183,10 @@ void TSimulator::Queue(Transmission transmission, Clock::time_point releaseAt) {
 // the first of them. Up to two batches of line time are banked, so a late
 // wake-up is caught up with instead of slowing the line down.
 std::size_t TSimulator::InputBudget(Clock::time_point now, Clock::time_point& base) const {
-  base = std::max(inputLineFreeAt_, now - LineTime(2 * kPaceBatch - 1));
+  // A backlog goes on from the line time where the last read ended, so a late
+  // wake-up of this process does not look like silence on the line.
+  base = inputBacklog_ ? inputLineFreeAt_
+                       : std::max(inputLineFreeAt_, now - LineTime(2 * kPaceBatch - 1));
   const auto carried = static_cast<std::size_t>((now - base) / kByteTime) + 1;
   return std::clamp<std::size_t>(carried, 1, 2 * kPaceBatch);
 }

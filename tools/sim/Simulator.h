@@ -37,6 +37,7 @@ class TSimulator {
 
   void LogStopSignal(int signalFd);
   bool ReadInput(Clock::time_point now);
+  bool InputWaiting() const;
   void Queue(Transmission transmission, Clock::time_point releaseAt);
   std::size_t InputBudget(Clock::time_point now, Clock::time_point& base) const;
   void WriteDueOutput(Clock::time_point now);
@@ -54,6 +55,8 @@ class TSimulator {
   Clock::time_point outputLineFreeAt_{};
   Clock::time_point inputLineFreeAt_{};
   Clock::time_point inputArmAt_{};
+  // The last paced read left bytes waiting: the line has been busy since.
+  bool inputBacklog_ = false;
   std::uint64_t received_ = 0;
 };
 

@@ -1,0 +1,29 @@
+// The command line is typed by the operator or written by scripts. The input
+// is the argument list, arguments separated by NUL bytes as in /proc/PID/cmdline.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/CliOptions.h"
+#include "tests/fuzz/FuzzCheck.h"
+
+using korvane::fuzz::Check;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::string> arguments;
+  korvane::fuzz::ForEachPiece(reinterpret_cast<const char*>(data), size, '\0',
+                              [&](std::string piece) { arguments.push_back(std::move(piece)); });
+  std::string error;
+  const std::optional<korvane::cli::CliOptions> options =
+      korvane::cli::ParseCommandLine(arguments, error);
+  if (!options) {
+    Check(!error.empty(), "a refused command line says why");
+    return 0;
+  }
+  Check(options->BaudIndex >= 0 && options->BaudIndex <= 4, "the baud index is one of the five");
+  Check(!korvane::cli::CommandName(options->Action).empty(), "every command has a name");
+  Check(!korvane::cli::HelpText(options->Action).empty(), "every command has help");
+  return 0;
+}
