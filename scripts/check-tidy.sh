@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 db=build/dev/compile_commands.json
 [ -f "$db" ] || { echo "check-tidy: $db is missing: build the dev preset first" >&2; exit 1; }
 mapfile -t files < <(git ls-files 'model/*.cpp' 'serial/*.cpp' 'device/*.cpp' 'files/*.cpp' \
-  'ui/*.cpp' 'tools/*.cpp' | grep -v '/win32/')
+  'ui/*.cpp' 'tools/*.cpp' 'platform/*.cpp' | grep -v '/win32/')
 printf '%s\0' "${files[@]}" |
   xargs -0 -P "${KORVANE_JOBS:-2}" -n 8 clang-tidy -p build/dev --quiet 2>/dev/null
 echo "tidy: ${#files[@]} files clean"

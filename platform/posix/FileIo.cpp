@@ -7,7 +7,7 @@
 namespace korvane {
 namespace {
 
-constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
 
 // One write at the file position or, with an offset, at that offset.
 ssize_t WriteOnce(int fd, std::string_view bytes, const std::uint64_t* offset) {

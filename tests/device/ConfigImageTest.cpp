@@ -19,7 +19,7 @@ class ConfigImageTest : public ::testing::Test {
  protected:
   void SetUp() override { path_ = ConfigFilePathIn(dir_.string() + "/"); }
 
-  std::string ReadFile() const { return testing::ReadBytes(path_); }
+  std::string ReadFile() const { return test::ReadBytes(path_); }
 
   std::string Build(const CodeTable& table, int baud) {
     DeleteImageFile(path_);
@@ -30,7 +30,7 @@ class ConfigImageTest : public ::testing::Test {
     return image;
   }
 
-  testing::TempDir temp_;
+  test::TempDir temp_;
   const fs::path& dir_ = temp_.Path();
   std::string path_;
 };
@@ -145,7 +145,7 @@ TEST_F(ConfigImageTest, ReadBlockGivesEachBlockAnew) {
   EXPECT_EQ(ReadImageBlock(file.Value(), 4).Value().front(), '\x02');
   EXPECT_FALSE(ReadImageBlock(file.Value(), 5).Ok());
 
-  testing::WriteBytes(path_, std::string(kImageSize, '\x0B'));  // a changed file is read again
+  test::WriteBytes(path_, std::string(kImageSize, '\x0B'));  // a changed file is read again
   EXPECT_EQ(ReadImageBlock(file.Value(), 1).Value().substr(0, 2), "\x0B\x0B"s);
 
   DeleteImageFile(path_);  // the name goes, the file read stays
@@ -175,7 +175,7 @@ TEST_F(ConfigImageTest, OldImageThatCannotBeRemoved) {
                         Case{fs::perms::owner_read, false, ": Permission denied"}}) {
     SCOPED_TRACE(c.built);
     std::ofstream(path_, std::ios::binary) << std::string(kImageSize, '\x5A');
-    const std::string failure = testing::RunWithoutPrivilege(dir_, [&]() -> std::string {
+    const std::string failure = test::RunWithoutPrivilege(dir_, [&]() -> std::string {
       std::error_code error;
       fs::permissions(path_, c.filePerms, error);
       fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec, error);

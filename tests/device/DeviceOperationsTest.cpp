@@ -26,8 +26,8 @@ namespace fs = std::filesystem;
 namespace korvane {
 namespace {
 
-using testing::RecordingOperator;
-using testing::ScriptedLink;
+using test::RecordingOperator;
+using test::ScriptedLink;
 
 const std::string kRequest = HexToBytes(kProgramRequestHex);
 const std::string kAccepted = HexToBytes(kProgramAcceptedHex);
@@ -67,7 +67,7 @@ class DeviceOperationsTest : public ::testing::Test {
  protected:
   void SetUp() override { context_.ImagePath = ConfigFilePathIn(dir_.string() + "/"); }
 
-  std::string ImageFile() const { return testing::ReadBytes(context_.ImagePath); }
+  std::string ImageFile() const { return test::ReadBytes(context_.ImagePath); }
   void UseDevice(ProgrammableDevice& device) {
     link_.Device = [&device](const std::string& bytes) { return device(bytes); };
   }
@@ -77,7 +77,7 @@ class DeviceOperationsTest : public ::testing::Test {
     EXPECT_EQ(operator_.Messages[0].Caption, caption);
   }
 
-  testing::TempDir temp_;
+  test::TempDir temp_;
   const fs::path& dir_ = temp_.Path();
   TResponseLog log_;
   ScriptedLink link_{log_};
@@ -362,10 +362,10 @@ TEST_F(DeviceOperationsTest, ImageFileFaultsSendNothingAfterTheHandshake) {
   const std::string imagePath = context_.ImagePath;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    testing::WriteBytes(imagePath, std::string(kImageSize, '\x5A'));
+    test::WriteBytes(imagePath, std::string(kImageSize, '\x5A'));
     // Without root the check runs in this process: each case starts afresh
     // and undoes what it arranged.
-    const std::string outcome = testing::RunWithoutPrivilege(dir_, [&] {
+    const std::string outcome = test::RunWithoutPrivilege(dir_, [&] {
       context_.ImagePath = imagePath;
       link_.Wire.clear();
       operator_ = RecordingOperator{};
@@ -380,7 +380,7 @@ TEST_F(DeviceOperationsTest, ImageFileFaultsSendNothingAfterTheHandshake) {
     });
     EXPECT_EQ(outcome, FileFaultOutcome(ProgramResult::FileFault, 1, c.cause));
     fs::permissions(imagePath, fs::perms::owner_all);
-    EXPECT_EQ(testing::ReadBytes(imagePath) == std::string(kImageSize, '\x5A'), c.oldImageStays);
+    EXPECT_EQ(test::ReadBytes(imagePath) == std::string(kImageSize, '\x5A'), c.oldImageStays);
   }
 }
 #endif

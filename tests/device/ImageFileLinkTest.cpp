@@ -19,7 +19,7 @@ namespace korvane {
 namespace {
 
 // Calls OnStep at each progress step, which the build gives after each area.
-struct SteppingOperator : testing::RecordingOperator {
+struct SteppingOperator : test::RecordingOperator {
   std::function<void()> OnStep;
   void StepProgress() override {
     RecordingOperator::StepProgress();
@@ -44,7 +44,7 @@ class ImageFileLinkTest : public ::testing::Test {
     fs::remove(name);
     fs::remove(victim_);
     if (!dangling) {
-      testing::WriteBytes(victim_.string(), kept_);
+      test::WriteBytes(victim_.string(), kept_);
     }
     fs::create_symlink(victim_, name);
   }
@@ -54,17 +54,17 @@ class ImageFileLinkTest : public ::testing::Test {
     ASSERT_EQ(::rename((dir_ / "staged").c_str(), name.c_str()), 0);
   }
   std::string Victim() const {
-    return fs::exists(victim_) ? testing::ReadBytes(victim_.string()) : "(absent)";
+    return fs::exists(victim_) ? test::ReadBytes(victim_.string()) : "(absent)";
   }
 
-  testing::TempDir temp_, elsewhere_;
+  test::TempDir temp_, elsewhere_;
   const fs::path& dir_ = temp_.Path();
   const fs::path victim_ = elsewhere_.Path() / "victim";
   const std::string kept_ = "a file that must stay as it is";
   const std::string image_ = ConfigFilePathIn(dir_.string() + "/");
   CodeTable table_;
   TResponseLog log_;
-  testing::ScriptedLink link_{log_};
+  test::ScriptedLink link_{log_};
   SteppingOperator operator_;
   DeviceContext context_{link_, link_, log_, operator_, image_};
   std::string received_;

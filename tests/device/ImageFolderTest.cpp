@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 namespace korvane {
 namespace {
 
-using testing::ScopedEnvironment;
+using test::ScopedEnvironment;
 
 TEST(UserStateDirectory, FollowsTheBaseDirectoryRules) {
   struct Case {
@@ -44,7 +44,7 @@ TEST(UserStateDirectory, FollowsTheBaseDirectoryRules) {
 
 class ImageFolderTest : public ::testing::Test {
  protected:
-  testing::TempDir temp_;
+  test::TempDir temp_;
   const fs::path& dir_ = temp_.Path();
   const std::string program_ = (dir_ / "bin").string() + "/";
   const std::string state_ = (dir_ / "state" / "korvane").string() + "/";
@@ -58,7 +58,7 @@ TEST_F(ImageFolderTest, WritableProgramFolderKeepsTheImageAndIsLeftClean) {
 }
 
 TEST_F(ImageFolderTest, ReadOnlyProgramFolderMovesTheImageToTheStateFolder) {
-  const std::string failure = testing::RunWithoutPrivilege(dir_, [&]() -> std::string {
+  const std::string failure = test::RunWithoutPrivilege(dir_, [&]() -> std::string {
     fs::permissions(dir_ / "bin", fs::perms::owner_read | fs::perms::owner_exec);
     const std::string chosen = ImageDirectoryFor(program_, state_);
     if (chosen != state_) {
@@ -90,7 +90,7 @@ TEST_F(ImageFolderTest, NoStateFolderKnownKeepsTheProgramFolder) {
 TEST_F(ImageFolderTest, ReadOnlyOldImageStopsOnlyInAReadOnlyFolder) {
   const std::string image = ConfigFilePathIn(program_);
   std::ofstream(image) << "old";
-  const std::string failure = testing::RunWithoutPrivilege(dir_, [&]() -> std::string {
+  const std::string failure = test::RunWithoutPrivilege(dir_, [&]() -> std::string {
     fs::permissions(image, fs::perms::owner_read);
     if (const TStatus problem = ImageFileProblem(image); !problem.Ok()) {
       return "writable folder: " + problem.Message();

@@ -10,7 +10,7 @@
 #include "device/ResponseLog.h"
 #include "serial/UiLoop.h"
 
-namespace korvane::testing {
+namespace korvane::test {
 
 // A serial link to a scripted device on a virtual clock. What the operation
 // sends goes to `Device`, whose reply arrives `ReplyDelayMs` later, one byte per
@@ -132,4 +132,4 @@ class RecordingOperator : public IOperator {
   }
 };
 
-}  // namespace korvane::testing
+}  // namespace korvane::test

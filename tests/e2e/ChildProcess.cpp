@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-namespace korvane::testing {
+namespace korvane::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -148,4 +148,4 @@ void ChildProcess::Signal(int signal) {
   }
 }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test

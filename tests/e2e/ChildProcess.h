@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace korvane::testing {
+namespace korvane::test {
 
 // A program started for a test, with its stdout and stderr captured. The
 // destructor ends it (SIGTERM, then SIGKILL) if it still runs.
@@ -40,4 +40,4 @@ class ChildProcess {
   std::optional<int> status_;
 };
 
-}  // namespace korvane::testing
+}  // namespace korvane::test

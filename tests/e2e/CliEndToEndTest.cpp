@@ -27,14 +27,14 @@ using namespace std::chrono_literals;
 namespace korvane {
 namespace {
 
-using testing::ChildProcess;
+using test::ChildProcess;
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
 std::string ReadAll(const fs::path& path) {
-  return testing::ReadBytes(path.string());
+  return test::ReadBytes(path.string());
 }
 
 std::vector<std::string> Listing(const fs::path& folder) {
@@ -115,7 +115,7 @@ class CliEndToEnd : public ::testing::Test {
     return validator.Err();
   }
 
-  testing::TempDir temp_;
+  test::TempDir temp_;
   int documents_ = 0;
   const fs::path& dir_ = temp_.Path();
   const fs::path tmp_ = dir_ / "tmp";

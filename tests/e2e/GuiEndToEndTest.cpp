@@ -49,11 +49,11 @@ class GuiEndToEnd : public ::testing::Test {
   }
 
   // A simulator publishing `name` under the test's runtime folder.
-  std::unique_ptr<korvane::testing::ChildProcess> StartSimulator(
+  std::unique_ptr<korvane::test::ChildProcess> StartSimulator(
       const std::vector<std::string>& options, std::string* name) {
     std::vector<std::string> switches{KORVANE_SIM_PATH};
     switches.insert(switches.end(), options.begin(), options.end());
-    auto sim = std::make_unique<korvane::testing::ChildProcess>(
+    auto sim = std::make_unique<korvane::test::ChildProcess>(
         switches, std::vector<std::string>{"XDG_RUNTIME_DIR=" + dir_.string()});
     const auto line = sim->ReadLine(5s);
     EXPECT_TRUE(line.has_value()) << sim->Err();
@@ -94,10 +94,10 @@ class GuiEndToEnd : public ::testing::Test {
     OpenPortNamed(name);
   }
 
-  korvane::testing::TempDir temp_;
+  korvane::test::TempDir temp_;
   const fs::path& dir_ = temp_.Path();
   TQtUiLoop loop_;
-  std::unique_ptr<korvane::testing::ChildProcess> sim_;
+  std::unique_ptr<korvane::test::ChildProcess> sim_;
   std::unique_ptr<TFormMain> window_;
   std::vector<QString> shown_;
 };
@@ -151,7 +151,7 @@ TEST_F(GuiEndToEnd, ADeviceThatAnswersLateHoldsTheImageBuilt) {
   window_->SetBaudIndex(2);
   Widget<QPushButton>(*window_, "Button1").click();
   EXPECT_EQ(shown_, std::vector<QString>{QStringLiteral("成功: 配置成功!")});
-  EXPECT_EQ(korvane::testing::ReadBytes(deviceImage.string()), ComposeImage(written, 2));
+  EXPECT_EQ(korvane::test::ReadBytes(deviceImage.string()), ComposeImage(written, 2));
 }
 
 std::string FileBytes(const fs::path& path) {

@@ -23,7 +23,7 @@ using nlohmann::json;
 namespace korvane {
 namespace {
 
-using testing::ChildProcess;
+using test::ChildProcess;
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -50,7 +50,7 @@ class StationEndToEnd : public ::testing::Test {
   }
   void Unplug(const std::string& name) { sims_.erase(name); }
   std::string DeviceImage(const std::string& name) {
-    return testing::ReadBytes((dir_ / name).string());
+    return test::ReadBytes((dir_ / name).string());
   }
 
   std::unique_ptr<ChildProcess> Cli(std::vector<std::string> arguments) {
@@ -92,7 +92,7 @@ class StationEndToEnd : public ::testing::Test {
     return count;
   }
 
-  testing::TempDir temp_;
+  test::TempDir temp_;
   const fs::path& dir_ = temp_.Path();
   const fs::path tmp_ = dir_ / "tmp";
   const std::string file_ = (dir_ / "codes.IOS").string();

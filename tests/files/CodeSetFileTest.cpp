@@ -9,9 +9,9 @@
 namespace korvane {
 namespace {
 
-using testing::ReadBytes;
-using testing::TempDir;
-using testing::WriteBytes;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
 
 constexpr const char* kKeys[] = {"ButtonDownSend1", "ButtonDownSend2", "ButtonDownSend3",
                                  "ButtonDownSend4", "ButtonUpSend1",   "ButtonUpSend2",
@@ -165,7 +165,7 @@ TEST(CodeSetFile, ReadOnlyOrUnreadableTargetIsLeftAsItWas) {
   TempDir dir;
   const auto path = dir.File("locked.IOS");
   WriteBytes(path, "[Button1]\r\nButtonDownSend1=01\r\n");
-  const std::string failure = testing::RunWithoutPrivilege(dir.Path(), [&]() -> std::string {
+  const std::string failure = test::RunWithoutPrivilege(dir.Path(), [&]() -> std::string {
     if (::chmod(path.c_str(), 0444) != 0 || SaveCodeSet(FilledTable(), path)) {
       return "saved over a read-only file";
     }

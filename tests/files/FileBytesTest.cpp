@@ -15,9 +15,9 @@ namespace korvane {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ReadBytes;
-using testing::TempDir;
-using testing::WriteBytes;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
 
 mode_t ModeOf(const std::string& path) {
   struct stat info {};
@@ -144,7 +144,7 @@ TEST(ReplaceFileBytes, ReadOnlyTargetOrFolder) {
       ASSERT_EQ(::chmod(target.c_str(), c.fileMode), 0);
     }
     const ino_t inode = c.fileMode != 0 ? InodeOf(target) : 0;
-    const std::string result = testing::RunWithoutPrivilege(dir.Path(), [&]() -> std::string {
+    const std::string result = test::RunWithoutPrivilege(dir.Path(), [&]() -> std::string {
       rlimit saved{};
       ::getrlimit(RLIMIT_FSIZE, &saved);
       rlimit limit = saved;

@@ -96,13 +96,13 @@ TEST(IniDocument, RefusesWhatTheFormatCannotHold) {
 }
 
 TEST(ProfileCalls, CreateReadAndKeepPerCall) {
-  testing::TempDir dir;
+  test::TempDir dir;
   const auto file = dir.File("settings.ini");
   EXPECT_EQ(GetProfileString(file, "S", "k", "default"), "default");
   ASSERT_TRUE(WriteProfileString(file, "S", "k", "one"));
   ASSERT_TRUE(WriteProfileString(file, "S", "j", "two"));
   ASSERT_TRUE(WriteProfileString(file, "s", "K", "three"));
-  EXPECT_EQ(testing::ReadBytes(file), "[S]\r\nk=three\r\nj=two\r\n");
+  EXPECT_EQ(test::ReadBytes(file), "[S]\r\nk=three\r\nj=two\r\n");
   EXPECT_EQ(GetProfileString(file, "S", "J", ""), "two");
 
   EXPECT_FALSE(WriteProfileString(file, "S", "k", "line\nbreak"));

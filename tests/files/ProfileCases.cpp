@@ -3,7 +3,7 @@
 #include <initializer_list>
 #include <string_view>
 
-namespace korvane::testing {
+namespace korvane::test {
 namespace {
 
 using namespace std::string_literals;
@@ -222,4 +222,4 @@ std::vector<ProfileCase> ProfileCases() {
   return cases;
 }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test

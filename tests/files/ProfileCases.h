@@ -5,7 +5,7 @@
 
 #include "model/CodeTable.h"
 
-namespace korvane::testing {
+namespace korvane::test {
 
 // A code set file as operators write and edit them by hand, and the 32 codes
 // that the Windows profile services read from it. Our reader must read the
@@ -22,4 +22,4 @@ struct ProfileCase {
 
 std::vector<ProfileCase> ProfileCases();
 
-}  // namespace korvane::testing
+}  // namespace korvane::test

@@ -11,12 +11,12 @@ namespace {
 // Each hand-edited file of the shared table gives the codes that the Windows
 // profile services give (the Windows suite checks the table against them).
 TEST(ProfileCases, CodeSetFilesReadAsOnWindows) {
-  testing::TempDir dir;
+  test::TempDir dir;
   int index = 0;
-  for (const auto& example : testing::ProfileCases()) {
+  for (const auto& example : test::ProfileCases()) {
     SCOPED_TRACE(example.name);
     const auto path = dir.File("case" + std::to_string(++index) + ".IOS");
-    testing::WriteBytes(path, example.bytes);
+    test::WriteBytes(path, example.bytes);
     CodeTable loaded;
     ASSERT_TRUE(LoadCodeSet(loaded, path));
     for (int button = 1; button <= kButtonCount; ++button) {

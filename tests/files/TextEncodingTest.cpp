@@ -12,9 +12,9 @@
 namespace korvane {
 namespace {
 
-using testing::ReadBytes;
-using testing::TempDir;
-using testing::WriteBytes;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
 
 // glibc's own conversion, to check ours against.
 std::string Iconv(const char* to, const char* from, const std::string& text) {

@@ -22,9 +22,9 @@ std::string Utf16LeFile() {
 }
 
 TEST(UnicodeCodeSetFile, Utf16FileLoadsItsCodesInCodePage936) {
-  testing::TempDir dir;
+  test::TempDir dir;
   const auto path = dir.File("u16.IOS");
-  testing::WriteBytes(path, Utf16LeFile());
+  test::WriteBytes(path, Utf16LeFile());
   CodeTable table;
   table.SetText(1, 1, "GONE");
   ASSERT_TRUE(LoadCodeSet(table, path));
@@ -32,7 +32,7 @@ TEST(UnicodeCodeSetFile, Utf16FileLoadsItsCodesInCodePage936) {
   EXPECT_EQ(table.Text(1, 1), "");
 
   ASSERT_TRUE(SaveCodeSet(table, path));
-  const std::string saved = testing::ReadBytes(path);
+  const std::string saved = test::ReadBytes(path);
   EXPECT_EQ(saved.substr(0, Utf16LeFile().size()), Utf16LeFile());
   EXPECT_EQ(saved.size() % 2, 0u);
 }

@@ -55,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(looseBaud >= -1 && looseBaud <= 4, "the baud index is in range or -1");
 
   korvane::TResponseLog log;
-  korvane::testing::ScriptedLink link(log);
-  korvane::testing::RecordingOperator oper;
+  korvane::test::ScriptedLink link(log);
+  korvane::test::RecordingOperator oper;
   link.Device = [&](const std::string&) { return reply; };
   korvane::DeviceContext context(link, link, log, oper, "");
   korvane::CodeTable table;

@@ -31,7 +31,7 @@ class ScriptedAnswers {
   ScriptedAnswers(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
   // The next answer, setting its delay on the link.
-  std::string Next(korvane::testing::ScriptedLink& link) {
+  std::string Next(korvane::test::ScriptedLink& link) {
     if (size_ - at_ < 2) {
       return {};
     }
@@ -57,7 +57,7 @@ korvane::CodeTable SampleTable() {
 }
 
 // The blocks sent, each resend of a block counted once.
-std::vector<std::string> DistinctBlocks(const korvane::testing::ScriptedLink& link) {
+std::vector<std::string> DistinctBlocks(const korvane::test::ScriptedLink& link) {
   std::vector<std::string> blocks;
   for (const std::string& sent : link.SentToDevice()) {
     if (sent.size() == korvane::kBlockSize && (blocks.empty() || blocks.back() != sent)) {
@@ -67,7 +67,7 @@ std::vector<std::string> DistinctBlocks(const korvane::testing::ScriptedLink& li
   return blocks;
 }
 
-void CheckSuccess(const korvane::testing::ScriptedLink& link, const std::string& image) {
+void CheckSuccess(const korvane::test::ScriptedLink& link, const std::string& image) {
   const std::vector<std::string> blocks = DistinctBlocks(link);
   Check(blocks.size() == korvane::kBlockCount, "a success sent every block");
   for (std::size_t block = 0; block < blocks.size(); ++block) {
@@ -80,8 +80,8 @@ void CheckSuccess(const korvane::testing::ScriptedLink& link, const std::string&
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   korvane::TResponseLog log;
-  korvane::testing::ScriptedLink link(log);
-  korvane::testing::RecordingOperator oper;
+  korvane::test::ScriptedLink link(log);
+  korvane::test::RecordingOperator oper;
   ScriptedAnswers answers(data, size);
   link.Device = [&](const std::string&) { return answers.Next(link); };
   link.DuringWait = [&] { Check(korvane::fuzz::IsUpperHex(log.Text()), "the log is hex text"); };

@@ -50,7 +50,7 @@ TEST(FileIoTest, MovesEverythingThroughAPipeInPieces) {
 }
 
 TEST(FileIoTest, OffsetsLeaveTheFilePositionAloneAndStopAtTheEnd) {
-  testing::TempDir dir;
+  test::TempDir dir;
   UniqueFd file(::open(dir.File("f").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
   ASSERT_TRUE(file.Valid());
   ASSERT_TRUE(WriteAll(file.Get(), "head").Ok());
@@ -81,7 +81,7 @@ TEST(FileIoTest, OffsetsLeaveTheFilePositionAloneAndStopAtTheEnd) {
 // The file size limit cuts a write short as a full disk would: the writer
 // goes on, and the next write tells why it cannot.
 TEST(FileIoTest, AWriteCutShortGoesOnAndTellsWhyItStopped) {
-  testing::TempDir dir;
+  test::TempDir dir;
   const std::vector<std::function<TStatus(int, std::string_view)>> writers = {
       [](int fd, std::string_view bytes) { return WriteAll(fd, bytes); },
       [](int fd, std::string_view bytes) { return WriteAllAt(fd, bytes, 0); },

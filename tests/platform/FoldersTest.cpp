@@ -12,7 +12,7 @@
 namespace korvane {
 namespace {
 
-using testing::ScopedEnvironment;
+using test::ScopedEnvironment;
 
 TEST(FoldersTest, StateAndConfigFoldersFollowTheBaseDirectoryRules) {
   struct Kind {

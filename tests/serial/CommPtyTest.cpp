@@ -68,7 +68,7 @@ TEST_F(CommPtyTest, OpensClosesAndReopens) {
 }
 
 TEST_F(CommPtyTest, NamesThatAreNoPortFailWithTheirTexts) {
-  const std::string file = testing::TempDir() + "/not-a-port.txt";
+  const std::string file = ::testing::TempDir() + "/not-a-port.txt";
   std::fclose(std::fopen(file.c_str(), "w"));
   const std::pair<std::string, std::string> cases[] = {
       {"COM1", "Error opening serial port"},

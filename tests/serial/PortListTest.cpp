@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 class PortListTest : public ::testing::Test {
  protected:
-  PortListTest() : root_(fs::path(testing::TempDir()) / ("ports-" + std::to_string(::getpid()))) {
+  PortListTest() : root_(fs::path(::testing::TempDir()) / ("ports-" + std::to_string(::getpid()))) {
     fs::remove_all(root_);
     fs::create_directories(root_);
   }

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace korvane::testing {
+namespace korvane::test {
 
 // Sets an environment variable (nullopt: removes it) for one scope.
 class ScopedEnvironment {
@@ -33,4 +33,4 @@ class ScopedEnvironment {
   std::optional<std::string> old_;
 };
 
-}  // namespace korvane::testing
+}  // namespace korvane::test

@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace korvane::testing {
+namespace korvane::test {
 
 // A fresh directory, removed with everything in it at the end of the test.
 class TempDir {
@@ -72,4 +72,4 @@ inline std::string ReadBytes(const std::string& path) {
   return contents.str();
 }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test

@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-namespace korvane::testing {
+namespace korvane::test {
 namespace {
 
 constexpr uid_t kNobody = 65534;
@@ -73,4 +73,4 @@ std::string RunWithoutPrivilege(const std::filesystem::path& folder,
   return result;
 }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-namespace korvane::testing {
+namespace korvane::test {
 
 // Runs `check` where permission bits apply: in a child process as user nobody
 // when the tests run as root (root ignores them), else right here. `folder`
@@ -13,4 +13,4 @@ namespace korvane::testing {
 std::string RunWithoutPrivilege(const std::filesystem::path& folder,
                                 const std::function<std::string()>& check);
 
-}  // namespace korvane::testing
+}  // namespace korvane::test

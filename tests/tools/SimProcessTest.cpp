@@ -316,7 +316,7 @@ TEST_F(SimProcessTest, ProgrammedImageIsSavedAndReadBackAfterARestart) {
     sim->Signal(SIGTERM);
     ASSERT_EQ(sim->WaitExit(5s), 0);
   }
-  EXPECT_EQ(testing::ReadBytes(file), image);
+  EXPECT_EQ(test::ReadBytes(file), image);
 
   auto sim = Start({"--no-pacing", "--image", file});
   PortClient port(PortPath(*sim));

@@ -36,7 +36,7 @@ class VirtualPortTest : public ::testing::Test {
 
   std::string Slave() const { return (root_.Path() / "slave").string(); }
 
-  testing::TempDir root_;
+  test::TempDir root_;
   bool hadPrevious_ = false;
   std::string previous_;
 };

@@ -9,11 +9,14 @@
 #include <QTest>
 
 #include "model/CodeTable.h"
+#include "tests/ui/FormWidgets.h"
 #include "ui/CodeForm.h"
 #include "ui/GbkText.h"
 
 namespace korvane {
 namespace {
+
+using test::Widget;
 
 void TypeText(QWidget& widget, const QString& text) {
   for (const QChar ch : text) {
@@ -58,20 +61,30 @@ class CodeFormTest : public testing::Test {
     form.show();
   }
 
+  // The press (BWS1-4) and release (BUS1-4) code boxes, numbered from 1.
+  QLineEdit& Down(int n) const { return Edit("BWS", n); }
+  QLineEdit& Up(int n) const { return Edit("BUS", n); }
+  QPushButton& Ok() const { return Widget<QPushButton>(form, "Button1"); }
+
   CodeTable table;
   TFormCode form;
+
+ private:
+  QLineEdit& Edit(const char* prefix, int n) const {
+    return Widget<QLineEdit>(form, (prefix + std::to_string(n)).c_str());
+  }
 };
 
 TEST_F(CodeFormTest, ShowsAndStoresTheEightCodesOfItsButton) {
   ShowFor(3);
-  for (std::size_t n = 0; n < 4; ++n) {
-    EXPECT_EQ(form.BWS[n]->text().toStdString(), SlotLabel(3, n + 1));
-    EXPECT_EQ(form.BUS[n]->text().toStdString(), SlotLabel(3, n + 5));
+  for (int n = 1; n <= 4; ++n) {
+    EXPECT_EQ(Down(n).text().toStdString(), SlotLabel(3, static_cast<std::size_t>(n)));
+    EXPECT_EQ(Up(n).text().toStdString(), SlotLabel(3, static_cast<std::size_t>(n) + 4));
   }
   const CodeTable before = table;
-  form.BWS[1]->setText(QStringLiteral(" 0a zz "));
-  form.BUS[3]->clear();
-  form.Button1->click();
+  Down(2).setText(QStringLiteral(" 0a zz "));
+  Up(4).clear();
+  Ok().click();
 
   EXPECT_FALSE(form.isVisible());
   EXPECT_EQ(form.result(), QDialog::Accepted);
@@ -86,22 +99,22 @@ TEST_F(CodeFormTest, ShowsAndStoresTheEightCodesOfItsButton) {
 TEST_F(CodeFormTest, ClosingByTheTitleBarStoresNothing) {
   ShowFor(2);
   const CodeTable before = table;
-  form.BWS[0]->setText(QStringLiteral("FFFF"));
+  Down(1).setText(QStringLiteral("FFFF"));
   form.close();
   EXPECT_FALSE(form.isVisible());
   EXPECT_EQ(form.result(), QDialog::Rejected);
   EXPECT_EQ(AllTexts(table), AllTexts(before));
 
   ShowFor(2);  // shown again as it was
-  EXPECT_EQ(form.BWS[0]->text(), QStringLiteral("B2S1"));
+  EXPECT_EQ(Down(1).text(), QStringLiteral("B2S1"));
 }
 
 TEST_F(CodeFormTest, EnterAndEscapeDoNothing) {
   ShowFor(1);
   const CodeTable before = table;
-  form.BWS[0]->setText(QStringLiteral("12"));
-  QTest::keyClick(form.BWS[0], Qt::Key_Return);
-  QTest::keyClick(form.BWS[0], Qt::Key_Escape);
+  Down(1).setText(QStringLiteral("12"));
+  QTest::keyClick(&Down(1), Qt::Key_Return);
+  QTest::keyClick(&Down(1), Qt::Key_Escape);
   QTest::keyClick(&form, Qt::Key_Escape);
   EXPECT_TRUE(form.isVisible());
   EXPECT_EQ(AllTexts(table), AllTexts(before));
@@ -113,8 +126,8 @@ TEST_F(CodeFormTest, TypingAndPastingStopAt126ButLoadedTextStaysWhole) {
   table.SetText(1, 1, longCode);
   table.SetText(1, 2, "");
   ShowFor(1);
-  QLineEdit& loaded = *form.BWS[0];
-  QLineEdit& empty = *form.BWS[1];
+  QLineEdit& loaded = Down(1);
+  QLineEdit& empty = Down(2);
   EXPECT_EQ(loaded.text().size(), 200);
 
   loaded.setFocus();
@@ -126,13 +139,13 @@ TEST_F(CodeFormTest, TypingAndPastingStopAt126ButLoadedTextStaysWhole) {
 
   TypeText(empty, QString(130, QLatin1Char('C')));
   EXPECT_EQ(empty.text().size(), 126);
-  form.BWS[2]->clear();
-  form.BWS[2]->insert(QString(127, QLatin1Char('D')));  // what a paste does
-  EXPECT_TRUE(form.BWS[2]->text().isEmpty());
-  form.BWS[2]->insert(QString(126, QLatin1Char('D')));
-  EXPECT_EQ(form.BWS[2]->text().size(), 126);
+  Down(3).clear();
+  Down(3).insert(QString(127, QLatin1Char('D')));  // what a paste does
+  EXPECT_TRUE(Down(3).text().isEmpty());
+  Down(3).insert(QString(126, QLatin1Char('D')));
+  EXPECT_EQ(Down(3).text().size(), 126);
 
-  form.Button1->click();
+  Ok().click();
   EXPECT_EQ(table.Text(1, 1), std::string(199, 'A'));
   EXPECT_EQ(table.Text(1, 2), std::string(126, 'C'));
 }
@@ -141,11 +154,11 @@ TEST_F(CodeFormTest, TextsCrossAsGbkBytes) {
   table.SetText(4, 1, "\xC7\xEB\xC7\xF3");  // 请求
   table.SetText(4, 2, "\xFF\x41");          // not GBK: must not crash
   ShowFor(4);
-  EXPECT_EQ(form.BWS[0]->text(), QStringLiteral("请求"));
-  EXPECT_TRUE(form.BWS[1]->text().endsWith(QLatin1Char('A')));
-  form.BUS[0]->clear();
-  TypeText(*form.BUS[0], QStringLiteral("编程"));
-  form.Button1->click();
+  EXPECT_EQ(Down(1).text(), QStringLiteral("请求"));
+  EXPECT_TRUE(Down(2).text().endsWith(QLatin1Char('A')));
+  Up(1).clear();
+  TypeText(Up(1), QStringLiteral("编程"));
+  Ok().click();
   EXPECT_EQ(table.Text(4, 5), "\xB1\xE0\xB3\xCC");
   EXPECT_EQ(table.Text(4, 1), "\xC7\xEB\xC7\xF3");
   EXPECT_EQ(QStringToGbk(QStringLiteral("a€b")),
@@ -157,15 +170,16 @@ TEST_F(CodeFormTest, TextsCrossAsGbkBytes) {
 
 TEST_F(CodeFormTest, LayoutCaptionsAndTabOrder) {
   EXPECT_EQ(form.size(), QSize(345, 324));
-  EXPECT_EQ(form.GroupBox1->title(), QStringLiteral("接触发送码(只能填入16进制符串)"));
-  EXPECT_EQ(form.GroupBox2->title(), QStringLiteral("松开发送码(只能填入16进制符串)"));
-  EXPECT_EQ(form.GroupBox2->geometry(), QRect(0, 144, 345, 129));
-  EXPECT_EQ(form.Labels[6]->text(), QStringLiteral("代码3:"));
-  EXPECT_EQ(form.Labels[6]->geometry(), QRect(8, 76, 41, 13));
-  EXPECT_EQ(form.BUS[3]->geometry(), QRect(64, 96, 265, 21));
-  EXPECT_EQ(form.BUS[3]->objectName(), QStringLiteral("BUS4"));
-  EXPECT_EQ(form.Button1->text(), QStringLiteral("确定"));
-  EXPECT_EQ(form.Button1->geometry(), QRect(248, 288, 75, 25));
+  EXPECT_EQ(Widget<QGroupBox>(form, "GroupBox1").title(),
+            QStringLiteral("接触发送码(只能填入16进制符串)"));
+  EXPECT_EQ(Widget<QGroupBox>(form, "GroupBox2").title(),
+            QStringLiteral("松开发送码(只能填入16进制符串)"));
+  EXPECT_EQ(Widget<QGroupBox>(form, "GroupBox2").geometry(), QRect(0, 144, 345, 129));
+  EXPECT_EQ(Widget<QLabel>(form, "Label7").text(), QStringLiteral("代码3:"));
+  EXPECT_EQ(Widget<QLabel>(form, "Label7").geometry(), QRect(8, 76, 41, 13));
+  EXPECT_EQ(Up(4).geometry(), QRect(64, 96, 265, 21));
+  EXPECT_EQ(Ok().text(), QStringLiteral("确定"));
+  EXPECT_EQ(Ok().geometry(), QRect(248, 288, 75, 25));
   // A tool window with a close button only: it cannot be minimised or maximised.
   const Qt::WindowFlags flags = form.windowFlags();
   EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool);
@@ -173,10 +187,9 @@ TEST_F(CodeFormTest, LayoutCaptionsAndTabOrder) {
   EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
   EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
 
-  const std::vector<QWidget*> expected = {form.Button1, form.BWS[0], form.BWS[1],
-                                          form.BWS[2],  form.BWS[3], form.BUS[0],
-                                          form.BUS[1],  form.BUS[2], form.BUS[3]};
-  QWidget* widget = form.Button1;
+  const std::vector<QWidget*> expected = {&Ok(),  &Down(1), &Down(2), &Down(3), &Down(4),
+                                          &Up(1), &Up(2),   &Up(3),   &Up(4)};
+  QWidget* widget = &Ok();
   for (std::size_t i = 1; i < expected.size(); ++i) {
     do {
       widget = widget->nextInFocusChain();

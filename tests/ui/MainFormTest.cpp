@@ -541,9 +541,9 @@ TEST_F(MainFormTest, IoButtonOpensTheEditorOnItsButtonsCodes) {
   QTimer::singleShot(0, [&] {
     ASSERT_NE(FormCode, nullptr);
     caption = FormCode->windowTitle();
-    shown = FormCode->BWS[2]->text();
-    FormCode->BUS[0]->setText(QStringLiteral("FF"));
-    FormCode->Button1->click();
+    shown = Widget<QLineEdit>(*FormCode, "BWS3").text();
+    Widget<QLineEdit>(*FormCode, "BUS1").setText(QStringLiteral("FF"));
+    Widget<QPushButton>(*FormCode, "Button1").click();
   });
   Button("BitBtn3").click();
   EXPECT_EQ(caption, QStringLiteral("IO2发送码编辑"));

@@ -18,7 +18,7 @@ namespace korvane {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using testing::HarnessVariable;
+using test::HarnessVariable;
 
 constexpr unsigned kTiocmCarrier = 0x040;  // TIOCM_CD
 
@@ -94,7 +94,7 @@ TEST_F(CommWin32, OpenFailuresLeaveThePortClosedWithTheirReason) {
   EXPECT_FALSE(comm_.PortOpen());
   EXPECT_EQ(comm_.PortOpenError(), "Error opening serial port");
 
-  testing::TempDir dir;
+  test::TempDir dir;
   const std::string file = dir.File("plain.txt");
   ASSERT_TRUE(ReplaceFileBytes(file, "not a port").Ok());
   comm_.SetCommName(file);
@@ -201,15 +201,15 @@ TEST_F(CommWin32, ClosePortCutsALongWriteShortAndDropsWhatIsQueued) {
 }
 
 TEST_F(CommWin32, CarrierAndRingInOneEventGiveTwelve) {
-  ASSERT_TRUE(testing::SetModemState(0, 0, 0)) << "KORVANE_MODEM_STATE_WIN is not writable";
+  ASSERT_TRUE(test::SetModemState(0, 0, 0)) << "KORVANE_MODEM_STATE_WIN is not writable";
   Open("KORVANE_ECHO_PORT");
-  loop_.WaitPumping(200);  // the reader's comm-event wait is pending
-  ASSERT_TRUE(testing::SetModemState(kTiocmCarrier, 1, 1));  // carrier on, one ring
+  loop_.WaitPumping(200);                                 // the reader's comm-event wait is pending
+  ASSERT_TRUE(test::SetModemState(kTiocmCarrier, 1, 1));  // carrier on, one ring
   ASSERT_TRUE(PumpUntil([&] { return !modem_.empty(); }));
   loop_.WaitPumping(200);
   EXPECT_EQ(modem_, std::vector<std::uint32_t>{MODEM_RLSD | MODEM_RING});
   EXPECT_EQ(hangups_, 0);
-  ASSERT_TRUE(testing::SetModemState(0, 1, 2));
+  ASSERT_TRUE(test::SetModemState(0, 1, 2));
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ namespace korvane {
 namespace {
 
 TEST(FileAccessWin32, ReplacingAFileIsWholeAndLeavesNoTemporaryFile) {
-  testing::TempDir dir;
+  test::TempDir dir;
   const std::string path = dir.File("codes.IOS");
   EXPECT_EQ(ReadFileBytes(path).status, ReadStatus::kMissing);
 
@@ -31,7 +31,7 @@ TEST(FileAccessWin32, ReplacingAFileIsWholeAndLeavesNoTemporaryFile) {
 }
 
 TEST(FileAccessWin32, TheImageFileIsSizedWrittenInPlaceAndReadByBlock) {
-  testing::TempDir dir;
+  test::TempDir dir;
   const std::string path = ConfigFilePathIn(dir.Path().string() + "\\");
   const TResult<TImageFile> file = TImageFile::Open(path);
   ASSERT_TRUE(file.Ok()) << file.Message();
@@ -53,7 +53,7 @@ TEST(FileAccessWin32, TheImageFileIsSizedWrittenInPlaceAndReadByBlock) {
 }
 
 TEST(FileAccessWin32, OnlyOneProgramAtATimeHoldsTheImageLock) {
-  testing::TempDir dir;
+  test::TempDir dir;
   const std::string image = dir.File("Configuration.bin");
   auto first = TImageFileLock::TryAcquire(image).Value();
   ASSERT_TRUE(first);
@@ -64,7 +64,7 @@ TEST(FileAccessWin32, OnlyOneProgramAtATimeHoldsTheImageLock) {
 }
 
 TEST(FileAccessWin32, TheImageMovesToLocalAppDataWhereTheProgramFolderTakesNoFiles) {
-  testing::TempDir dir;
+  test::TempDir dir;
   const std::string appData = dir.Path().string();
   ASSERT_EQ(::_putenv_s("LOCALAPPDATA", appData.c_str()), 0);
   const std::string state = UserStateDirectory();

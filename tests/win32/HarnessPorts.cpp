@@ -4,7 +4,7 @@
 
 #include "files/FileBytes.h"
 
-namespace korvane::testing {
+namespace korvane::test {
 
 std::string HarnessVariable(const char* name) {
   const char* value = std::getenv(name);
@@ -22,4 +22,4 @@ bool SetModemState(unsigned tiocmBits, unsigned ringCount, unsigned carrierCount
   return ReplaceFileBytes(path, text).Ok();
 }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test

@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace korvane::testing {
+namespace korvane::test {
 
 // The devices the Windows test harness puts on COM ports, named by the
 // environment: KORVANE_ECHO_PORT (sends every byte back at once),
@@ -15,4 +15,4 @@ std::string HarnessVariable(const char* name);
 // Replaces the modem state file in one step. False when it cannot be written.
 bool SetModemState(unsigned tiocmBits, unsigned ringCount, unsigned carrierCount);
 
-}  // namespace korvane::testing
+}  // namespace korvane::test

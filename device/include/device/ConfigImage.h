@@ -70,9 +70,9 @@ class TImageFile {
 
 // Sizes the image file to 2560 bytes with zero fill and writes `bytes` at
 // `offset`. An empty byte string or a write that would end past the image
-// writes nothing and gives false. A failure of the file system says why in
-// English, for example "cannot write /x/Configuration.bin: No space left on
-// device".
+// writes nothing and fails (invalid_argument). A failure of the file system
+// says why in English, for example "cannot write /x/Configuration.bin: No
+// space left on device".
 [[nodiscard]] TStatus WriteImageBytes(const TImageFile& file, std::string_view bytes,
                                       std::uint32_t offset);
 
@@ -87,10 +87,11 @@ std::string ComposeImage(const CodeTable& table, int baudIndex);
 // code areas and the baud byte into it, calling `onStep` after each code area.
 // Never writes outside an area: a code longer than an area holds is cut to 63
 // bytes and its length byte to 63 (programming refuses such codes before it
-// gets here; see FindOverlongCodes). The open file only when every write
-// succeeded and the file, read back, holds exactly ComposeImage(table,
-// baudIndex): a full disk, an old file that could be neither removed nor
-// written, a link at the name or a short write fail with the reason in English.
+// gets here; see FindOverlongCodes). Gives the open file only when every
+// write succeeded and the file, read back, holds exactly ComposeImage(table,
+// baudIndex); otherwise an error: a full disk, an old file that could be
+// neither removed nor written, a link at the name or a short write fail with
+// the reason in English.
 [[nodiscard]] TResult<TImageFile> BuildImage(const CodeTable& table, int baudIndex,
                                              const std::string& path,
                                              const std::function<void()>& onStep);

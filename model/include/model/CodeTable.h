@@ -16,9 +16,9 @@ struct ButtonCodes {
   std::array<std::string, kSlotCount> Slots;
 
   std::string& DownSend(int n) { return Slots.at(static_cast<std::size_t>(n - 1)); }
-  std::string& UpSend(int n) { return Slots.at(static_cast<std::size_t>(n + 3)); }
+  std::string& UpSend(int n) { return Slots.at(static_cast<std::size_t>(n) + 3); }
   const std::string& DownSend(int n) const { return Slots.at(static_cast<std::size_t>(n - 1)); }
-  const std::string& UpSend(int n) const { return Slots.at(static_cast<std::size_t>(n + 3)); }
+  const std::string& UpSend(int n) const { return Slots.at(static_cast<std::size_t>(n) + 3); }
 
   bool operator==(const ButtonCodes&) const = default;
 };

@@ -11,8 +11,8 @@ namespace korvane::cli {
 namespace {
 
 // The user's own defaults never reach these tests.
-const testing::ScopedEnvironment kNoUserDefaults("XDG_CONFIG_HOME",
-                                                 std::string("/nonexistent/korvane-tests"));
+const test::ScopedEnvironment kNoUserDefaults("XDG_CONFIG_HOME",
+                                              std::string("/nonexistent/korvane-tests"));
 
 std::optional<CliOptions> Parse(const std::vector<std::string>& args,
                                 std::string* errorOut = nullptr) {
@@ -120,19 +120,19 @@ std::string Summary(const CliOptions& o) {
 }
 
 TEST(CliOptions, ProfileFillsWhatTheCommandLineLeavesOpen) {
-  const testing::TempDir dir;  // the user's defaults in a folder of the test's own
-  const testing::ScopedEnvironment config("XDG_CONFIG_HOME", dir.Path().string());
+  const test::TempDir dir;  // the user's defaults in a folder of the test's own
+  const test::ScopedEnvironment config("XDG_CONFIG_HOME", dir.Path().string());
   std::filesystem::create_directory(dir.Path() / "korvane");
-  testing::WriteBytes(
+  test::WriteBytes(
       dir.File("korvane/cli.ini"),
       "; line 3\r\n[korvane-cli]\r\nports = KSIM1, serial=A1 ,\r\nbaud=19200\r\nlog=/l.jsonl\r\n"
       "station=line 3\r\noperator = Wu\r\nmatches = vid:pid=1a86:7523\r\n");
   const std::string named = dir.File("line4.ini");
   const std::string bad = dir.File("bad.ini");
   const std::string other = dir.File("other.ini");
-  testing::WriteBytes(named, "[Korvane-CLI]\nstation=line 4\n");
-  testing::WriteBytes(bad, "[korvane-cli]\nbaud=9601\n");
-  testing::WriteBytes(other, "[station]\nports=KSIM1\n");
+  test::WriteBytes(named, "[Korvane-CLI]\nstation=line 4\n");
+  test::WriteBytes(bad, "[korvane-cli]\nbaud=9601\n");
+  test::WriteBytes(other, "[station]\nports=KSIM1\n");
   struct Case {
     std::vector<std::string> args;
     std::string expected;  // the summary, or "error: " and the start of the message

@@ -61,7 +61,7 @@ TEST(CliResults, ChecksumAndJsonTextsAreExact) {
 }
 
 TEST(CliResults, ResultsLogLinesStayWholeWhenPortsFinishTogether) {
-  testing::TempDir dir;
+  test::TempDir dir;
   TResultsLog log(dir.File("station.jsonl"));
   std::string error;
   ASSERT_TRUE(log.CheckWritable(error)) << error;
@@ -78,7 +78,7 @@ TEST(CliResults, ResultsLogLinesStayWholeWhenPortsFinishTogether) {
   for (auto& thread : ports) {
     thread.join();
   }
-  std::istringstream lines(testing::ReadBytes(log.Path()));
+  std::istringstream lines(test::ReadBytes(log.Path()));
   std::string line;
   int count = 0;
   while (std::getline(lines, line)) {
@@ -94,7 +94,7 @@ TEST(CliResults, ResultsLogLinesStayWholeWhenPortsFinishTogether) {
 // Stations scale out as processes appending to one log: each line arrives
 // whole, once. A link at the log's name is refused; a failed write reported.
 TEST(CliResults, ResultsLogTakesWholeLinesFromSeveralProcesses) {
-  testing::TempDir dir;
+  test::TempDir dir;
   const std::string path = dir.File("station.jsonl");
   std::vector<pid_t> children;
   for (int process = 0; process < 4; ++process) {
@@ -115,7 +115,7 @@ TEST(CliResults, ResultsLogTakesWholeLinesFromSeveralProcesses) {
     int status = -1;
     EXPECT_TRUE(::waitpid(child, &status, 0) == child && WIFEXITED(status) && !WEXITSTATUS(status));
   }
-  std::istringstream lines(testing::ReadBytes(path));
+  std::istringstream lines(test::ReadBytes(path));
   std::map<char, int> perProcess;
   for (std::string line; std::getline(lines, line);) {
     ASSERT_EQ(line.size(), std::string(R"({"p":0,"pad":""})").size() + 900) << line;
@@ -123,7 +123,7 @@ TEST(CliResults, ResultsLogTakesWholeLinesFromSeveralProcesses) {
   }
   EXPECT_EQ(perProcess, (std::map<char, int>{{'0', 100}, {'1', 100}, {'2', 100}, {'3', 100}}));
 
-  testing::WriteBytes(dir.File("target"), "kept");
+  test::WriteBytes(dir.File("target"), "kept");
   std::filesystem::create_symlink(dir.File("target"), dir.File("linked.jsonl"));
   for (const auto& [refused, reason] :
        {std::pair{dir.File("linked.jsonl"), "Too many levels of symbolic links"},
@@ -132,7 +132,7 @@ TEST(CliResults, ResultsLogTakesWholeLinesFromSeveralProcesses) {
     EXPECT_FALSE(TResultsLog(refused).Append("{}", error)) << refused;
     EXPECT_NE(error.find(reason), std::string::npos) << error;
   }
-  EXPECT_EQ(testing::ReadBytes(dir.File("target")), "kept");
+  EXPECT_EQ(test::ReadBytes(dir.File("target")), "kept");
 }
 #endif
 

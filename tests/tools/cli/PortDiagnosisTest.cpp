@@ -21,7 +21,7 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 TEST(PortDiagnosis, NamesWhyAPortCannotBeOpened) {
-  testing::TempDir dir;
+  test::TempDir dir;
   EXPECT_TRUE(Contains(DiagnosePortProblem(dir.File("ttyUSB9")), "no such serial port"));
   std::ofstream(dir.File("plain")) << "x";
   EXPECT_TRUE(Contains(DiagnosePortProblem(dir.File("plain")), "not a serial device"));
@@ -69,13 +69,13 @@ TEST(PortDiagnosis, PermissionDeniedOnARootGroupDeviceNeverSuggestsJoiningRoot) 
   if (::geteuid() != 0) {
     GTEST_SKIP() << "making a device node needs root";
   }
-  testing::TempDir devices;
+  test::TempDir devices;
   ASSERT_EQ(::chmod(devices.Path().c_str(), 0755), 0);
   const std::string node = devices.File("ttyTEST0");
   ASSERT_EQ(::mknod(node.c_str(), S_IFCHR | 0660, ::makedev(1, 3)), 0);  // like /dev/null
   ASSERT_EQ(::chmod(node.c_str(), 0660), 0);                             // whatever the umask
-  testing::TempDir own;
-  const std::string failure = testing::RunWithoutPrivilege(own.Path(), [&]() -> std::string {
+  test::TempDir own;
+  const std::string failure = test::RunWithoutPrivilege(own.Path(), [&]() -> std::string {
     const std::string reason = DiagnosePortProblem(node);
     if (!Contains(reason, "permission denied") || Contains(reason, "usermod -aG root") ||
         !Contains(reason, "mode 0660")) {

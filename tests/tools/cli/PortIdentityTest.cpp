@@ -94,7 +94,7 @@ class FakeSysfs {
     }
   }
 
-  testing::TempDir temp_;
+  test::TempDir temp_;
 };
 
 const std::vector<FakeSysfs::Adapter> kAdapters = {

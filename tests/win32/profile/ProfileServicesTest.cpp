@@ -63,15 +63,15 @@ std::string Differences(const CodeTable& ours, const CodeTable& system) {
 
 TEST(ProfileServices, ReadEveryCodeSetFileAsWeDo) {
   ASSERT_EQ(::GetACP(), 936u) << "the system code page must be 936 (LANG=zh_CN.UTF-8 for Wine)";
-  testing::TempDir dir;
+  test::TempDir dir;
   int index = 0;
   int compared = 0;
   int agreeing = 0;
-  for (const auto& example : testing::ProfileCases()) {
+  for (const auto& example : test::ProfileCases()) {
     SCOPED_TRACE(example.name);
     // A new name for each file: the services may keep a file they have read.
     const auto path = dir.File("case" + std::to_string(++index) + ".IOS");
-    testing::WriteBytes(path, example.bytes);
+    test::WriteBytes(path, example.bytes);
     CodeTable ours;
     ASSERT_TRUE(LoadCodeSet(ours, path));
     EXPECT_EQ(Differences(ours, example.expected), "") << "our reading against the table";

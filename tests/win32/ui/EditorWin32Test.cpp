@@ -24,7 +24,7 @@ namespace {
 
 using test::Widget;
 
-using testing::HarnessVariable;
+using test::HarnessVariable;
 
 // Slots whose texts differ, as "button.slot: actual != expected".
 std::vector<std::string> Differences(const CodeTable& actual, const CodeTable& expected) {
@@ -75,7 +75,7 @@ class EditorOnWindows : public ::testing::Test {
     EXPECT_EQ(Widget<QPushButton>(*window_, "BitBtn1").text(), QStringLiteral("关闭串口"));
   }
 
-  korvane::testing::TempDir temp_;
+  korvane::test::TempDir temp_;
   TQtUiLoop loop_;
   std::unique_ptr<TFormMain> window_;
   std::vector<QString> shown_;

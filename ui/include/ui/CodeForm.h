@@ -34,13 +34,6 @@ class TFormCode : public QDialog {
   void FormShow();
   void Button1Click();
 
-  QPushButton* Button1 = nullptr;
-  QGroupBox* GroupBox1 = nullptr;
-  QGroupBox* GroupBox2 = nullptr;
-  std::array<QLabel*, 8> Labels{};  // Label1 .. Label8
-  std::array<QLineEdit*, 4> BWS{};  // press codes 1-4
-  std::array<QLineEdit*, 4> BUS{};  // release codes 1-4
-
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -53,6 +46,13 @@ class TFormCode : public QDialog {
   CodeTable& Table() const;
   // The code table slot (1-8) of each of the eight boxes, BWS1..4 then BUS1..4.
   QLineEdit* EditOfSlot(int slot) const;
+
+  QPushButton* Button1 = nullptr;
+  QGroupBox* GroupBox1 = nullptr;
+  QGroupBox* GroupBox2 = nullptr;
+  std::array<QLabel*, 8> Labels{};  // Label1 .. Label8
+  std::array<QLineEdit*, 4> BWS{};  // press codes 1-4
+  std::array<QLineEdit*, 4> BUS{};  // release codes 1-4
 
   int buttonNumber_ = 0;
   CodeTable* table_ = nullptr;
