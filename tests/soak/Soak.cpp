@@ -226,7 +226,7 @@ class Soak {
   bool StartSimulators(const std::filesystem::path& folder) {
     const std::vector<std::string> environment = {"XDG_RUNTIME_DIR=" + folder.string()};
     for (int n = 0; n < options_.Sims; ++n) {
-      sims_.push_back(std::make_unique<testing::ChildProcess>(
+      sims_.push_back(std::make_unique<test::ChildProcess>(
           std::vector<std::string>{options_.SimPath, "--name", "soak" + std::to_string(n)},
           environment));
       const auto line = sims_.back()->ReadLine(kSimStartLimit);
@@ -323,7 +323,7 @@ class Soak {
   }
 
   SoakOptions options_;
-  std::vector<std::unique_ptr<testing::ChildProcess>> sims_;
+  std::vector<std::unique_ptr<test::ChildProcess>> sims_;
   std::vector<Unit> units_;
   std::barrier<CycleEnd> endOfCycle_;
   std::atomic<int> failures_{0};
