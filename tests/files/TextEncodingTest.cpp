@@ -1,9 +1,16 @@
 #include "files/TextEncoding.h"
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 
+#include <cstring>
 #include <stdexcept>
+#include <utility>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
 
 #include "files/CodeSetFile.h"
 #include "files/IniFile.h"
@@ -16,6 +23,44 @@ using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
 
+#ifdef _WIN32
+// The system's own conversion, to check ours against: UTF-8 to and from
+// UTF-16 in either byte order, the only pairs the tests need.
+std::string Iconv(const std::string& to, const std::string& from, const std::string& text) {
+  const bool toUtf16 = from == "UTF-8";
+  const bool bigEndian = (toUtf16 ? to : from) == "UTF-16BE";
+  auto swapped = [&](std::string bytes) {
+    for (std::size_t i = 0; bigEndian && i + 1 < bytes.size(); i += 2) {
+      std::swap(bytes[i], bytes[i + 1]);
+    }
+    return bytes;
+  };
+  if (toUtf16) {
+    const int units = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                            static_cast<int>(text.size()), nullptr, 0);
+    if (units <= 0 && !text.empty()) {
+      throw std::runtime_error("MultiByteToWideChar");
+    }
+    std::wstring wide(static_cast<std::size_t>(units), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                          wide.data(), units);
+    return swapped(std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2));
+  }
+  const std::string units = swapped(text);
+  std::wstring wide(units.size() / 2, L'\0');
+  std::memcpy(wide.data(), units.data(), wide.size() * 2);
+  const int size =
+      ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(),
+                            static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  if (size <= 0 && !wide.empty()) {
+    throw std::runtime_error("WideCharToMultiByte");
+  }
+  std::string out(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), static_cast<int>(wide.size()),
+                        out.data(), size, nullptr, nullptr);
+  return out;
+}
+#else
 // glibc's own conversion, to check ours against.
 std::string Iconv(const char* to, const char* from, const std::string& text) {
   const iconv_t cd = ::iconv_open(to, from);
@@ -35,6 +80,7 @@ std::string Iconv(const char* to, const char* from, const std::string& text) {
   out.resize(out.size() - outLeft);
   return out;
 }
+#endif
 
 const std::string kRequestGbk = "\xC7\xEB\xC7\xF3\xB1\xE0\xB3\xCC";  // 请求编程
 
