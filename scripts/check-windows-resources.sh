@@ -20,13 +20,14 @@ bad() {
 # key is followed by its value).
 version_field() {
   wrestool -x --raw --type=16 "$1" 2>/dev/null | strings -el -n 1 |
-    awk -v key="$2" 'found { print; exit } $0 == key { found = 1 }'
+    awk -v key="$2" 'found == 1 { print; found = 2 } $0 == key && !found { found = 1 }'
 }
 for exe in "$@"; do
   name=$(basename "$exe")
   echo "   $name:"
   wrestool -l "$exe" | sed 's/^/     /'
-  icons=$(wrestool -x --type=14 "$exe" 2>/dev/null | head -c 6 | od -An -tu2 | awk '{ print $3 }')
+  # The icon group's header: reserved, type, number of images.
+  icons=$(wrestool -x --type=14 "$exe" 2>/dev/null | od -An -tu2 | awk 'NR == 1 { print $3 }')
   [ "${icons:-0}" -ge 4 ] || bad "$name: no icon group of several sizes (${icons:-none})"
   for field in "ProductName=KORVANE" "ProductVersion=$version" "FileVersion=$version" \
     "OriginalFilename=$name" "CompanyName=KORVANE developers"; do
@@ -38,11 +39,12 @@ for exe in "$@"; do
   echo "     version resource: $(version_field "$exe" ProductName) $(version_field "$exe" ProductVersion)," \
     "\"$description\", $(version_field "$exe" OriginalFilename)"
   manifest=$(wrestool -x --raw --type=24 "$exe" 2>/dev/null | tr -s '[:space:]' ' ')
+  lacking=0
   for part in '<dpiAwareness[^>]*>PerMonitorV2<' '<dpiAware[^>]*>true/pm<' \
     'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' \
     'requestedExecutionLevel level="asInvoker"'; do
-    [[ "$manifest" =~ $part ]] || bad "$name: manifest lacks '$part'"
+    [[ "$manifest" =~ $part ]] || { bad "$name: manifest lacks '$part'"; lacking=1; }
   done
-  echo "     manifest: PerMonitorV2, common controls 6.0.0.0, asInvoker"
+  ((lacking)) || echo "     manifest: PerMonitorV2 (and true/pm), common controls 6.0.0.0, asInvoker"
 done
 exit $failed
