@@ -56,11 +56,9 @@ cleanup() {
   if [ -n "$editor_pid" ]; then
     kill "$editor_pid" 2>/dev/null || true
   fi
-  for prefix in "$work/fresh-prefix" "$work/msi-prefix"; do
-    if [ -d "$prefix" ]; then
-      WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
-    fi
-  done
+  if [ -d "$work/fresh-prefix" ]; then
+    WINEPREFIX="$work/fresh-prefix" wineserver -k >/dev/null 2>&1 || true
+  fi
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null || true
   fi
@@ -492,17 +490,18 @@ registry_value() {
 }
 
 # The installer as a user meets it, in a fresh prefix whose COM1 is the
-# device: an older version installed, this one installed over it (one copy
+# device (the .zip's: it holds no installed program): an older version installed, this one installed over it (one copy
 # left), the installed editor programs the device and keeps its image file in
 # %LOCALAPPDATA%\korvane\, then an uninstall removes every file, folder,
 # shortcut and registry entry it made.
 run_msi() {
   begin "MSI: install, upgrade, program, uninstall in a fresh prefix"
   have_program "${msi:-the MSI}" || return 0
-  local -x WINEPREFIX="$work/msi-prefix"
+  # The .zip's prefix, in which nothing was installed, when there is one.
+  local -x WINEPREFIX="$work/fresh-prefix"
   # No menu entries of the prefix's shortcuts in this user's desktop.
   local -x WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
-  make_fresh_prefix_with_device
+  [ -f "$WINEPREFIX/system.reg" ] || make_fresh_prefix_with_device
   local programs state menu install
   programs="$(prefix_folder LOCALAPPDATA)/Programs"
   install="$programs/KORVANE"
@@ -538,6 +537,9 @@ run_msi() {
     "$install/bin/korvane-cli.exe" || fail "resources of the installed programs"
   took "installed"
 
+  # The installer's session has no display; the editor's starts on Xvfb.
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w
   program_through_editor "$install/bin/korvane-editor.exe" "$state/Configuration.bin" editor-msi.png
   [ ! -e "$install/bin/Configuration.bin" ] || fail "the installed editor wrote beside itself"
   took "programmed through the installed editor"

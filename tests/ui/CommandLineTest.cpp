@@ -71,29 +71,26 @@ TEST(EditorCommandLine, TheCodeSetFileIsTheFirstArgumentThatIsNoOption) {
   }
 }
 
-// The editor started by RunEditor as from the command line, on an idle port;
-// once the start-up is over, the window's state is kept and it closes.
+// The editor started through RunEditor with `args`, on an idle port; once the
+// start-up is over its table and messages are kept and it closes.
 struct StartedEditor {
   CodeTable Codes;
-  std::vector<QString> Shown;
-  std::vector<QString> Asked;
-  bool WasVisible = false;
-  int Result = -1;
+  std::vector<QString> Boxes;  // shown or asked
+  bool Visible = false;
 };
 
 StartedEditor StartEditor(const QStringList& args) {
   StartedEditor seen;
-  TEditorStart start;
-  start.Arguments = QStringList{"korvane-editor"} + args;
+  TEditorStart start{QStringList{"korvane-editor"} + args, {}, {}};
   start.Services = [&seen](TQtUiLoop&) {
     TFormMainServices services;
     services.Comm = std::make_unique<test::TIdlePort>();
     services.ListPorts = [] { return std::vector<PortListEntry>{}; };
     services.Boxes.Show = [&seen](const QString& text, const QString& caption) {
-      seen.Shown.push_back(caption + ": " + text);
+      seen.Boxes.push_back(caption + ": " + text);
     };
-    services.Boxes.Confirm = [&seen](const QString& text, const QString&) {
-      seen.Asked.push_back(text);
+    services.Boxes.Confirm = [&seen](const QString& text, const QString& caption) {
+      seen.Boxes.push_back(caption + ": " + text);
       return true;
     };
     return services;
@@ -102,48 +99,41 @@ StartedEditor StartEditor(const QStringList& args) {
     window.Codes().SetText(3, 3, "BEFORE");  // a load replaces it
     QTimer::singleShot(0, &window, [&seen, &window] {
       seen.Codes = window.Codes();
-      seen.WasVisible = window.isVisible();
+      seen.Visible = window.isVisible();
       window.close();
       QApplication::quit();
     });
   };
-  seen.Result = RunEditor(start);
+  EXPECT_EQ(RunEditor(start), 0);
   return seen;
 }
 
-TEST(EditorStartUp, ACodeSetFileOnTheCommandLineIsLoadedWithoutAsking) {
+TEST(EditorStartUp, TheFileNamedIsLoadedWithoutAskingAndAMissingOneIsReported) {
   testing::TempDir dir;
   CodeTable file;
   file.SetText(2, 5, "A0B1");
-  const std::string path = dir.File("start.IOS");
-  ASSERT_TRUE(SaveCodeSet(file, path));
-
-  const StartedEditor seen = StartEditor({"--lang", "zh", QString::fromStdString(path)});
-  EXPECT_EQ(seen.Result, 0);
-  EXPECT_TRUE(seen.WasVisible);
-  EXPECT_EQ(seen.Codes, file);
-  EXPECT_TRUE(seen.Asked.empty()) << "no confirmation at start-up";
-  EXPECT_TRUE(seen.Shown.empty());
-}
-
-TEST(EditorStartUp, AMissingFileIsReportedAndTheWindowStartsAnyway) {
-  testing::TempDir dir;
+  const QString path = QString::fromStdString(dir.File("start.IOS"));
+  ASSERT_TRUE(SaveCodeSet(file, path.toStdString()));
   const QString missing = QString::fromStdString(dir.File("missing.IOS"));
-  const StartedEditor seen = StartEditor({missing});
-  EXPECT_TRUE(seen.WasVisible);
-  ASSERT_EQ(seen.Shown.size(), 1u);
-  EXPECT_TRUE(seen.Shown[0].startsWith(QStringLiteral("警告: 无法读取配置文件：")))
-      << seen.Shown[0].toStdString();
-  EXPECT_TRUE(seen.Shown[0].contains(missing)) << seen.Shown[0].toStdString();
-  EXPECT_EQ(seen.Codes.Text(3, 3), "BEFORE") << "nothing was loaded";
-}
-
-TEST(EditorStartUp, WithoutArgumentsTheWindowStartsAsAlways) {
-  const StartedEditor seen = StartEditor({});
-  EXPECT_TRUE(seen.WasVisible);
-  EXPECT_TRUE(seen.Shown.empty());
-  EXPECT_TRUE(seen.Asked.empty());
-  EXPECT_EQ(seen.Codes.Text(3, 3), "BEFORE");
+  CodeTable untouched;
+  untouched.SetText(3, 3, "BEFORE");
+  struct Case {
+    QStringList Args;
+    CodeTable Codes;
+    QString Box;  // empty: none
+  };
+  for (const Case& c :
+       std::vector<Case>{{{"--lang", "zh", path}, file, ""},
+                         {{missing},
+                          untouched,
+                          "警告: 无法读取配置文件：无法读取 " + missing + "：文件或文件夹不存在"},
+                         {{}, untouched, ""}}) {
+    const StartedEditor seen = StartEditor(c.Args);
+    SCOPED_TRACE(c.Args.join(' ').toStdString());
+    EXPECT_TRUE(seen.Visible);
+    EXPECT_EQ(seen.Codes, c.Codes);
+    EXPECT_EQ(seen.Boxes, c.Box.isEmpty() ? std::vector<QString>{} : std::vector<QString>{c.Box});
+  }
 }
 
 }  // namespace
