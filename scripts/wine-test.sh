@@ -245,7 +245,6 @@ run_windows_tests() {
   took "Windows tests"
 }
 
-
 # The editor's tests: widgets on the offscreen platform, and the window with
 # the Windows serial component programming and reading the device on COM7.
 run_editor_tests() {
@@ -457,12 +456,17 @@ prefix_folder() {
   winepath -u "$("$wine" cmd /c echo "%$1%" | tr -d '\r')"
 }
 
-# Seconds the Windows program $@ takes in $WINEPREFIX, up to its last process.
+# Runs the Windows program $@ in $WINEPREFIX and sets seconds to the time it
+# took, up to its last process; a failure is one of the run.
 timed_wine() {
-  local from=$EPOCHREALTIME
-  "$wine" "$@"
+  local from=$EPOCHREALTIME status=0
+  "$wine" "$@" || status=$?
   wineserver -w
-  echo "$(seconds_since "$from")"
+  seconds=$(seconds_since "$from")
+  if [ "$status" -ne 0 ]; then
+    fail "$* exited with $status"
+    return 1
+  fi
 }
 
 # The uninstall entries named "KORVANE Code Editor", one line each: key and
@@ -490,10 +494,10 @@ registry_value() {
 }
 
 # The installer as a user meets it, in a fresh prefix whose COM1 is the
-# device (the .zip's: it holds no installed program): an older version installed, this one installed over it (one copy
-# left), the installed editor programs the device and keeps its image file in
-# %LOCALAPPDATA%\korvane\, then an uninstall removes every file, folder,
-# shortcut and registry entry it made.
+# device (the .zip's: nothing is installed in it): an older version
+# installed, this one over it (one copy left), the installed editor programs
+# the device and keeps its image file in %LOCALAPPDATA%\korvane\, then an
+# uninstall removes every file, folder, shortcut and registry entry it made.
 run_msi() {
   begin "MSI: install, upgrade, program, uninstall in a fresh prefix"
   have_program "${msi:-the MSI}" || return 0
@@ -509,8 +513,11 @@ run_msi() {
   menu="$(prefix_folder APPDATA)/Microsoft/Windows/Start Menu/Programs"
   took "fresh prefix"
 
-  echo "   install 0.0.1: $(timed_wine msiexec /i "$(winepath -w "$previous_msi")" /qn) s"
-  echo "   install over it: $(timed_wine msiexec /i "$(winepath -w "$msi")" /qn) s"
+  local seconds
+  timed_wine msiexec /i "$(winepath -w "$previous_msi")" /qn || return 0
+  echo "   install 0.0.1: $seconds s"
+  timed_wine msiexec /i "$(winepath -w "$msi")" /qn || return 0
+  echo "   install $(project_version) over it: $seconds s"
   local entries version
   entries="$(uninstall_entries)"
   version=$(project_version)
@@ -544,7 +551,8 @@ run_msi() {
   [ ! -e "$install/bin/Configuration.bin" ] || fail "the installed editor wrote beside itself"
   took "programmed through the installed editor"
 
-  echo "   uninstall: $(timed_wine msiexec /x "$(winepath -w "$msi")" /qn) s"
+  timed_wine msiexec /x "$(winepath -w "$msi")" /qn || return 0
+  echo "   uninstall: $seconds s"
   [ ! -e "$install" ] || fail "left after uninstall: $(cd "$install" && find . | head -n 5)"
   [ ! -e "$programs" ] || [ -n "$(ls -A "$programs")" ] || fail "an empty $programs is left"
   [ ! -e "$menu/KORVANE Code Editor.lnk" ] || fail "the shortcut is left"
