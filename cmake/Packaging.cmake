@@ -76,6 +76,10 @@ endif()
 if(TARGET korvane-editor)
   install(FILES ${KORVANE_DATA_DIR}/applications/korvane-editor.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  # The code set file type, so that a .IOS file opens in the editor; the
+  # system's package triggers update the MIME and desktop databases.
+  install(FILES ${KORVANE_DATA_DIR}/mime/korvane.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
   install(FILES ${KORVANE_DATA_DIR}/icons/korvane.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   if(KORVANE_RSVG_CONVERT AND NOT KORVANE_SANITIZE)

@@ -32,6 +32,26 @@ if(TARGET korvane-editor)
   endif()
 endif()
 
+# The MSI (target msi): a per-user installer of the same install tree, plus the
+# marker that sends an installed editor's image file to %LOCALAPPDATA%\korvane\
+# (device/ImageFolder.h); packages/korvane-VERSION-x64.msi, built with wixl by
+# packaging/windows/build-msi.sh.
+find_program(KORVANE_WIXL wixl)
+if(KORVANE_WIXL AND TARGET korvane-editor)
+  set(msi_stage ${PROJECT_BINARY_DIR}/msi-stage)
+  set(msi_tools ${PROJECT_SOURCE_DIR}/packaging/windows)
+  add_custom_target(msi
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${msi_stage}
+    COMMAND ${CMAKE_COMMAND} --install ${PROJECT_BINARY_DIR} --prefix ${msi_stage} --strip
+    COMMAND ${CMAKE_COMMAND} -E copy ${msi_tools}/installed.txt
+            ${msi_stage}/${KORVANE_WINDOWS_BINDIR}/korvane-installed.txt
+    COMMAND ${msi_tools}/build-msi.sh ${msi_stage} ${PROJECT_VERSION} ${KORVANE_ICO}
+            ${PROJECT_BINARY_DIR}/packages/korvane-${PROJECT_VERSION}-x64.msi
+    DEPENDS korvane-editor korvane-cli korvane-ico
+    COMMENT "Windows installer packages/korvane-${PROJECT_VERSION}-x64.msi"
+    VERBATIM)
+endif()
+
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME korvane)
 set(CPACK_PACKAGE_FILE_NAME korvane-${PROJECT_VERSION}-windows-x64)

@@ -27,10 +27,13 @@ std::string UserStateDirectory() {
 
 std::string ImageDirectoryFor(const std::string& programDirectory,
                               const std::string& stateDirectory) {
-  if (stateDirectory.empty() || ImageFileProblem(ConfigFilePathIn(programDirectory)).Ok()) {
+  std::error_code ignored;  // a marker that cannot be seen is not there
+  const bool installed = std::filesystem::exists(programDirectory + kInstalledMarker, ignored);
+  if (stateDirectory.empty() ||
+      (!installed && ImageFileProblem(ConfigFilePathIn(programDirectory)).Ok())) {
     return programDirectory;
   }
-  std::error_code ignored;  // a folder that cannot be made is reported when the image is built
+  // A folder that cannot be made is reported when the image is built.
   std::filesystem::create_directories(stateDirectory, ignored);
   return stateDirectory;
 }

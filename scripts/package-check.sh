@@ -29,7 +29,7 @@ expected=(
   usr/bin/korvane-editor usr/bin/korvane-cli usr/bin/korvane-sim
   usr/share/man/man1/korvane-editor.1.gz usr/share/man/man1/korvane-cli.1.gz
   usr/share/man/man1/korvane-sim.1.gz
-  usr/share/applications/korvane-editor.desktop
+  usr/share/applications/korvane-editor.desktop usr/share/mime/packages/korvane.xml
   usr/share/icons/hicolor/scalable/apps/korvane.svg
   usr/share/bash-completion/completions/korvane-cli
   usr/share/korvane/examples/codes.IOS
@@ -58,6 +58,26 @@ lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports er
 # Qt's Chinese standard button texts come from the translations package.
 dpkg-deb -f "$deb" Recommends | grep -qw 'qt6-translations-l10n' ||
   fail "the .deb does not recommend qt6-translations-l10n (the message boxes would say OK/Cancel)"
+
+echo "-- .IOS files open in the installed editor"
+# What the system's triggers do when the .deb is installed (shared-mime-info,
+# desktop-file-utils), here for the scratch root alone, in a copy of it.
+desktop=$scratch/desktop
+cp -a "$root" "$desktop"
+XDG_DATA_DIRS="$desktop/usr/share" update-mime-database "$desktop/usr/share/mime"
+update-desktop-database "$desktop/usr/share/applications"
+xdg_mime() {
+  env -i HOME="$scratch/xdg-home" PATH=/usr/bin:/bin XDG_DATA_DIRS="$desktop/usr/share" \
+    XDG_CONFIG_DIRS="$scratch/xdg-config" xdg-mime "$@"
+}
+for name in codes.IOS lower.ios; do
+  cp "$root/usr/share/korvane/examples/codes.IOS" "$scratch/$name"
+  type=$(xdg_mime query filetype "$scratch/$name")
+  [ "$type" = application/x-korvane-codeset ] || fail "$name is of type '$type'"
+done
+default=$(xdg_mime query default application/x-korvane-codeset)
+[ "$default" = korvane-editor.desktop ] || fail "code set files open with '$default'"
+echo "codes.IOS and lower.ios: application/x-korvane-codeset, opened by $default"
 
 echo "-- bash completion of the installed programs"
 completes() {

@@ -23,7 +23,7 @@ packages=(
   qemu-system-x86 busybox-static cpio
   clang-14 libclang-rt-14-dev
   wixl msitools icoutils
-  python3-jsonschema xdg-utils libfile-mimeinfo-perl
+  python3-jsonschema xdg-utils libfile-mimeinfo-perl shared-mime-info
 )
 
 missing=()

@@ -1,6 +1,7 @@
 // The window's device and file commands: "写入", "读取", "打开", "保存".
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <stdexcept>
 
@@ -71,15 +72,34 @@ void TFormMain::LoadCodeSetFromFile() {
   const std::string path =
       AskForCodeSetFile(tr("您确定要打开配置文件吗？当前的配置文件如果没有保存将丢失！"),
                         tr("打开确认"), TFileDialogKind::Open);
-  if (path.empty()) {
+  if (!path.empty()) {
+    LoadCodeSetFrom(path);
+  }
+}
+
+void TFormMain::OpenCodeSetFile(const QString& name) {
+  if (!QFileInfo::exists(name)) {
+    FileError missing;
+    missing.Step = FileStep::kRead;
+    missing.Path = LocalPath(name);
+    missing.Reason = FileReason::kMissing;
+    ShowLoadFailure(missing);
     return;
   }
-  // A missing file empties the table, as an empty code set; a file that exists
-  // but cannot be read leaves the table alone and says so.
+  LoadCodeSetFrom(LocalPath(name));
+}
+
+// A missing file empties the table, as an empty code set; a file that exists
+// but cannot be read leaves the table alone and says so.
+void TFormMain::LoadCodeSetFrom(const std::string& path) {
   FileError error;
   if (!LoadCodeSet(codes_, path, &error)) {
-    boxes_.Show(tr("无法读取配置文件：") + FileErrorText(error), tr("警告"));
+    ShowLoadFailure(error);
   }
+}
+
+void TFormMain::ShowLoadFailure(const FileError& error) {
+  boxes_.Show(tr("无法读取配置文件：") + FileErrorText(error), tr("警告"));
 }
 
 void TFormMain::SaveCodeSetToFile() {

@@ -98,8 +98,10 @@ bool CheckTarget(const std::string& path, bool& exists, FileError& error) {
   exists = false;
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
+    // A missing folder on the way is the folder's problem: creating the
+    // temporary file in it fails and says so, as on Linux.
     const DWORD code = ::GetLastError();
-    if (code == ERROR_FILE_NOT_FOUND) {
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
       return true;
     }
     error = Failure(FileStep::kWrite, path, code);

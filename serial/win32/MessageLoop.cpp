@@ -1,6 +1,8 @@
 #include "serial/MessageLoop.h"
 
+#include <atomic>
 #include <chrono>
+#include <memory>
 
 #include "WinApi.h"
 
@@ -11,6 +13,17 @@ constexpr char kWindowClass[] = "KorvaneNotifyWindow";
 
 bool IsNotice(UINT message) {
   return message >= MSG_RX_DATA && message <= MSG_TX_EMPTY;
+}
+
+// What a target's window knows: whom to hand notices to, and the loop's
+// count of notices not yet delivered.
+struct TNoticeWindow {
+  INoticeTarget* Target;
+  std::atomic<std::size_t>* Pending;
+};
+
+TNoticeWindow* RecordOf(HWND window) {
+  return reinterpret_cast<TNoticeWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
 // Releases the chunk a data notice carries, for notices that are never delivered.
@@ -30,9 +43,10 @@ LRESULT CALLBACK NotifyWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
   } else {
     notice.LParam = static_cast<std::uint32_t>(lParam);
   }
-  auto* target = reinterpret_cast<INoticeTarget*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (target != nullptr) {
-    target->HandleNotice(notice);
+  // Counted off whichever loop dispatches it: ours, Qt's or a modal dialog's.
+  if (TNoticeWindow* record = RecordOf(window)) {
+    record->Pending->fetch_sub(1);
+    record->Target->HandleNotice(notice);
   }
   return 0;
 }
@@ -54,7 +68,7 @@ HWND WindowOf(TUiLoop::TargetId id) {
 
 }  // namespace
 
-TMessageLoop::TMessageLoop() {
+TMessageLoop::TMessageLoop(std::size_t maxPending) : maxPending_(maxPending) {
   RegisterWindowClass();
 }
 
@@ -67,7 +81,8 @@ TUiLoop::TargetId TMessageLoop::AddTarget(INoticeTarget& target) {
   if (window == nullptr) {
     return 0;
   }
-  ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&target));
+  auto* record = new TNoticeWindow{&target, &pending_};  // deleted by RemoveTarget
+  ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(record));
   return static_cast<TargetId>(reinterpret_cast<std::uintptr_t>(window));
 }
 
@@ -77,10 +92,12 @@ void TMessageLoop::RemoveTarget(TargetId id) {
     return;
   }
   HWND window = WindowOf(id);
+  std::unique_ptr<TNoticeWindow> record(RecordOf(window));
   ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
   MSG message;
   while (::PeekMessageA(&message, window, MSG_RX_DATA, MSG_TX_EMPTY, PM_REMOVE)) {
     DropNotice(message);
+    pending_.fetch_sub(1);
   }
   ::DestroyWindow(window);
 }
@@ -89,14 +106,34 @@ bool TMessageLoop::Post(TargetId target, TNotice&& notice) {
   if (target == 0) {
     return false;  // a null window would post to the calling thread instead
   }
+  if (!ReserveRoomFor(notice.Msg)) {
+    return false;
+  }
   const LPARAM lParam = notice.Msg == MSG_RX_DATA ? reinterpret_cast<LPARAM>(notice.Block.get())
                                                   : static_cast<LPARAM>(notice.LParam);
   if (!::PostMessageA(WindowOf(target), notice.Msg, notice.WParam, lParam)) {
+    pending_.fetch_sub(1);
     return false;
   }
   if (notice.Msg == MSG_RX_DATA) {
     notice.Block.release();  // the message owns it now
   }
+  return true;
+}
+
+// Counted before the post, so that the window never counts off a notice that
+// was not yet counted.
+bool TMessageLoop::ReserveRoomFor(std::uint32_t msg) {
+  if (msg == MSG_HANGUP) {
+    pending_.fetch_add(1);
+    return true;
+  }
+  std::size_t now = pending_.load();
+  do {
+    if (now >= maxPending_) {
+      return false;
+    }
+  } while (!pending_.compare_exchange_weak(now, now + 1));
   return true;
 }
 

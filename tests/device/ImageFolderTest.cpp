@@ -79,6 +79,18 @@ TEST_F(ImageFolderTest, ReadOnlyProgramFolderMovesTheImageToTheStateFolder) {
   EXPECT_EQ(fs::file_size(ConfigFilePathIn(state_)), kImageSize);
 }
 
+// An installed copy's folder is writable by its user but belongs to the
+// installer: the image goes to the state folder all the same.
+TEST_F(ImageFolderTest, InstalledProgramFolderSendsTheImageToTheStateFolder) {
+  std::ofstream(program_ + kInstalledMarker) << "installed";
+  EXPECT_EQ(ImageDirectoryFor(program_, state_), state_);
+  EXPECT_TRUE(fs::is_directory(state_));
+  EXPECT_EQ(temp_.EntryCount(), 2u);  // bin and state
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "bin"), fs::directory_iterator()), 1)
+      << "nothing but the marker in the program folder";
+  EXPECT_EQ(ImageDirectoryFor(program_, ""), program_) << "no state folder known";
+}
+
 TEST_F(ImageFolderTest, NoStateFolderKnownKeepsTheProgramFolder) {
   const std::string missing = (dir_ / "no-such-folder").string() + "/";
   EXPECT_EQ(ImageDirectoryFor(missing, ""), missing);

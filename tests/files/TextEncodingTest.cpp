@@ -1,9 +1,16 @@
 #include "files/TextEncoding.h"
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 
+#include <cstring>
 #include <stdexcept>
+#include <utility>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
 
 #include "files/CodeSetFile.h"
 #include "files/IniFile.h"
@@ -16,6 +23,34 @@ using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
 
+#ifdef _WIN32
+// The system's own conversion, to check ours against: UTF-8 to and from
+// UTF-16LE or UTF-16BE, the only pairs the tests need.
+std::string Iconv(const std::string& to, const std::string& from, const std::string& text) {
+  const bool bigEndian = to == "UTF-16BE" || from == "UTF-16BE";
+  auto swapped = [bigEndian](std::string bytes) {
+    for (std::size_t i = 0; bigEndian && i + 1 < bytes.size(); i += 2) {
+      std::swap(bytes[i], bytes[i + 1]);
+    }
+    return bytes;
+  };
+  const int size = static_cast<int>(text.size());
+  if (from == "UTF-8") {
+    std::wstring wide(text.size(), L'\0');
+    const int units = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), size);
+    wide.resize(static_cast<std::size_t>(units));
+    return swapped(std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2));
+  }
+  std::wstring wide(text.size() / 2, L'\0');
+  std::memcpy(wide.data(), swapped(text).data(), wide.size() * 2);
+  std::string out(text.size() * 2, '\0');
+  const int bytes =
+      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(),
+                            static_cast<int>(out.size()), nullptr, nullptr);
+  out.resize(static_cast<std::size_t>(bytes));
+  return out;
+}
+#else
 // glibc's own conversion, to check ours against.
 std::string Iconv(const char* to, const char* from, const std::string& text) {
   const iconv_t cd = ::iconv_open(to, from);
@@ -35,6 +70,7 @@ std::string Iconv(const char* to, const char* from, const std::string& text) {
   out.resize(out.size() - outLeft);
   return out;
 }
+#endif
 
 const std::string kRequestGbk = "\xC7\xEB\xC7\xF3\xB1\xE0\xB3\xCC";  // 请求编程
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <typeinfo>
 
+#include "ui/UiSeams.h"
+
 namespace korvane::test {
 
 // The window's child object called `name`, as the type the test expects. A
@@ -24,5 +26,17 @@ W& Widget(const QObject& window, const char* name) {
   ADD_FAILURE() << problem;  // also when the exception is caught and reported by the window
   throw std::logic_error(problem);
 }
+
+// A port that stays closed, for windows whose tests never use it.
+class TIdlePort : public ISerialPort {
+ public:
+  bool PortOpen() const override { return false; }
+  void SetOutput(const std::string&) override {}
+  bool SendData(const char*, std::uint16_t) override { return false; }
+  void SetCommName(const std::string&) override {}
+  void OpenPort() override {}
+  void ClosePort() override {}
+  void SetReceiveHandler(ReceiveHandler) override {}
+};
 
 }  // namespace korvane::test

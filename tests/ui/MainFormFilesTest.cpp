@@ -19,19 +19,8 @@ namespace fs = std::filesystem;
 namespace korvane {
 namespace {
 
+using test::TIdlePort;
 using test::Widget;
-
-// A port that stays closed; the file commands never use it.
-class TIdlePort : public ISerialPort {
- public:
-  bool PortOpen() const override { return false; }
-  void SetOutput(const std::string&) override {}
-  bool SendData(const char*, std::uint16_t) override { return false; }
-  void SetCommName(const std::string&) override {}
-  void OpenPort() override {}
-  void ClosePort() override {}
-  void SetReceiveHandler(ReceiveHandler) override {}
-};
 
 class MainFormFilesTest : public testing::Test {
  protected:

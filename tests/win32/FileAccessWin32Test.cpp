@@ -24,9 +24,13 @@ TEST(FileAccessWin32, ReplacingAFileIsWholeAndLeavesNoTemporaryFile) {
   EXPECT_EQ(contents.bytes, "second");
   EXPECT_EQ(dir.EntryCount(), 1u);
 
-  const TStatus missing = ReplaceFileBytes(dir.File("no-such-dir\\x.IOS"), "x");
+  FileError why;
+  const TStatus missing = ReplaceFileBytes(dir.File("no-such-dir\\x.IOS"), "x", &why);
   EXPECT_FALSE(missing.Ok());
   EXPECT_NE(missing.Message().find("no-such-dir"), std::string::npos) << missing.Message();
+  // As on Linux: the folder takes no file, since it is not there.
+  EXPECT_EQ(why.Step, FileStep::kCreateBeside) << missing.Message();
+  EXPECT_EQ(why.Reason, FileReason::kMissing) << missing.Message();
   EXPECT_EQ(ReadFileBytes(dir.Path().string()).status, ReadStatus::kFailed);
 }
 
@@ -78,6 +82,10 @@ TEST(FileAccessWin32, TheImageMovesToLocalAppDataWhereTheProgramFolderTakesNoFil
   EXPECT_FALSE(ImageFileProblem(ConfigFilePathIn(missing)).Ok());
   EXPECT_EQ(ImageDirectoryFor(missing, state), state);
   EXPECT_TRUE(TImageFile::Open(ConfigFilePathIn(state)).Ok());
+
+  // An installed copy's folder is writable, but the installer's.
+  ASSERT_TRUE(ReplaceFileBytes(writable + kInstalledMarker, "installed").Ok());
+  EXPECT_EQ(ImageDirectoryFor(writable, state), state);
 }
 
 }  // namespace

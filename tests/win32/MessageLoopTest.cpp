@@ -9,6 +9,8 @@
 #include "serial/CommTypes.h"
 #include "serial/MessageLoop.h"
 
+#include <windows.h>
+
 namespace korvane {
 namespace {
 
@@ -97,6 +99,47 @@ TEST(MessageLoop, ARemovedTargetGetsNothingMoreAndRefusesPosts) {
   EXPECT_FALSE(loop.Post(target, std::move(refused)));
   ASSERT_TRUE(refused.Block) << "a refused notice stays with its sender";
   EXPECT_FALSE(loop.Post(0, TNotice{MSG_HANGUP, 0, 0, nullptr}));
+}
+
+// Under Wine the system's queue never refuses a post, so the loop's own cap is
+// what stops a reader running ahead; the hangup that the refused reader then
+// posts must still arrive.
+TEST(MessageLoop, AFullQueueRefusesDataButNeverAHangup) {
+  TMessageLoop loop(3);
+  Recorder recorder;
+  const auto target = loop.AddTarget(recorder);
+  ASSERT_NE(target, 0u);
+  std::thread reader([&] {
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_TRUE(loop.Post(target, DataNotice(std::to_string(i))));
+    }
+    TNotice refused = DataNotice("over");
+    EXPECT_FALSE(loop.Post(target, std::move(refused)));
+    EXPECT_TRUE(refused.Block) << "a refused notice stays with its sender";
+    EXPECT_FALSE(loop.Post(target, TNotice{MSG_MODEM, 0, 0, nullptr}));
+    EXPECT_TRUE(loop.Post(target, TNotice{MSG_HANGUP, 0, 0, nullptr}));
+    EXPECT_TRUE(loop.Post(target, TNotice{MSG_HANGUP, 1, 0, nullptr}));  // the writer's
+  });
+  reader.join();
+  EXPECT_EQ(loop.Pending(), 5u);
+
+  // Delivered by a loop other than WaitPumping, as a modal dialog's would.
+  MSG message;
+  while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    ::DispatchMessageA(&message);
+  }
+  ASSERT_EQ(recorder.seen.size(), 5u);
+  const std::vector<std::uint32_t> expected = {MSG_RX_DATA, MSG_RX_DATA, MSG_RX_DATA, MSG_HANGUP,
+                                               MSG_HANGUP};
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(recorder.seen[i].Msg, expected[i]) << i;
+  }
+  EXPECT_EQ(loop.Pending(), 0u);
+  EXPECT_TRUE(loop.Post(target, DataNotice("room again")));
+
+  // Notices dropped with their target free their room too.
+  loop.RemoveTarget(target);
+  EXPECT_EQ(loop.Pending(), 0u);
 }
 
 }  // namespace

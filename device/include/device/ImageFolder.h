@@ -11,10 +11,15 @@ namespace korvane {
 // on Linux, %LOCALAPPDATA%\korvane\ on Windows. Empty when none is known.
 std::string UserStateDirectory();
 
+// The file an installer puts beside the programs: that folder is the
+// installer's, and an uninstall leaves nothing behind in it.
+inline constexpr const char* kInstalledMarker = "korvane-installed.txt";
+
 // Where the editor keeps its image file: `programDirectory` when an image file
-// can be made there (a portable copy keeps it beside its files), else
-// `stateDirectory`, created as needed. An empty `stateDirectory` keeps the
-// program's folder, whose failure is then reported when the image is built.
+// can be made there and no installer put the programs there (a portable copy
+// keeps it beside its files), else `stateDirectory`, created as needed. An
+// empty `stateDirectory` keeps the program's folder, whose failure is then
+// reported when the image is built.
 std::string ImageDirectoryFor(const std::string& programDirectory,
                               const std::string& stateDirectory);
 

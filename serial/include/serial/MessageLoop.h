@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "serial/OwnerThread.h"
@@ -14,7 +16,14 @@ namespace korvane {
 // as well.
 class TMessageLoop final : public TUiLoop {
  public:
-  TMessageLoop();
+  // At most `maxPending` notices wait for delivery, besides hangup notices,
+  // which are always posted (each worker posts at most one, as it ends). The
+  // system's queue would refuse a post only at its own limit (10000 messages
+  // per thread on Windows, none under Wine): the default stays below it with
+  // room for the hangups and the window messages of the thread.
+  static constexpr std::size_t kDefaultCapacity = 8000;
+
+  explicit TMessageLoop(std::size_t maxPending = kDefaultCapacity);
   ~TMessageLoop() override;
   TMessageLoop(const TMessageLoop&) = delete;
   TMessageLoop& operator=(const TMessageLoop&) = delete;
@@ -25,8 +34,16 @@ class TMessageLoop final : public TUiLoop {
   bool Post(TargetId target, TNotice&& notice) override;
   void WaitPumping(std::uint32_t milliseconds) override;
 
+  // Notices posted and neither delivered nor dropped yet.
+  std::size_t Pending() const { return pending_.load(); }
+
  private:
+  // Counts the notice in, unless it is not a hangup and the queue is full.
+  bool ReserveRoomFor(std::uint32_t msg);
+
   TOwnerThread owner_;  // the thread whose message queue serves the targets
+  std::size_t maxPending_;
+  std::atomic<std::size_t> pending_{0};
 };
 
 }  // namespace korvane

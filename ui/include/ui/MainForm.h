@@ -13,6 +13,7 @@
 
 #include "device/DeviceOperations.h"
 #include "device/ResponseLog.h"
+#include "files/FileError.h"
 #include "model/CodeTable.h"
 #include "serial/UiLoop.h"
 #include "ui/UiSeams.h"
@@ -92,6 +93,10 @@ class TFormMain : public QWidget {
   void Button4Click() { RunOperation(Button4, operations_.LoadCodeSet); }
   void Button5Click() { RunOperation(Button5, operations_.SaveCodeSet); }
   void Comm1ReceiveData(const char* buffer, std::uint16_t length);
+  // Loads the named code set file as "打开" does once a file is chosen, but
+  // without asking first: for a file named on the command line. A missing
+  // file is reported, since the operator named one that is not there.
+  void OpenCodeSetFile(const QString& name);
 
   ISerialPort& Comm1() { return *comm_; }
   CodeTable& Codes() { return codes_; }
@@ -157,6 +162,8 @@ class TFormMain : public QWidget {
   void ProgramTheDevice();
   void ReadTheDeviceBack();
   void LoadCodeSetFromFile();
+  void LoadCodeSetFrom(const std::string& path);
+  void ShowLoadFailure(const FileError& error);
   void SaveCodeSetToFile();
   // The device operations' context; the window's image file path as it is now.
   DeviceContext& Device();
