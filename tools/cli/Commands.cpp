@@ -479,6 +479,9 @@ int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err) {
 
 int RunVerify(const CliOptions& options, std::ostream& out, std::ostream& err) {
   RunSetup run(options, out, err);
+  if (const int exit = OpenResultsLog(run); exit != kExitSuccess) {
+    return exit;
+  }
   CodeTable table;
   if (const int exit = LoadForWrite(run, table); exit != kExitSuccess) {
     return exit;

@@ -388,11 +388,12 @@ int TStation::Summary() {
 
 int RunStation(const CliOptions& options, std::ostream& out, std::ostream& err) {
   RunSetup run(options, out, err);
-  CodeTable table;
-  if (const int exit = LoadForWrite(run, table); exit != kExitSuccess) {
+  // The log first, so that a refused file still leaves its line.
+  if (const int exit = OpenResultsLog(run); exit != kExitSuccess) {
     return exit;
   }
-  if (const int exit = OpenResultsLog(run); exit != kExitSuccess) {
+  CodeTable table;
+  if (const int exit = LoadForWrite(run, table); exit != kExitSuccess) {
     return exit;
   }
   TImageFolder folder;
