@@ -346,6 +346,14 @@ int LoadForWrite(RunSetup& run, CodeTable& table) {
   return kExitSuccess;
 }
 
+int OpenLogAndLoad(RunSetup& run, CodeTable& table) {
+  // The log first, so that a refused file still leaves its line.
+  if (const int exit = OpenResultsLog(run); exit != kExitSuccess) {
+    return exit;
+  }
+  return LoadForWrite(run, table);
+}
+
 int RunPorts(const CliOptions& options, std::ostream& out, std::ostream& err) {
   const std::vector<PortIdentity> ports = ListPortIdentities();
   if (options.Json) {
@@ -376,11 +384,8 @@ int RunPorts(const CliOptions& options, std::ostream& out, std::ostream& err) {
 
 int RunWrite(const CliOptions& options, std::ostream& out, std::ostream& err) {
   RunSetup run(options, out, err);
-  if (const int exit = OpenResultsLog(run); exit != kExitSuccess) {
-    return exit;
-  }
   CodeTable table;
-  if (const int exit = LoadForWrite(run, table); exit != kExitSuccess) {
+  if (const int exit = OpenLogAndLoad(run, table); exit != kExitSuccess) {
     return exit;
   }
   PortSelection selection;
@@ -479,11 +484,8 @@ int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err) {
 
 int RunVerify(const CliOptions& options, std::ostream& out, std::ostream& err) {
   RunSetup run(options, out, err);
-  if (const int exit = OpenResultsLog(run); exit != kExitSuccess) {
-    return exit;
-  }
   CodeTable table;
-  if (const int exit = LoadForWrite(run, table); exit != kExitSuccess) {
+  if (const int exit = OpenLogAndLoad(run, table); exit != kExitSuccess) {
     return exit;
   }
   PortSelection selection;

@@ -388,12 +388,8 @@ int TStation::Summary() {
 
 int RunStation(const CliOptions& options, std::ostream& out, std::ostream& err) {
   RunSetup run(options, out, err);
-  // The log first, so that a refused file still leaves its line.
-  if (const int exit = OpenResultsLog(run); exit != kExitSuccess) {
-    return exit;
-  }
   CodeTable table;
-  if (const int exit = LoadForWrite(run, table); exit != kExitSuccess) {
+  if (const int exit = OpenLogAndLoad(run, table); exit != kExitSuccess) {
     return exit;
   }
   TImageFolder folder;

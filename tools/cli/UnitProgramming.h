@@ -14,9 +14,11 @@ namespace korvane::cli {
 // Loads the run's code set file into `table`; refuses a file without any code
 // key unless --allow-empty. Returns the exit code (0 to go on).
 int LoadForWrite(RunSetup& run, CodeTable& table);
+// Opens the results log, then loads the code set file as LoadForWrite does.
+int OpenLogAndLoad(RunSetup& run, CodeTable& table);
 
-// Chooses the ports of --port and opens the results log before anything is
-// sent; installs the interrupt handlers. Returns the exit code (0 to go on).
+// Chooses the ports of --port before anything is sent (a refusal leaves its
+// line in the results log); installs the interrupt handlers. Returns the exit code (0 to go on).
 int PrepareRun(RunSetup& run, PortSelection& selection);
 
 // Opens the results log of --log, when one was asked for.
