@@ -155,8 +155,7 @@ TEST_F(GuiEndToEnd, ADeviceThatAnswersLateHoldsTheImageBuilt) {
 }
 
 std::string FileBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  return test::ReadBytes(path.string());
 }
 
 // Ports appear before and after the open one and one goes again: the name

@@ -53,9 +53,13 @@ class StationEndToEnd : public ::testing::Test {
     return test::ReadBytes((dir_ / name).string());
   }
 
-  std::unique_ptr<ChildProcess> Cli(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), KORVANE_CLI_PATH);
-    return std::make_unique<ChildProcess>(arguments, env_);
+  std::unique_ptr<ChildProcess> Cli(const std::vector<std::string>& arguments) {
+    // Not insert(begin(), ...): GCC 12 warns wrongly (-Wnull-dereference) on it at -O3.
+    std::vector<std::string> command{KORVANE_CLI_PATH};
+    for (const std::string& argument : arguments) {
+      command.push_back(argument);
+    }
+    return std::make_unique<ChildProcess>(command, env_);
   }
 
   // Reads the station's events until one satisfies `wanted`; every event read

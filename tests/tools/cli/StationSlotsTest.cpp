@@ -20,10 +20,14 @@ PortIdentity Port(const std::string& name, const std::string& vidPid = "", bool 
 std::string Picture(const TSlotTable& table) {
   std::string text;
   for (const auto& slot : table.Slots()) {
-    text += (text.empty() ? "" : " ") + std::to_string(slot.Number) + ":" +
-            (slot.Device            ? slot.Device->Name
-             : slot.Refused.empty() ? "-"
-                                    : "!");
+    // Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) on
+    // `literal + std::to_string(...)` at -O3.
+    if (!text.empty()) {
+      text += ' ';
+    }
+    text += std::to_string(slot.Number);
+    text += ':';
+    text += slot.Device ? slot.Device->Name : slot.Refused.empty() ? "-" : "!";
   }
   return text;
 }
