@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -346,6 +347,25 @@ int LoadForWrite(RunSetup& run, CodeTable& table) {
   return kExitSuccess;
 }
 
+// Opens a session on `target` (read-back builds no image, so it names none),
+// runs `work` on it when the port opened, and finishes the outcome.
+static PortOutcome OnOpenedPort(
+    RunSetup& run, const PortTarget& target,
+    const std::function<void(TPortSession&, const TPortOperator&, PortOutcome&)>& work) {
+  PortOutcome outcome;
+  outcome.Target = target;
+  TPortOperator oper(*run.Board, target.Label, run.Lang, false);
+  TPortSession session(target, std::string(), oper, run.Tracer());
+  if (std::string problem = session.Open(); !problem.empty()) {
+    outcome.Exit = kExitPort;
+    outcome.Message = problem;
+  } else {
+    work(session, oper, outcome);
+  }
+  FinishOutcome(outcome, oper, session);
+  return outcome;
+}
+
 int OpenLogAndLoad(RunSetup& run, CodeTable& table) {
   // The log first, so that a refused file still leaves its line.
   if (const int exit = OpenResultsLog(run); exit != kExitSuccess) {
@@ -430,29 +450,20 @@ int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err) {
   if (const int exit = PrepareRun(run, selection); exit != kExitSuccess) {
     return exit;
   }
-  PortOutcome outcome;
-  outcome.Target = selection.Targets.front();
-  TPortOperator oper(*run.Board, outcome.Target.Label, run.Lang, false);
-  {
-    // Read-back builds no image: the session names none.
-    TPortSession session(outcome.Target, std::string(), oper, run.Tracer());
-    if (std::string problem = session.Open(); !problem.empty()) {
-      outcome.Exit = kExitPort;
-      outcome.Message = problem;
-    } else {
-      const ReadResult result = ReadBackDevice(session.Context(), outcome.Codes,
-                                               [&](int index) { outcome.Baud = index; });
-      outcome.Exit = result == ReadResult::Success     ? kExitSuccess
-                     : result == ReadResult::BadLength ? kExitReadLength
-                     : result == ReadResult::Aborted   ? InterruptExit()
-                                                       : kExitPort;
-      outcome.Message = oper.Message();
-      if (result == ReadResult::Success && !options.AcceptOverlong) {
-        RefuseOverlongAreas(session.Context().Log.Text(), outcome);
-      }
-    }
-    FinishOutcome(outcome, oper, session);
-  }
+  PortOutcome outcome =
+      OnOpenedPort(run, selection.Targets.front(),
+                   [&](TPortSession& session, const TPortOperator& oper, PortOutcome& read) {
+                     const ReadResult result = ReadBackDevice(
+                         session.Context(), read.Codes, [&](int index) { read.Baud = index; });
+                     read.Exit = result == ReadResult::Success     ? kExitSuccess
+                                 : result == ReadResult::BadLength ? kExitReadLength
+                                 : result == ReadResult::Aborted   ? InterruptExit()
+                                                                   : kExitPort;
+                     read.Message = oper.Message();
+                     if (result == ReadResult::Success && !options.AcceptOverlong) {
+                       RefuseOverlongAreas(session.Context().Log.Text(), read);
+                     }
+                   });
   const bool toStdout = options.Output.empty() || options.Output == "-";
   if (outcome.Exit == kExitSuccess) {
     // A baud byte outside the list (the editor writes FF for an unnamed rate) names no rate.
@@ -492,20 +503,14 @@ int RunVerify(const CliOptions& options, std::ostream& out, std::ostream& err) {
   if (const int exit = PrepareRun(run, selection); exit != kExitSuccess) {
     return exit;
   }
-  PortOutcome outcome;
-  outcome.Target = selection.Targets.front();
-  TPortOperator oper(*run.Board, outcome.Target.Label, run.Lang, false);
-  TPortSession session(outcome.Target, std::string(), oper, run.Tracer());
-  if (std::string problem = session.Open(); !problem.empty()) {
-    outcome.Exit = kExitPort;
-    outcome.Message = problem;
-  } else {
-    CompareDevice(run, session, table, outcome);
-    if (outcome.Exit == kExitSuccess) {
-      outcome.Message = "verified, the device holds " + run.Options.CodeSetFile;
-    }
-  }
-  FinishOutcome(outcome, oper, session);
+  const PortOutcome outcome =
+      OnOpenedPort(run, selection.Targets.front(),
+                   [&](TPortSession& session, const TPortOperator&, PortOutcome& compared) {
+                     CompareDevice(run, session, table, compared);
+                     if (compared.Exit == kExitSuccess) {
+                       compared.Message = "verified, the device holds " + run.Options.CodeSetFile;
+                     }
+                   });
   return Report(run, {outcome}, FileJson(run));
 }
 
