@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/Texts.h"
+
 namespace korvane::cli {
 
 enum class Command { Help, Version, Ports, Write, Read, Image, Verify, Station };
-
-enum class Language { English, Chinese };
 
 // How much goes to stderr besides errors.
 enum class Verbosity { Quiet, Normal, Trace };

@@ -4,18 +4,35 @@
 #include <system_error>
 #include <utility>
 #include <variant>
+#include <vector>
+
+#include "platform/Texts.h"
 
 namespace korvane {
 
 // Why something failed: the system's code (empty for a failure of our own
-// making, such as a mismatch) and a message for people, in English.
+// making, such as a mismatch), a message for people in English and, for a
+// catalogue text, its identifier and details, so that each front end can say
+// it in its own language.
 struct TError {
+  TError() = default;
+  TError(std::error_code code, std::string message) : Code(code), Message(std::move(message)) {}
+
   std::error_code Code;
   std::string Message;
+  TextId Id = TextId::kNone;
+  std::vector<std::string> Args;
+
+  // The words in `language`: the catalogue's when there is an identifier,
+  // otherwise the message as it stands.
+  std::string Words(Language language) const;
 };
 
 // The failure the last system call left in errno (GetLastError on Windows).
 TError LastSystemError(std::string message);
+
+// A failure with catalogue words; its Message holds the English ones.
+TError MakeError(TextId id, std::vector<std::string> args = {}, std::error_code code = {});
 
 // A value, or why there is none. Every function below the editor that can
 // fail returns one of these; dropping one must be written as such (Discard).

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+// The two languages the tools speak: the editor's Chinese (its texts are the
+// device's own, kept byte for byte) and English.
+enum class Language { English, Chinese };
+
+// Every text shown to an operator about programming, read-back, files and
+// ports has one identifier here and its words once, in both languages, in
+// Texts.cpp. Libraries report identifiers and details; each front end asks
+// for the words in its language.
+enum class TextId {
+  kNone,  // no catalogue text: the error's Message stands as it is
+  // The device's dialog captions and messages.
+  kCaptionWarning,
+  kCaptionSuccess,
+  kCaptionDone,
+  kPortClosed,
+  kHandshakeFailed,
+  kFileFault,
+  kBlockFailed,
+  kProgramSuccess,
+  kImageBusy,
+  kReadConfirm,
+  kReadFailed,
+  kReadSuccess,
+};
+
+// The words of `id` in `language`, with "{1}" ... "{9}" replaced by `args`
+// (a placeholder without an argument stays as it is).
+std::string Text(TextId id, Language language, const std::vector<std::string>& args = {});
+
+// Every identifier but kNone, in declaration order: for checks over the whole
+// catalogue (each has words in both languages, the same placeholders).
+const std::vector<TextId>& AllTextIds();
+
+}  // namespace korvane

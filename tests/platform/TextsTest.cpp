@@ -1,0 +1,58 @@
+#include "platform/Texts.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <regex>
+#include <set>
+#include <string>
+
+#include "platform/Result.h"
+#include "platform/SystemError.h"
+
+namespace korvane {
+namespace {
+
+std::set<std::string> Placeholders(const std::string& text) {
+  std::set<std::string> found;
+  static const std::regex placeholder(R"(\{[1-9]\})");
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), placeholder);
+       it != std::sregex_iterator(); ++it) {
+    found.insert(it->str());
+  }
+  return found;
+}
+
+// A text missing in one language, or a detail one language would drop, shows
+// up only when that message is shown: check the whole catalogue at once.
+TEST(TextsTest, EveryTextHasBothLanguagesWithTheSamePlaceholders) {
+  for (TextId id : AllTextIds()) {
+    const std::string chinese = Text(id, Language::Chinese);
+    const std::string english = Text(id, Language::English);
+    SCOPED_TRACE(english);
+    EXPECT_FALSE(chinese.empty());
+    EXPECT_FALSE(english.empty());
+    EXPECT_NE(chinese, english);
+    EXPECT_EQ(Placeholders(chinese), Placeholders(english));
+  }
+  EXPECT_EQ(Text(TextId::kNone, Language::English), "");
+}
+
+TEST(TextsTest, ErrorsGiveTheirWordsInEitherLanguage) {
+  const TError plain{std::error_code(), "as it stands"};
+  EXPECT_EQ(plain.Words(Language::Chinese), "as it stands");
+
+  const TError known =
+      MakeError(TextId::kProgramSuccess, {}, std::error_code(EIO, std::generic_category()));
+  EXPECT_EQ(known.Message, "Programming succeeded!");
+  EXPECT_EQ(known.Words(Language::Chinese), "配置成功!");
+  EXPECT_EQ(known.Code.value(), EIO);
+}
+
+TEST(TextsTest, SystemErrorTextIsEnglish) {
+  EXPECT_EQ(SystemErrorText(std::error_code(ENOENT, std::generic_category())),
+            "No such file or directory");
+}
+
+}  // namespace
+}  // namespace korvane
