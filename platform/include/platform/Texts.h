@@ -28,6 +28,16 @@ enum class TextId {
   kReadConfirm,
   kReadFailed,
   kReadSuccess,
+
+  // The editor's own messages (files and ports as the editor says them).
+
+  // Code set files and other files the tools read and write.
+
+  // Serial ports: opening, identity, diagnosis.
+
+  // The command-line tool's results and diagnostics.
+
+  // The virtual device.
 };
 
 // The words of `id` in `language`, with "{1}" ... "{9}" replaced by `args`
