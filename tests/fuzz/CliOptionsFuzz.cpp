@@ -15,13 +15,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::string> arguments;
   korvane::fuzz::ForEachPiece(reinterpret_cast<const char*>(data), size, '\0',
                               [&](std::string piece) { arguments.push_back(std::move(piece)); });
-  std::string error;
-  const std::optional<korvane::cli::CliOptions> options =
-      korvane::cli::ParseCommandLine(arguments, error);
-  if (!options) {
-    Check(!error.empty(), "a refused command line says why");
+  const korvane::TResult<korvane::cli::CliOptions> parsed =
+      korvane::cli::ParseCommandLine(arguments);
+  if (!parsed) {
+    Check(!parsed.Message().empty(), "a refused command line says why");
     return 0;
   }
+  const korvane::cli::CliOptions* options = &parsed.Value();
   Check(options->BaudIndex >= 0 && options->BaudIndex <= 4, "the baud index is one of the five");
   Check(!korvane::cli::CommandName(options->Action).empty(), "every command has a name");
   Check(!korvane::cli::HelpText(options->Action).empty(), "every command has help");

@@ -88,7 +88,7 @@ bool ParseBaudRate(const std::string& text, int& value) {
 
 class Parser {
  public:
-  Parser(const std::vector<std::string>& args, std::string& error) : args_(args), error_(error) {}
+  explicit Parser(const std::vector<std::string>& args) : args_(args) {}
 
   std::optional<CliOptions> Run() {
     if (args_.size() < 2) {
@@ -113,13 +113,16 @@ class Parser {
     return options_;
   }
 
+  // Why Run gave nothing.
+  const TError& Error() const { return error_; }
+
  private:
   std::nullopt_t Fail(const std::string& message) {
-    error_ = message;
+    error_ = TError{{}, message};
     return std::nullopt;
   }
   bool FailFalse(const std::string& message) {
-    error_ = message;
+    error_ = TError{{}, message};
     return false;
   }
 
@@ -147,7 +150,8 @@ class Parser {
   bool ApplyProfile() {
     const auto profile = ReadProfile(options_.ProfileFile);
     if (!profile) {
-      return FailFalse(profile.Message());
+      error_ = profile.Error();
+      return false;
     }
     static const std::map<std::string, std::string> kOptionOfKey = {
         {"ports", "--port"},      {"baud", "--baud"},         {"log", "--log"},
@@ -166,7 +170,7 @@ class Parser {
           entry.Key == "ports" ? ProfileList(entry.Value) : std::vector<std::string>{entry.Value};
       for (const std::string& value : values) {
         if (!ApplyValue(option, value)) {
-          return FailFalse(entry.Origin + ": " + error_);
+          return FailFalse(entry.Origin + ": " + error_.Message);
         }
       }
     }
@@ -321,7 +325,7 @@ class Parser {
   }
 
   const std::vector<std::string>& args_;
-  std::string& error_;
+  TError error_;
   std::size_t next_ = 2;
   CliOptions options_;
   std::set<std::string> given_;  // long names of the options on the command line
@@ -333,9 +337,13 @@ bool IsChineseLocale(const char* value) {
 
 }  // namespace
 
-std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& arguments,
-                                           std::string& error) {
-  return Parser(arguments, error).Run();
+TResult<CliOptions> ParseCommandLine(const std::vector<std::string>& arguments) {
+  Parser parser(arguments);
+  std::optional<CliOptions> options = parser.Run();
+  if (!options) {
+    return parser.Error();
+  }
+  return *std::move(options);
 }
 
 std::string CommandName(Command command) {

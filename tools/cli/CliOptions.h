@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Result.h"
 #include "platform/Texts.h"
 
 namespace korvane::cli {
@@ -46,10 +47,9 @@ struct CliOptions {
 };
 
 // Parses argv, then takes what the command line leaves open from the profile
-// (--profile FILE, else the user's cli.ini); on a usage error or a profile
-// that cannot be read returns nullopt and sets `error`.
-std::optional<CliOptions> ParseCommandLine(const std::vector<std::string>& arguments,
-                                           std::string& error);
+// (--profile FILE, else the user's cli.ini). Fails on a usage error (in
+// English) or a profile that cannot be read.
+[[nodiscard]] TResult<CliOptions> ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The command's name as typed ("write"), for messages.
 std::string CommandName(Command command);

@@ -33,10 +33,10 @@ std::vector<BadCode> FindBadCodes(const CodeTable& table) {
   return found;
 }
 
-std::string BadCodeText(const BadCode& code) {
-  const std::string why = AllHexDigits(code.Text) ? "an odd number of hex digits (" +
-                                                        std::to_string(code.Text.size()) + ")"
-                                                  : "characters that are not hex digits";
+std::string BadCodeText(const BadCode& code, Language language) {
+  const std::string why = AllHexDigits(code.Text) ? Text(TextId::kCliOddHexDigits, language,
+                                                         {std::to_string(code.Text.size())})
+                                                  : Text(TextId::kCliNotHexCharacters, language);
   return "IO" + std::to_string(code.Button) + " " + SlotKey(code.Slot) + " = " +
          JsonQuote(CodePageToUtf8(code.Text)) + ": " + why;
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "model/CodeTable.h"
+#include "platform/Texts.h"
 
 namespace korvane::cli {
 
@@ -21,7 +22,8 @@ std::vector<BadCode> FindBadCodes(const CodeTable& table);
 
 // The code named with its value and what is wrong with it, for example
 // `IO1 ButtonDownSend1 = "ABC": an odd number of hex digits (3)`; the value
-// as the file's code page gives it, quoted like a JSON string.
-std::string BadCodeText(const BadCode& code);
+// as the file's code page gives it, quoted like a JSON string; the reason in
+// `language`.
+std::string BadCodeText(const BadCode& code, Language language);
 
 }  // namespace korvane::cli

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -31,6 +30,7 @@
 #include "files/IniDocument.h"
 #include "files/IniFile.h"
 #include "model/HexCodec.h"
+#include "platform/SystemError.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -83,26 +83,25 @@ int ExitFor(ProgramResult result) {
 }
 
 // Loads a code set file that must exist (the editor's open dialog would accept
-// any name; a script naming a missing file has made a mistake).
-bool LoadExistingCodeSet(const std::string& path, CodeTable& table, std::string& bytes,
-                         std::string& error) {
+// any name; a script naming a missing file has made a mistake) into `table`;
+// gives the file's bytes.
+TResult<std::string> LoadExistingCodeSet(const RunSetup& run, CodeTable& table) {
+  const std::string& path = run.Options.CodeSetFile;
+  const auto refused = [&](const std::string& why) {
+    return MakeError(TextId::kCliCodeSetUnreadable, {path, why});
+  };
   const FileContents contents = ReadFileBytes(path);
   if (contents.status == ReadStatus::kMissing) {
-    error = "cannot read the code set file " + path + ": no such file";
-    return false;
+    return refused(run.Say(TextId::kCliNoSuchFile));
   }
   std::error_code code;
   if (contents.status == ReadStatus::kFailed || !fs::is_regular_file(path, code)) {
-    error = "cannot read the code set file " + path + ": " +
-            (contents.error.empty() ? std::string("not a regular file") : contents.error);
-    return false;
+    return refused(contents.error.empty() ? run.Say(TextId::kCliNotRegularFile) : contents.error);
   }
   if (const TStatus loaded = LoadCodeSet(table, path); !loaded) {
-    error = "cannot read the code set file " + path + ": " + loaded.Message();
-    return false;
+    return refused(loaded.Error().Words(run.Lang));
   }
-  bytes = contents.bytes;
-  return true;
+  return contents.bytes;
 }
 
 // True when the file names at least one of the 32 code keys, empty or not. The
@@ -129,7 +128,8 @@ bool HoldsAnyCodeKey(const CodeTable& table, const std::string& path) {
 
 // What a refusal left undone, in the words of the command.
 std::string NothingDone(const RunSetup& run) {
-  return run.Options.Action == Command::Image ? "no image was written" : "nothing was sent";
+  return run.Say(run.Options.Action == Command::Image ? TextId::kCliNoImageWritten
+                                                      : TextId::kCliNothingSent);
 }
 
 // Codes that are not hex text are refused, each one named with its value,
@@ -137,16 +137,14 @@ std::string NothingDone(const RunSetup& run) {
 bool CheckCodes(RunSetup& run, const CodeTable& table) {
   const std::vector<BadCode> bad = FindBadCodes(table);
   for (const BadCode& code : bad) {
-    run.Note(std::string(run.Options.Lenient ? "warning: " : "") + run.Options.CodeSetFile + ": " +
-             BadCodeText(code));
+    const std::string line = run.Options.CodeSetFile + ": " + BadCodeText(code, run.Lang);
+    run.Note(run.Options.Lenient ? run.Say(TextId::kCliWarning, {line}) : line);
   }
   if (bad.empty() || run.Options.Lenient) {
     return true;
   }
-  run.Note(std::to_string(bad.size()) + " code(s) of " + run.Options.CodeSetFile +
-           " are not pairs of hex digits; " + NothingDone(run) +
-           ". Give --lenient to convert them as the editor does (non-hex characters skipped, a "
-           "lone digit made a byte)");
+  run.Note(TextId::kCliCodesNotHex,
+           {std::to_string(bad.size()), run.Options.CodeSetFile, NothingDone(run)});
   return false;
 }
 
@@ -176,7 +174,7 @@ std::string FailureText(const RunSetup& run, ProgramResult result, TPortSession&
     return ImageFileText(run, session.Context(), result);
   }
   if (result == ProgramResult::HandshakeFailed) {
-    return oper.Message() + "; " + HandshakeReplyText(session.Context().HandshakeReply);
+    return oper.Message() + "; " + HandshakeReplyText(session.Context().HandshakeReply, run.Lang);
   }
   if (result == ProgramResult::BlockFailed && !session.Context().MisplacedAnswer.empty()) {
     return oper.Message() + "; " + session.Context().MisplacedAnswer;
@@ -193,13 +191,11 @@ void FinishOutcome(PortOutcome& outcome, const TPortOperator& oper, const TPortS
     return;
   }
   if (outcome.Exit > kExitSignalBase) {
-    outcome.Message = std::string("interrupted by ") +
-                      (InterruptSignal() == kSignalTerminate ? "SIGTERM" : "SIGINT") + " during " +
-                      oper.PhaseName();
+    const char* signal = InterruptSignal() == kSignalTerminate ? "SIGTERM" : "SIGINT";
+    outcome.Message = oper.Say(TextId::kCliInterruptedDuring, {signal, oper.PhaseText()});
   } else if (session.LineLost() && InterruptSignal() == 0) {
     outcome.Exit = kExitLineLost;
-    outcome.Message =
-        "the line was lost (device unplugged?) during " + outcome.Phase + "; nothing more was sent";
+    outcome.Message = oper.Say(TextId::kCliLineLost, {oper.PhaseText()});
   }
 }
 
@@ -213,12 +209,13 @@ void CompareDevice(RunSetup& run, TPortSession& session, const CodeTable& table,
       ReadBackDevice(session.Context(), actual, [&](int index) { actualBaud = index; });
   if (read == ReadResult::Aborted) {
     outcome.Exit = InterruptExit();
-    outcome.Message = "interrupted while verifying";
+    outcome.Message = run.Say(TextId::kCliInterruptedVerifying);
     return;
   }
   if (read != ReadResult::Success) {
     outcome.Exit = read == ReadResult::BadLength ? kExitReadLength : kExitPort;
-    outcome.Message = "verify: " + DeviceText(kTextReadFailed, run.Lang);
+    outcome.Message =
+        run.Say(TextId::kCliVerifyReadFailed, {DeviceText(kTextReadFailed, run.Lang)});
     return;
   }
   outcome.Differences = CompareWithDevice(table, run.Options.BaudIndex, actual, actualBaud);
@@ -228,8 +225,8 @@ void CompareDevice(RunSetup& run, TPortSession& session, const CodeTable& table,
     return;
   }
   outcome.Exit = kExitVerify;
-  outcome.Message = "verify failed: " + std::to_string(outcome.Differences.size()) +
-                    " difference(s) between the device and " + run.Options.CodeSetFile;
+  outcome.Message = run.Say(TextId::kCliVerifyDifferences,
+                            {std::to_string(outcome.Differences.size()), run.Options.CodeSetFile});
 }
 
 void VerifyDevice(RunSetup& run, TPortSession& session, TPortOperator& oper, const CodeTable& table,
@@ -237,9 +234,10 @@ void VerifyDevice(RunSetup& run, TPortSession& session, TPortOperator& oper, con
   oper.SetPhase(Phase::Verifying);
   CompareDevice(run, session, table, outcome);
   if (outcome.Exit == kExitSuccess) {
-    outcome.Message = DeviceText(kTextProgramSuccess, run.Lang) + ", verified";
+    outcome.Message =
+        run.Say(TextId::kCliProgrammedVerified, {DeviceText(kTextProgramSuccess, run.Lang)});
   } else if (outcome.Exit == kExitReadLength) {
-    outcome.Message = "all five blocks were acknowledged; " + outcome.Message;
+    outcome.Message = run.Say(TextId::kCliBlocksAcknowledged, {outcome.Message});
   }
 }
 
@@ -251,9 +249,9 @@ PortOutcome WriteOnePort(RunSetup& run, const CodeTable& table, const PortTarget
   outcome.Target = target;
   TPortSession session(target, imagePath, oper, run.Tracer());
   oper.SetPhase(Phase::Opening);
-  if (const std::string problem = session.Open(); !problem.empty()) {
+  if (const TStatus opened = session.Open(); !opened) {
     outcome.Exit = kExitPort;
-    outcome.Message = problem;
+    outcome.Message = opened.Error().Words(run.Lang);
     FinishOutcome(outcome, oper, session);
     return outcome;
   }
@@ -279,9 +277,8 @@ std::string ImagePathFor(const std::string& folder, const PortTarget& target, bo
 int OpenResultsLog(RunSetup& run) {
   if (!run.Options.LogFile.empty()) {
     run.Log = std::make_unique<TResultsLog>(run.Options.LogFile);
-    std::string error;
-    if (!run.Log->CheckWritable(error)) {
-      run.Note("cannot open the results log " + error);
+    if (const TStatus writable = run.Log->CheckWritable(); !writable) {
+      run.Note(writable.Error().Words(run.Lang));
       return kExitFile;
     }
   }
@@ -290,32 +287,31 @@ int OpenResultsLog(RunSetup& run) {
 
 // Chooses the ports before anything is sent.
 int PrepareRun(RunSetup& run, PortSelection& selection) {
-  selection = SelectPorts(run.Options.Ports, ListPortIdentities());
-  if (!selection.Error.empty()) {
-    run.Note(selection.Error);
-    LogRefusedRun(run, "selecting", selection.Exit, selection.Error);
-    if (selection.Exit == kExitUsage) {
-      run.Note("run 'korvane-cli " + CommandName(run.Options.Action) + " --help' for usage");
+  TResult<PortSelection> selected = SelectPorts(run.Options.Ports, ListPortIdentities());
+  if (!selected) {
+    const std::string message = selected.Error().Words(run.Lang);
+    const int exit = SelectionExit(selected.Error());
+    run.Note(message);
+    LogRefusedRun(run, "selecting", exit, message);
+    if (exit == kExitUsage) {
+      run.Note(TextId::kCliHelpHint, {CommandName(run.Options.Action)});
     }
-    return selection.Exit;
+    return exit;
   }
+  selection = std::move(selected).Value();
   InstallInterruptHandlers();
   return kExitSuccess;
 }
 
 // A reply whose areas claim over 63 bytes is not kept: this tool never
 // writes such an area.
-void RefuseOverlongAreas(const std::string& replyHex, PortOutcome& outcome) {
-  const std::string areas = OverlongAreasText(replyHex);
+void RefuseOverlongAreas(const RunSetup& run, const std::string& replyHex, PortOutcome& outcome) {
+  const std::string areas = OverlongAreasText(replyHex, run.Lang);
   if (areas.empty()) {
     return;
   }
   outcome.Exit = kExitReadLength;
-  outcome.Message =
-      "the reply has code areas with a length byte over 63: " + areas +
-      ". A device given codes over 126 characters by older tools looks like this, and so "
-      "does a broken reply; nothing was kept. Give --accept-overlong to keep the reply as read "
-      "(each such code then takes bytes from the areas after it)";
+  outcome.Message = run.Say(TextId::kCliReplyOverlongAreas, {areas});
 }
 
 int RefuseFile(RunSetup& run, const std::string& message) {
@@ -327,20 +323,18 @@ int RefuseFile(RunSetup& run, const std::string& message) {
 // Loads the code set file of a command that programs or builds an image and
 // refuses what would put bytes into a device that the file never stated.
 int LoadForWrite(RunSetup& run, CodeTable& table) {
-  std::string error;
-  if (!LoadExistingCodeSet(run.Options.CodeSetFile, table, run.CodeSetBytes, error)) {
-    return RefuseFile(run, error);
+  TResult<std::string> bytes = LoadExistingCodeSet(run, table);
+  if (!bytes) {
+    return RefuseFile(run, bytes.Error().Words(run.Lang));
   }
+  run.CodeSetBytes = std::move(bytes).Value();
   if (!run.Options.AllowEmpty && !HoldsAnyCodeKey(table, run.Options.CodeSetFile)) {
-    return RefuseFile(run, run.Options.CodeSetFile +
-                               " holds none of the 32 code keys (sections Button1 to Button4, "
-                               "keys ButtonDownSend1-4 and ButtonUpSend1-4); " +
-                               NothingDone(run) +
-                               ". Give --allow-empty to use a file with no codes");
+    return RefuseFile(run,
+                      run.Say(TextId::kCliNoCodeKeys, {run.Options.CodeSetFile, NothingDone(run)}));
   }
   if (!CheckCodes(run, table)) {
     LogRefusedRun(run, "loading", kExitFile,
-                  "codes that are not pairs of hex digits (named above); " + NothingDone(run));
+                  run.Say(TextId::kCliBadCodesRefused, {NothingDone(run)}));
     return kExitFile;
   }
   run.ImageSha256 = Sha256Hex(ComposeImage(table, run.Options.BaudIndex));
@@ -356,9 +350,9 @@ static PortOutcome OnOpenedPort(
   outcome.Target = target;
   TPortOperator oper(*run.Board, target.Label, run.Lang, false);
   TPortSession session(target, std::string(), oper, run.Tracer());
-  if (std::string problem = session.Open(); !problem.empty()) {
+  if (const TStatus opened = session.Open(); !opened) {
     outcome.Exit = kExitPort;
-    outcome.Message = problem;
+    outcome.Message = opened.Error().Words(run.Lang);
   } else {
     work(session, oper, outcome);
   }
@@ -393,9 +387,9 @@ int RunPorts(const CliOptions& options, std::ostream& out, std::ostream& err) {
       out << PortLine(port) << "\n";
     }
   }
-  if (std::string why; !FlushedWhole(out, why)) {
-    err << Diagnostic("cannot write the port list to standard output" +
-                      (why.empty() ? "" : ": " + why))
+  if (const TStatus flushed = FlushedWhole(out); !flushed) {
+    const Language language = LanguageOf(options);
+    err << Diagnostic(Text(TextId::kCliStdoutPortList, language, {flushed.Error().Words(language)}))
         << "\n";
     return kExitFile;
   }
@@ -414,7 +408,7 @@ int RunWrite(const CliOptions& options, std::ostream& out, std::ostream& err) {
   }
   TImageFolder folder;
   if (const TStatus prepared = folder.Prepare(options.ImageDirectory); !prepared) {
-    run.Note(prepared.Message());
+    run.Note(prepared.Error().Words(run.Lang));
     return kExitImageFile;
   }
   const auto& targets = selection.Targets;
@@ -431,7 +425,7 @@ int RunWrite(const CliOptions& options, std::ostream& out, std::ostream& err) {
       } catch (const std::exception& error) {
         outcomes[i].Target = targets[i];
         outcomes[i].Exit = kExitUnexpected;
-        outcomes[i].Message = std::string("unexpected error: ") + error.what();
+        outcomes[i].Message = run.Say(TextId::kCliUnexpectedError, {error.what()});
       }
     });
   }
@@ -461,32 +455,33 @@ int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err) {
                                                                    : kExitPort;
                      read.Message = oper.Message();
                      if (result == ReadResult::Success && !options.AcceptOverlong) {
-                       RefuseOverlongAreas(session.Context().Log.Text(), read);
+                       RefuseOverlongAreas(run, session.Context().Log.Text(), read);
                      }
                    });
   const bool toStdout = options.Output.empty() || options.Output == "-";
   if (outcome.Exit == kExitSuccess) {
     // A baud byte outside the list (the editor writes FF for an unnamed rate) names no rate.
-    outcome.Message =
-        DeviceText(kTextReadSuccess, run.Lang) +
-        (outcome.Baud < 0 ? ", no baud rate" : ", baud rate " + BaudText(outcome.Baud));
+    const std::string read = DeviceText(kTextReadSuccess, run.Lang);
+    outcome.Message = outcome.Baud < 0
+                          ? run.Say(TextId::kCliReadNoBaud, {read})
+                          : run.Say(TextId::kCliReadBaud, {read, BaudText(outcome.Baud)});
     if (toStdout && !options.Json) {
       run.Board->Clear();
       out << CodeSetText(outcome.Codes);
-      std::string why;
-      const bool written = FlushedWhole(out, why);
-      if (!written) {
-        run.Note("cannot write the codes to standard output" + (why.empty() ? "" : ": " + why));
+      const TStatus flushed = FlushedWhole(out);
+      if (!flushed) {
+        run.Note(TextId::kCliStdoutCodes, {flushed.Error().Words(run.Lang)});
       }
       run.Note(outcome.Target.Label + ": " + outcome.Message);
       const bool logged = LogOutcome(run, outcome);
-      return written && logged ? kExitSuccess : kExitUnrecorded;
+      return flushed && logged ? kExitSuccess : kExitUnrecorded;
     }
     if (!toStdout) {
       if (const TStatus saved = SaveCodeSet(outcome.Codes, options.Output); !saved) {
         // The device was read: a script must not take this for "nothing happened".
         outcome.Exit = kExitUnrecorded;
-        outcome.Message += ", but the codes were not saved: " + saved.Message();
+        outcome.Message =
+            run.Say(TextId::kCliReadNotSaved, {outcome.Message, saved.Error().Words(run.Lang)});
       }
     }
   }
@@ -508,7 +503,7 @@ int RunVerify(const CliOptions& options, std::ostream& out, std::ostream& err) {
                    [&](TPortSession& session, const TPortOperator&, PortOutcome& compared) {
                      CompareDevice(run, session, table, compared);
                      if (compared.Exit == kExitSuccess) {
-                       compared.Message = "verified, the device holds " + run.Options.CodeSetFile;
+                       compared.Message = run.Say(TextId::kCliVerified, {run.Options.CodeSetFile});
                      }
                    });
   return Report(run, {outcome}, FileJson(run));
@@ -531,30 +526,33 @@ int RunImage(const CliOptions& options, std::ostream& out, std::ostream& err) {
   } else {
     std::error_code code;
     if (fs::equivalent(options.CodeSetFile, options.Output, code)) {
-      run.Note("the output " + options.Output + " is the code set file itself; name another file");
+      run.Note(TextId::kCliOutputIsCodeSet, {options.Output});
       return kExitFile;
     }
     if (const TStatus written = ReplaceFileBytes(options.Output, image); !written) {
-      run.Note("the image was not written: " + written.Message());
+      run.Note(TextId::kCliImageNotWritten, {written.Error().Words(run.Lang)});
       return kExitFile;
     }
-    out << "wrote " << options.Output << " (" << kImageSize << " bytes)\n";
+    out << run.Say(TextId::kCliImageWritten, {options.Output, std::to_string(kImageSize)}) << "\n";
   }
-  if (std::string why; !FlushedWhole(out, why)) {
-    run.Note("cannot write to standard output" + (why.empty() ? "" : ": " + why));
+  if (const TStatus flushed = FlushedWhole(out); !flushed) {
+    run.Note(TextId::kCliStdoutFailed, {flushed.Error().Words(run.Lang)});
     return kExitFile;
   }
   return kExitSuccess;
 }
 
-bool FlushedWhole(std::ostream& out, std::string& why) {
+TStatus FlushedWhole(std::ostream& out) {
   errno = 0;
   out.flush();
   if (out.good()) {
-    return true;
+    return {};
   }
-  why = errno != 0 ? std::strerror(errno) : "";
-  return false;
+  if (errno == 0) {
+    return MakeError(TextId::kCliOutputLost);
+  }
+  const std::error_code code(errno, std::generic_category());
+  return TError{code, SystemErrorText(code)};
 }
 
 }  // namespace korvane::cli

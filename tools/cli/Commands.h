@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/CliOptions.h"
+#include "platform/Result.h"
 
 namespace korvane::cli {
 
@@ -33,8 +34,8 @@ int RunImage(const CliOptions& options, std::ostream& out, std::ostream& err);
 int RunVerify(const CliOptions& options, std::ostream& out, std::ostream& err);
 int RunStation(const CliOptions& options, std::ostream& out, std::ostream& err);
 
-// Flushes `out` and tells whether everything written to it arrived; else why
-// not (the system's text, "" when it gave none).
-bool FlushedWhole(std::ostream& out, std::string& why);
+// Flushes `out`: fails, with the system's words where it gave any, when not
+// everything written to it arrived.
+[[nodiscard]] TStatus FlushedWhole(std::ostream& out);
 
 }  // namespace korvane::cli

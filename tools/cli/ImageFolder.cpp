@@ -1,8 +1,6 @@
 #include "cli/ImageFolder.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <random>
 
@@ -13,6 +11,8 @@
 #else
 #include <unistd.h>
 #endif
+
+#include "platform/SystemError.h"
 
 namespace fs = std::filesystem;
 
@@ -37,7 +37,7 @@ TStatus ProbeWritable(const std::string& folder) {
   const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
 #endif
   if (fd < 0) {
-    return LastSystemError(std::strerror(errno));
+    return TError{LastSystemErrorCode(), {}};
   }
 #ifdef _WIN32
   ::_close(fd);
@@ -52,8 +52,7 @@ TResult<std::string> MakePrivateFolder() {
   std::error_code code;
   const fs::path base = fs::temp_directory_path(code);
   if (code) {
-    return TError{code, "no temporary folder for the image files: " + code.message() +
-                            "; name a folder with --image-dir"};
+    return MakeError(TextId::kCliNoTempFolder, {SystemErrorText(code)}, code);
   }
   std::random_device random;
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -66,10 +65,9 @@ TResult<std::string> MakePrivateFolder() {
       break;
     }
   }
-  const std::string cause = code ? code.message() : std::string("names taken");
-  return TError{code ? code : std::make_error_code(std::errc::file_exists),
-                "cannot make a temporary folder for the image files in " + base.string() + ": " +
-                    cause + "; name a folder with --image-dir"};
+  // Without a code of its own, every name tried was taken.
+  const std::error_code cause = code ? code : std::make_error_code(std::errc::file_exists);
+  return MakeError(TextId::kCliTempFolderFailed, {base.string(), SystemErrorText(cause)}, cause);
 }
 
 }  // namespace
@@ -94,16 +92,15 @@ TStatus TImageFolder::Prepare(const std::string& given) {
   std::error_code code;
   if (!fs::is_directory(given, code)) {
     const bool exists = fs::exists(given, code);
-    return TError{std::make_error_code(exists ? std::errc::not_a_directory
-                                              : std::errc::no_such_file_or_directory),
-                  "--image-dir " + given + ": " + (exists ? "not a folder" : "no such folder") +
-                      "; create it or name another with --image-dir"};
+    return exists ? MakeError(TextId::kCliImageDirNotFolder, {given},
+                              std::make_error_code(std::errc::not_a_directory))
+                  : MakeError(TextId::kCliImageDirMissing, {given},
+                              std::make_error_code(std::errc::no_such_file_or_directory));
   }
   path_ = WithSeparator(given);
   if (const TStatus writable = ProbeWritable(path_); !writable) {
-    return TError{writable.Error().Code,
-                  "--image-dir " + given + ": cannot write the image file there (" +
-                      writable.Message() + "); name another folder with --image-dir"};
+    return MakeError(TextId::kCliImageDirUnwritable,
+                     {given, SystemErrorText(writable.Error().Code)}, writable.Error().Code);
   }
   return {};
 }

@@ -73,28 +73,27 @@ std::string OverlongText(const CodeTable& table, Language language,
   return text;
 }
 
-std::string HandshakeReplyText(const std::string& replyHex) {
+std::string HandshakeReplyText(const std::string& replyHex, Language language) {
+  const std::vector<std::string> preview = {LogPreview(replyHex)};
   switch (ClassifyHandshakeReply(replyHex)) {
     case HandshakeReplyKind::Nothing:
-      return "the port answered nothing (is a device connected, powered and on this port?)";
+      return Text(TextId::kCliReplyNothing, language);
     case HandshakeReplyKind::Echo:
-      return "the port echoed the request back (" + LogPreview(replyHex) +
-             "): a loopback, or an adapter or device that echoes";
+      return Text(TextId::kCliReplyEcho, language, preview);
     case HandshakeReplyKind::AnswerWithExtraBytes:
-      return "the device answered with extra bytes (" + LogPreview(replyHex) +
-             "), and only the answer alone is accepted";
+      return Text(TextId::kCliReplyExtraBytes, language, preview);
     case HandshakeReplyKind::Other:
       break;
   }
-  return "the port answered with bytes that are not the answer (" + LogPreview(replyHex) +
-         "): another device, or a wrong line speed?";
+  return Text(TextId::kCliReplyOther, language, preview);
 }
 
-std::string OverlongAreasText(const std::string& replyHex) {
+std::string OverlongAreasText(const std::string& replyHex, Language language) {
   std::string text;
   for (const ReplyArea& area : OverlongReplyAreas(replyHex)) {
-    text += (text.empty() ? "IO" : ", IO") + std::to_string(area.Button) + " " +
-            SlotKey(area.Slot) + " (length " + std::to_string(area.Length) + ")";
+    text += (text.empty() ? "" : ", ") +
+            Text(TextId::kCliAreaLength, language,
+                 {std::to_string(area.Button), SlotKey(area.Slot), std::to_string(area.Length)});
   }
   return text;
 }

@@ -21,10 +21,10 @@ std::string OverlongText(const CodeTable& table, Language language,
 // What the port sent during the last examined programming request (hex
 // text), in words: nothing, an echo of the request, the answer with extra
 // bytes, or other bytes.
-std::string HandshakeReplyText(const std::string& replyHex);
+std::string HandshakeReplyText(const std::string& replyHex, Language language);
 
 // The areas of a read-back reply whose length byte is over 63, named as
 // "IO<b> <key> (length <n>)", separated by ", "; empty when there are none.
-std::string OverlongAreasText(const std::string& replyHex);
+std::string OverlongAreasText(const std::string& replyHex, Language language);
 
 }  // namespace korvane::cli

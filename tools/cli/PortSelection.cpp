@@ -1,5 +1,7 @@
 #include "cli/PortSelection.h"
 
+#include "cli/Commands.h"
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -49,25 +51,26 @@ bool Matches(const PortIdentity& port, const std::string& key, const std::string
 
 std::string Describe(const PortIdentity& port) {
   std::string text = port.Name;
+  // Named by the filters that would pick it, in any language.
   if (port.Usb) {
-    text += " (" + port.Usb->Vid + ":" + port.Usb->Pid;
+    text += " vid:pid=" + port.Usb->Vid + ":" + port.Usb->Pid;
     if (!port.Usb->Serial.empty()) {
-      text += " serial " + port.Usb->Serial;
+      text += " serial=" + port.Usb->Serial;
     }
-    text += ")";
   }
   if (!port.Location.empty()) {
-    text += " at " + port.Location;
+    text += " path=" + port.Location;
   }
   return text;
 }
 
+// The ports for a message; empty for none.
 std::string Candidates(const std::vector<const PortIdentity*>& ports) {
   std::string text;
   for (const PortIdentity* port : ports) {
     text += (text.empty() ? "" : ", ") + Describe(*port);
   }
-  return text.empty() ? "none" : text;
+  return text;
 }
 
 // `serial=...`, `vid:pid=...` and `path=...`; nullopt for anything else.
@@ -83,8 +86,9 @@ std::optional<std::pair<std::string, std::string>> ParseFilter(const std::string
   return std::pair{key, argument.substr(equals + 1)};
 }
 
-bool SelectByFilter(const std::string& argument, const std::string& key, const std::string& value,
-                    const std::vector<PortIdentity>& listed, PortSelection& selection) {
+TStatus SelectByFilter(const std::string& argument, const std::string& key,
+                       const std::string& value, const std::vector<PortIdentity>& listed,
+                       PortSelection& selection) {
   std::vector<const PortIdentity*> matching;
   std::vector<const PortIdentity*> all;
   for (const PortIdentity& port : listed) {
@@ -95,15 +99,14 @@ bool SelectByFilter(const std::string& argument, const std::string& key, const s
   }
   if (matching.size() == 1) {
     selection.Targets.push_back({argument, "//./" + matching.front()->Name, *matching.front()});
-    return true;
+    return {};
   }
-  selection.Exit = 10;
-  selection.Error =
-      matching.empty()
-          ? "--port " + argument + " matches no port; the ports are: " + Candidates(all)
-          : "--port " + argument + " matches " + std::to_string(matching.size()) +
-                " ports: " + Candidates(matching) + "; name one";
-  return false;
+  if (matching.empty()) {
+    return all.empty() ? MakeError(TextId::kCliNoPortListed, {argument})
+                       : MakeError(TextId::kCliPortMatchesNone, {argument, Candidates(all)});
+  }
+  return MakeError(TextId::kCliPortMatchesMany,
+                   {argument, std::to_string(matching.size()), Candidates(matching)});
 }
 
 PortTarget TargetFor(const std::string& argument, const std::vector<PortIdentity>& listed) {
@@ -124,30 +127,33 @@ PortTarget TargetFor(const std::string& argument, const std::vector<PortIdentity
 
 }  // namespace
 
-PortSelection SelectPorts(const std::vector<std::string>& arguments,
-                          const std::vector<PortIdentity>& listed) {
+TResult<PortSelection> SelectPorts(const std::vector<std::string>& arguments,
+                                   const std::vector<PortIdentity>& listed) {
   PortSelection selection;
   for (const std::string& argument : arguments) {
     if (const auto filter = ParseFilter(argument)) {
-      if (!SelectByFilter(argument, filter->first, filter->second, listed, selection)) {
-        return selection;
+      if (TStatus found =
+              SelectByFilter(argument, filter->first, filter->second, listed, selection);
+          !found) {
+        return found.Error();
       }
     } else {
       selection.Targets.push_back(TargetFor(argument, listed));
     }
   }
-  for (std::size_t i = 0; i < selection.Targets.size(); ++i) {
+  const std::vector<PortTarget>& targets = selection.Targets;
+  for (std::size_t i = 0; i < targets.size(); ++i) {
     for (std::size_t j = 0; j < i; ++j) {
-      if (DeviceKey(selection.Targets[i].Identity.Path) ==
-          DeviceKey(selection.Targets[j].Identity.Path)) {
-        selection.Exit = 2;
-        selection.Error = "--port " + selection.Targets[j].Label + " and --port " +
-                          selection.Targets[i].Label + " name the same device";
-        return selection;
+      if (DeviceKey(targets[i].Identity.Path) == DeviceKey(targets[j].Identity.Path)) {
+        return MakeError(TextId::kCliPortsSameDevice, {targets[j].Label, targets[i].Label});
       }
     }
   }
   return selection;
+}
+
+int SelectionExit(const TError& error) {
+  return error.Id == TextId::kCliPortsSameDevice ? kExitUsage : kExitPort;
 }
 
 bool PortArgumentMatches(const std::string& argument, const PortIdentity& port) {

@@ -70,27 +70,32 @@ TPortSession::~TPortSession() {
   comm_.ClosePort();
 }
 
-std::string TPortSession::Open() {
+TStatus TPortSession::Open() {
+  std::string reason;
   try {
     comm_.OpenPort();
+    if (comm_.PortOpen()) {
+      return {};
+    }
+    reason = DiagnosePortProblem(target_.Identity.Path);
+    if (reason.empty()) {
+      reason = comm_.PortOpenError();
+    }
   } catch (const ECommsError& error) {
-    return error.what();
+    reason = error.what();
   }
-  if (comm_.PortOpen()) {
-    return {};
-  }
-  std::string reason = DiagnosePortProblem(target_.Identity.Path);
-  return WithoutLabel(reason.empty() ? comm_.PortOpenError() : reason, target_.Label);
+  return MakeError(TextId::kCliPortOpenFailed, {WithoutLabel(reason, target_.Label)});
 }
 
 void TPortSession::SetOutput(const std::string& bytes) {
-  Trace("sent " + std::to_string(bytes.size()) + " bytes " + HexPreview(bytes));
+  Trace(operator_.Say(TextId::kCliTraceSent, {std::to_string(bytes.size()), HexPreview(bytes)}));
   port_.SetOutput(bytes);
 }
 
 bool TPortSession::SendData(const char* buffer, std::uint16_t length) {
   ++blocksSent_;
-  Trace("sent " + std::to_string(length) + " bytes " + HexPreview(std::string(buffer, length)));
+  Trace(operator_.Say(TextId::kCliTraceSent,
+                      {std::to_string(length), HexPreview(std::string(buffer, length))}));
   return port_.SendData(buffer, length);
 }
 
@@ -99,13 +104,13 @@ bool TPortSession::SendData(const char* buffer, std::uint16_t length) {
 // the result.
 bool TPortSession::AfterWait() {
   if (trace_) {
-    Trace("waited; received " + std::to_string(received_.size()) + " bytes " +
-          HexPreview(received_));
+    Trace(operator_.Say(TextId::kCliTraceReceived,
+                        {std::to_string(received_.size()), HexPreview(received_)}));
     received_.clear();
   }
   operator_.Tick();
   if (lineLost_) {
-    Trace("the line was lost; ending the operation");
+    Trace(operator_.Say(TextId::kCliTraceLineLost));
   }
   return InterruptSignal() == 0 && !lineLost_;
 }
@@ -117,8 +122,8 @@ bool TPortSession::ReplyComplete() {
   if (bytes < kReadReplyBytes || std::chrono::steady_clock::now() - lastReceived_ < kReplyQuiet) {
     return false;
   }
-  Trace("reply complete: " + std::to_string(bytes) + " bytes, then " +
-        std::to_string(kReplyQuiet.count()) + " ms quiet");
+  Trace(operator_.Say(TextId::kCliTraceReplyComplete,
+                      {std::to_string(bytes), std::to_string(kReplyQuiet.count())}));
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include "cli/Progress.h"
 #include "device/CommDevicePort.h"
 #include "device/DeviceOperations.h"
+#include "platform/Result.h"
 #include "serial/Comm.h"
 #include "serial/PlatformLoop.h"
 
@@ -26,8 +27,8 @@ class TPortSession : private IDevicePort {
   TPortSession(const TPortSession&) = delete;
   TPortSession& operator=(const TPortSession&) = delete;
 
-  // Opens the port; on failure returns the reason for the operator.
-  std::string Open();
+  // Opens the port; a failure says why (TextId::kCliPortOpenFailed).
+  [[nodiscard]] TStatus Open();
 
   DeviceContext& Context() { return context_; }
   // True when the reader or writer reported that the line went away.

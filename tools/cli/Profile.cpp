@@ -5,6 +5,7 @@
 #include "files/FileBytes.h"
 #include "files/IniDocument.h"
 #include "platform/Folders.h"
+#include "platform/SystemError.h"
 
 namespace korvane::cli {
 namespace {
@@ -37,9 +38,13 @@ TResult<std::vector<TProfileEntry>> ReadProfile(const std::string& named) {
     return std::vector<TProfileEntry>{};  // no defaults kept: none apply
   }
   if (contents.status != ReadStatus::kRead) {
-    const std::string why =
-        contents.status == ReadStatus::kMissing ? "no such file" : contents.error;
-    return TError{{}, "cannot read the profile " + path + ": " + why};
+    // The reason in the system's words (ENOENT's for a file named but missing).
+    if (contents.status == ReadStatus::kMissing) {
+      return MakeError(
+          TextId::kCliProfileUnreadable,
+          {path, SystemErrorText(std::make_error_code(std::errc::no_such_file_or_directory))});
+    }
+    return MakeError(TextId::kCliProfileUnreadable, {path, contents.error});
   }
   const IniDocument document = IniDocument::Parse(contents.bytes);
   std::vector<TProfileEntry> entries;

@@ -131,24 +131,37 @@ void TPortOperator::Tick() {
 }
 
 std::string TPortOperator::PhaseName() const {
+  return Text(PhaseId(), Language::English, PhaseArgs());
+}
+
+std::string TPortOperator::PhaseText() const {
+  return Say(PhaseId(), PhaseArgs());
+}
+
+TextId TPortOperator::PhaseId() const {
   switch (phase_) {
     case Phase::Opening:
-      return "opening";
+      return TextId::kCliPhaseOpening;
     case Phase::Connecting:
-      return "connecting";
+      return TextId::kCliPhaseConnecting;
     case Phase::Building:
-      return "building";
+      return TextId::kCliPhaseBuilding;
     case Phase::Sending:
-      return "block " + std::to_string(std::min(steps_ - kBuildSteps + 1, kBlockCount)) + "/" +
-             std::to_string(kBlockCount);
+      return TextId::kCliPhaseBlock;
     case Phase::Verifying:
-      return "verifying";
+      return TextId::kCliPhaseVerifying;
     case Phase::Reading:
-      return "reading";
+      return TextId::kCliPhaseReading;
     case Phase::Done:
       break;
   }
-  return "done";
+  return TextId::kCliPhaseDone;
+}
+
+// The block being sent, for the block phase.
+std::vector<std::string> TPortOperator::PhaseArgs() const {
+  return {std::to_string(std::min(steps_ - kBuildSteps + 1, kBlockCount)),
+          std::to_string(kBlockCount)};
 }
 
 double TPortOperator::PlannedSeconds() const {
@@ -190,7 +203,7 @@ std::int64_t TPortOperator::ElapsedMs() const {
 
 void TPortOperator::Show(bool newPhase) {
   board_.SetRow(row_,
-                PhaseName() + "  " + std::to_string(Percent()) + "%  " + ElapsedText(ElapsedMs()),
+                PhaseText() + "  " + std::to_string(Percent()) + "%  " + ElapsedText(ElapsedMs()),
                 newPhase);
   if (OnShow) {
     OnShow(newPhase);

@@ -64,9 +64,15 @@ class TPortOperator : public IOperator {
   // Redraws the row with the time elapsed (after each wait).
   void Tick();
 
+  // The phase as the results name it ("block 2/5"), and in the operator's language.
   std::string PhaseName() const;
+  std::string PhaseText() const;
   int Percent() const;
   const std::string& Message() const { return message_; }
+  // The catalogue's words in the operator's language.
+  std::string Say(TextId id, const std::vector<std::string>& args = {}) const {
+    return Text(id, language_, args);
+  }
   std::int64_t ElapsedMs() const;
 
   // Called on each redraw of the row, after it (a station shows the unit's
@@ -75,6 +81,8 @@ class TPortOperator : public IOperator {
 
  private:
   void Show(bool newPhase);
+  TextId PhaseId() const;
+  std::vector<std::string> PhaseArgs() const;
   double PlannedSeconds() const;
 
   TProgressBoard& board_;

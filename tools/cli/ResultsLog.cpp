@@ -3,9 +3,9 @@
 #include <fcntl.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "platform/Result.h"
+#include "platform/SystemError.h"
 #include "platform/UniqueHandle.h"
 
 #ifdef _WIN32
@@ -36,7 +36,7 @@ TStatus AppendAll(int fd, const std::string& bytes) {
       static_cast<int>(bytes.size())) {
     return {};
   }
-  return TError{std::error_code(errno, std::generic_category()), "cannot write the log"};
+  return TError{std::error_code(errno, std::generic_category()), {}};
 }
 #else
 using TLogFile = UniqueFd;
@@ -56,44 +56,44 @@ TStatus AppendAll(int fd, const std::string& bytes) {
     written = ::write(fd, bytes.data(), bytes.size());
   } while (written < 0 && errno == EINTR);
   if (written < 0) {
-    return LastSystemError("cannot write the log");
+    return TError{LastSystemErrorCode(), {}};
   }
   if (static_cast<std::size_t>(written) != bytes.size()) {
-    return TError{std::make_error_code(std::errc::no_space_on_device),
-                  "the log line was cut short"};
+    // Cut short: the disk is full.
+    return TError{std::make_error_code(std::errc::no_space_on_device), {}};
   }
   return {};
 }
 #endif
 
-}  // namespace
-
-bool TResultsLog::CheckWritable(std::string& error) const {
-  if (!OpenForAppend(path_).Valid()) {
-    error = path_ + ": " + std::strerror(errno);
-    return false;
-  }
-  return true;
+// The log's failure: its path and the system's words.
+TError LogError(TextId id, const std::string& path, std::error_code code) {
+  return MakeError(id, {path, SystemErrorText(code)}, code);
 }
 
-bool TResultsLog::Append(const std::string& line, std::string& error) {
+}  // namespace
+
+TStatus TResultsLog::CheckWritable() const {
+  if (!OpenForAppend(path_).Valid()) {
+    return LogError(TextId::kCliLogUnopenable, path_, LastSystemErrorCode());
+  }
+  return {};
+}
+
+TStatus TResultsLog::Append(const std::string& line) {
   std::lock_guard guard(lock_);
   TLogFile file = OpenForAppend(path_);
   if (!file.Valid()) {
-    error = path_ + ": " + std::strerror(errno);
-    return false;
+    return LogError(TextId::kCliLogAppendFailed, path_, LastSystemErrorCode());
   }
-  const TStatus written = AppendAll(file.Get(), line + "\n");
-  if (!written) {
-    error = path_ + ": " + std::strerror(written.Error().Code.value());
-    return false;
+  if (const TStatus written = AppendAll(file.Get(), line + "\n"); !written) {
+    return LogError(TextId::kCliLogAppendFailed, path_, written.Error().Code);
   }
   // A file system may report a failed write only when the file is closed.
   if (!file.Close()) {
-    error = path_ + ": " + std::strerror(errno);
-    return false;
+    return LogError(TextId::kCliLogAppendFailed, path_, LastSystemErrorCode());
   }
-  return true;
+  return {};
 }
 
 }  // namespace korvane::cli

@@ -3,6 +3,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/Result.h"
+
 namespace korvane::cli {
 
 // A station's results log: JSON lines appended to one file. Each line is
@@ -12,10 +14,10 @@ class TResultsLog {
  public:
   explicit TResultsLog(std::string path) : path_(std::move(path)) {}
 
-  // Checks that the file can be opened for appending; false with the reason.
-  bool CheckWritable(std::string& error) const;
-  // Appends `line` and a line end; false with the reason when it fails.
-  bool Append(const std::string& line, std::string& error);
+  // Checks that the file can be opened for appending.
+  [[nodiscard]] TStatus CheckWritable() const;
+  // Appends `line` and a line end.
+  [[nodiscard]] TStatus Append(const std::string& line);
 
   const std::string& Path() const { return path_; }
 

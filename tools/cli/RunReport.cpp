@@ -1,5 +1,6 @@
 #include "cli/RunReport.h"
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "cli/Commands.h"
@@ -87,9 +88,8 @@ JsonObject LogLineStart(const RunSetup& run) {
 }
 
 bool AppendLogLine(RunSetup& run, const JsonObject& line) {
-  std::string error;
-  if (!run.Log->Append(line.Text(), error)) {
-    run.Note("cannot append to the results log " + error);
+  if (const TStatus appended = run.Log->Append(line.Text()); !appended) {
+    run.Note(appended.Error().Words(run.Lang));
     return false;
   }
   return true;
@@ -177,6 +177,11 @@ std::string Diagnostic(const std::string& text) {
   return "korvane-cli: " + text;
 }
 
+Language LanguageOf(const CliOptions& options) {
+  return ChooseLanguage(options.Lang, std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
+                        std::getenv("LANG"));
+}
+
 int InterruptExit() {
   return kExitSignalBase + InterruptSignal();
 }
@@ -189,25 +194,27 @@ int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::s
   for (const PortOutcome& outcome : outcomes) {
     recorded = LogOutcome(run, outcome) && recorded;
     for (const CodeDifference& difference : outcome.Differences) {
-      run.Note(outcome.Target.Label + ": verify: " + difference.Code + " written " +
-               JsonQuote(difference.Expected) + ", device holds " + JsonQuote(difference.Actual));
+      run.Note(
+          outcome.Target.Label + ": " +
+          run.Say(TextId::kCliVerifyDifference,
+                  {difference.Code, JsonQuote(difference.Expected), JsonQuote(difference.Actual)}));
     }
     if (outcome.Exit != kExitSuccess) {
       run.Note(outcome.Target.Label + ": " + outcome.Message);
       exit = exit == kExitSuccess ? outcome.Exit : exit;
     }
     if (outcome.PartlyWritten) {
-      run.Note(outcome.Target.Label +
-               ": the device may be partly written; program it again before use");
+      run.Note(outcome.Target.Label + ": " + run.Say(TextId::kCliPartlyWritten));
     }
     if (run.Options.Json) {
       ports.push_back(OutcomeJson(outcome, run.Options.Action).Text());
     } else if (outcome.Exit == kExitSuccess) {
       run.Out << outcome.Target.Label << ": " << outcome.Message << "\n";
     } else {
-      run.Out << outcome.Target.Label << ": "
-              << (outcome.Exit > kExitSignalBase ? "interrupted" : "failed") << " (exit "
-              << outcome.Exit << ")\n";
+      const TextId result =
+          outcome.Exit > kExitSignalBase ? TextId::kCliResultInterrupted : TextId::kCliResultFailed;
+      run.Out << outcome.Target.Label << ": " << run.Say(result, {std::to_string(outcome.Exit)})
+              << "\n";
     }
   }
   if (InterruptSignal() != 0) {
@@ -226,8 +233,8 @@ int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::s
     document.Add("exit", exit).AddRaw("ports", JsonArray(ports));
     run.Out << document.Text() << "\n";
   }
-  if (std::string why; !FlushedWhole(run.Out, why)) {
-    run.Note("cannot write the results to standard output" + (why.empty() ? "" : ": " + why));
+  if (const TStatus flushed = FlushedWhole(run.Out); !flushed) {
+    run.Note(TextId::kCliStdoutResults, {flushed.Error().Words(run.Lang)});
     for (const PortOutcome& outcome : outcomes) {
       if (outcome.Exit == kExitSuccess) {  // failures were given above
         run.Note(outcome.Target.Label + ": " + outcome.Message);

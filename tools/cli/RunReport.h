@@ -24,6 +24,9 @@ std::string BaudText(int index);
 // A diagnostic line as every one starts: "korvane-cli: ...".
 std::string Diagnostic(const std::string& text);
 
+// The language of the run's messages: --lang, else the locale's.
+Language LanguageOf(const CliOptions& options);
+
 // 128 + the interrupt received.
 int InterruptExit();
 
@@ -41,8 +44,7 @@ struct RunSetup {
 
   RunSetup(const CliOptions& options, std::ostream& out, std::ostream& err)
       : Options(options),
-        Lang(ChooseLanguage(options.Lang, std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
-                            std::getenv("LANG"))),
+        Lang(LanguageOf(options)),
         Out(out),
         Err(err),
         Board(std::make_unique<TProgressBoard>(err, BoardMode(options))) {}
@@ -50,6 +52,11 @@ struct RunSetup {
   // Rows on a terminal, lines elsewhere, nothing with -q.
   static TProgressBoard::Mode BoardMode(const CliOptions& options);
   void Note(const std::string& text) { Board->Note(Diagnostic(text)); }
+  // The catalogue's words in the run's language.
+  std::string Say(TextId id, const std::vector<std::string>& args = {}) const {
+    return Text(id, Lang, args);
+  }
+  void Note(TextId id, const std::vector<std::string>& args = {}) { Note(Say(id, args)); }
   std::function<void(const std::string&)> Tracer() {
     if (Options.Level != Verbosity::Trace) {
       return {};

@@ -68,8 +68,8 @@ class TStation {
       : run_(run),
         table_(table),
         imageFolder_(std::move(imageFolder)),
-        slots_(run.Options.Ports, run.Options.Matches, run.Options.IncludeVirtual,
-               SystemConsoles()),
+        slots_(run.Options.Ports, run.Options.Matches, run.Options.IncludeVirtual, SystemConsoles(),
+               run.Lang),
         rows_(!run.Options.Json && StandardErrorIsTerminal()),
         events_(run.Options.Json || !StandardOutputIsTerminal()) {}
 
@@ -137,14 +137,13 @@ void TStation::StartNewSlots() {
   for (std::size_t i = states_.size(); i < slots_.Slots().size(); ++i) {
     const TSlotTable::Slot& slot = slots_.Slots()[i];
     SlotState& state = states_.emplace_back(slot);
-    state.Row = run_.Board->AddRow("slot " + std::to_string(slot.Number));
+    state.Row = run_.Board->AddRow(run_.Say(TextId::kCliSlot, {std::to_string(slot.Number)}));
     state.Worker = std::thread([this, &state] {
       // An exception must not end the process while other slots are mid-block.
       try {
         Cycle(state);
       } catch (const std::exception& error) {
-        run_.Note("slot " + std::to_string(state.Slot.Number) +
-                  ": unexpected error: " + error.what());
+        run_.Note(TextId::kCliSlotUnexpected, {std::to_string(state.Slot.Number), error.what()});
         std::lock_guard guard(lock_);
         state.Done = true;
         changed_.notify_all();
@@ -173,7 +172,8 @@ void TStation::Cycle(SlotState& state) {
   while (!Stopping()) {
     state.Confirmed = false;  // a key pressed before the slot was armed counts for nothing
     Emit(Event("slot_armed", state));
-    SetStatus(state, run_.Options.Confirm ? "waiting for the next unit" : "waiting for a device");
+    SetStatus(state, run_.Say(run_.Options.Confirm ? TextId::kCliWaitingNextUnit
+                                                   : TextId::kCliWaitingDevice));
     const std::optional<PortIdentity> device = AwaitDevice(state, guard);
     if (!device) {
       break;
@@ -210,7 +210,7 @@ std::optional<PortIdentity> TStation::AwaitDevice(SlotState& state,
       state.Refused = slot.Refused;
       if (!slot.Refused.empty()) {
         Emit(Event("device_refused", state).Add("reason", slot.Refused));
-        SetStatus(state, "refused: " + slot.Refused);
+        SetStatus(state, run_.Say(TextId::kCliRefused, {slot.Refused}));
       }
     }
     if (slot.Device && (!run_.Options.Confirm || state.Confirmed)) {
@@ -245,7 +245,7 @@ PortOutcome TStation::ProgramUnit(SlotState& state, const PortIdentity& device, 
   } catch (const std::exception& error) {
     outcome.Target = target;
     outcome.Exit = kExitUnexpected;
-    outcome.Message = std::string("unexpected error: ") + error.what();
+    outcome.Message = run_.Say(TextId::kCliUnexpectedError, {error.what()});
   }
   outcome.Slot = state.Slot.Number;
   outcome.Unit = unit;
@@ -261,37 +261,36 @@ void TStation::ShowUnit(SlotState& state, const TPortOperator& oper, std::int64_
              .Add("phase", oper.PhaseName())
              .Add("percent", oper.Percent()));
   }
-  SetStatus(state, oper.PhaseName() + " " + std::to_string(oper.Percent()) + "%", newPhase);
+  SetStatus(state, oper.PhaseText() + " " + std::to_string(oper.Percent()) + "%", newPhase);
 }
 
 void TStation::Record(SlotState& state, PortOutcome& outcome) {
   std::string shown = outcome.Message;  // "interrupted by SIGINT during ..." says so itself
+  TextId last = TextId::kCliUnitOk;
   if (outcome.Exit > kExitSignalBase) {
     ++state.Counts.Interrupted;
+    last = TextId::kCliUnitInterruptedIn;
   } else if (outcome.Exit != kExitSuccess) {
     ++state.Counts.Failed;
-    shown = "FAILED: " + outcome.Message;
+    shown = run_.Say(TextId::kCliUnitFailed, {outcome.Message});
+    last = TextId::kCliUnitFailedIn;
   } else {
     ++state.Counts.Ok;
   }
   if (outcome.PartlyWritten) {
-    shown += "; the device may be partly written, program it again before use";
+    shown = run_.Say(TextId::kCliUnitPartly, {shown});
   }
   LogOutcome(run_, outcome);
   Emit(Event("result", state)
            .Add("unit", outcome.Unit)
            .AddRaw("outcome", OutcomeJsonText(outcome, Command::Station)));
-  state.Last = "unit " + std::to_string(outcome.Unit) + " " +
-               (outcome.Exit == kExitSuccess     ? "ok"
-                : outcome.Exit > kExitSignalBase ? "interrupted"
-                                                 : "failed") +
-               " in " + Seconds(outcome.DurationMs) + " s";
+  state.Last = run_.Say(last, {std::to_string(outcome.Unit), Seconds(outcome.DurationMs)});
   if (rows_ || !events_) {
-    run_.Note("slot " + std::to_string(state.Slot.Number) + " " + outcome.Target.Label + " unit " +
-              std::to_string(outcome.Unit) + ": " + shown);
+    run_.Note(TextId::kCliSlotUnitResult, {std::to_string(state.Slot.Number), outcome.Target.Label,
+                                           std::to_string(outcome.Unit), shown});
   }
-  SetStatus(state, (outcome.Exit == kExitSuccess ? "ok" : shown) + "; " +
-                       (run_.Options.Confirm ? "confirm the next unit" : "remove the unit"));
+  SetStatus(state, run_.Say(run_.Options.Confirm ? TextId::kCliConfirmNext : TextId::kCliRemoveUnit,
+                            {outcome.Exit == kExitSuccess ? run_.Say(TextId::kCliOk) : shown}));
 }
 
 JsonObject TStation::Event(const char* name, const SlotState& state) const {
@@ -319,10 +318,11 @@ void TStation::SetStatus(SlotState& state, const std::string& status, bool newPh
   if (!rows_) {
     return;
   }
-  std::string row = state.Slot.Label + "  [ok " + std::to_string(state.Counts.Ok) + " failed " +
-                    std::to_string(state.Counts.Failed) + "]  ";
+  std::string row = run_.Say(
+      TextId::kCliSlotRow,
+      {state.Slot.Label, std::to_string(state.Counts.Ok), std::to_string(state.Counts.Failed)});
   if (!state.Last.empty()) {
-    row += "last: " + state.Last + "  ";
+    row += run_.Say(TextId::kCliSlotLast, {state.Last});
   }
   row += status;
   const std::size_t room = static_cast<std::size_t>(std::max(TerminalColumns() - 10, 20));
@@ -345,9 +345,11 @@ int TStation::Summary() {
                             .Add("interrupted", state.Counts.Interrupted)
                             .Text());
     if (!events_) {
-      run_.Out << "slot " << state.Slot.Number << " " << state.Slot.Label << ": ok "
-               << state.Counts.Ok << ", failed " << state.Counts.Failed << ", interrupted "
-               << state.Counts.Interrupted << "\n";
+      run_.Out << run_.Say(TextId::kCliSlotSummary,
+                           {std::to_string(state.Slot.Number), state.Slot.Label,
+                            std::to_string(state.Counts.Ok), std::to_string(state.Counts.Failed),
+                            std::to_string(state.Counts.Interrupted)})
+               << "\n";
     }
   }
   const std::int64_t ms = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -377,8 +379,10 @@ int TStation::Summary() {
                     .Text()
              << "\n";
   } else {
-    run_.Out << "station: ok " << total.Ok << ", failed " << total.Failed << ", interrupted "
-             << total.Interrupted << " in " << Seconds(ms) << " s, " << rate << " units per hour\n";
+    run_.Out << run_.Say(TextId::kCliStationSummary,
+                         {std::to_string(total.Ok), std::to_string(total.Failed),
+                          std::to_string(total.Interrupted), Seconds(ms), rate})
+             << "\n";
   }
   run_.Out << std::flush;
   return exit;
@@ -394,7 +398,7 @@ int RunStation(const CliOptions& options, std::ostream& out, std::ostream& err) 
   }
   TImageFolder folder;
   if (const TStatus prepared = folder.Prepare(options.ImageDirectory); !prepared) {
-    run.Note(prepared.Message());
+    run.Note(prepared.Error().Words(run.Lang));
     return kExitImageFile;
   }
   InstallInterruptHandlers();

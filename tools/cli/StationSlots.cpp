@@ -18,10 +18,10 @@ bool AnyMatch(const std::vector<std::string>& filters, const PortIdentity& port)
                      [&](const std::string& filter) { return PortArgumentMatches(filter, port); });
 }
 
-std::string JoinFilters(const std::vector<std::string>& filters) {
+std::string JoinFilters(const std::vector<std::string>& filters, Language language) {
   std::string text;
   for (const std::string& filter : filters) {
-    text += (text.empty() ? "" : " or ") + filter;
+    text = text.empty() ? filter : Text(TextId::kCliFilterOr, language, {text, filter});
   }
   return text;
 }
@@ -56,11 +56,12 @@ std::vector<std::string> ConsoleNames(const std::string& kernelCommandLine) {
 }
 
 TSlotTable::TSlotTable(std::vector<std::string> ports, std::vector<std::string> matches,
-                       bool includeVirtual, std::vector<std::string> consoles)
+                       bool includeVirtual, std::vector<std::string> consoles, Language language)
     : ports_(std::move(ports)),
       matches_(std::move(matches)),
       includeVirtual_(includeVirtual),
-      consoles_(std::move(consoles)) {
+      consoles_(std::move(consoles)),
+      language_(language) {
   for (const std::string& port : ports_) {
     if (port != kEveryPort) {
       slots_.push_back({static_cast<int>(slots_.size()) + 1, port, {}, {}, {}, {}});
@@ -105,7 +106,8 @@ void TSlotTable::Place(Slot& slot, const std::vector<PortIdentity>& listed) cons
       continue;
     }
     if (!Accepted(port)) {
-      slot.Refused = port.Name + " does not match --match " + JoinFilters(matches_);
+      slot.Refused =
+          Text(TextId::kCliNoMatch, language_, {port.Name, JoinFilters(matches_, language_)});
       return;
     }
     slot.Device = port;

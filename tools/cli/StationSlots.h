@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/PortIdentity.h"
+#include "platform/Texts.h"
 
 namespace korvane::cli {
 
@@ -37,8 +38,9 @@ class TSlotTable {
     std::string Refused;                 // why the device present now is not taken
   };
 
+  // `language`: the one that refusals are said in.
   TSlotTable(std::vector<std::string> ports, std::vector<std::string> matches, bool includeVirtual,
-             std::vector<std::string> consoles);
+             std::vector<std::string> consoles, Language language);
 
   // Takes a fresh listing of the ports: adds the slots of new locations and
   // sets what is present at each slot.
@@ -57,6 +59,7 @@ class TSlotTable {
   std::vector<std::string> matches_;
   bool includeVirtual_;
   std::vector<std::string> consoles_;
+  Language language_;
   std::deque<Slot> slots_;  // stable addresses: slot threads keep references
 };
 

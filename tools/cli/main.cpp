@@ -8,6 +8,7 @@
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
 #include "cli/PortDiagnosis.h"
+#include "cli/RunReport.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -15,6 +16,7 @@
 #include <unistd.h>
 #endif
 
+using namespace korvane;
 using namespace korvane::cli;
 
 namespace {
@@ -29,14 +31,17 @@ std::string HelpHint(const std::vector<std::string>& arguments) {
   return "korvane-cli --help";
 }
 
-int Run(const std::vector<std::string>& arguments) {
-  std::string error;
-  const auto options = ParseCommandLine(arguments, error);
-  if (!options) {
-    std::cerr << "korvane-cli: " << error << "\n"
+// Runs the command line; `language` becomes the one the command speaks once
+// the options are known.
+int Run(const std::vector<std::string>& arguments, Language& language) {
+  const TResult<CliOptions> parsed = ParseCommandLine(arguments);
+  if (!parsed) {
+    std::cerr << Diagnostic(parsed.Error().Words(language)) << "\n"
               << "Run '" << HelpHint(arguments) << "' for usage.\n";
     return kExitUsage;
   }
+  const CliOptions* options = &parsed.Value();
+  language = LanguageOf(*options);
   if (options->Action == Command::Help || options->HelpRequested) {
     std::cout << HelpText(options->Action);
     return kExitSuccess;
@@ -66,9 +71,9 @@ int Run(const std::vector<std::string>& arguments) {
 // The last flush and close of standard output: what the commands wrote and
 // checked must also have left the program. A failure exits kExitUnrecorded
 // after read and write (the device part was done), kExitFile otherwise.
-int FinishStandardOutput(const std::vector<std::string>& arguments, int exit) {
-  std::string why;
-  bool whole = FlushedWhole(std::cout, why) && std::fflush(stdout) == 0;
+int FinishStandardOutput(const std::vector<std::string>& arguments, int exit, Language language) {
+  const TStatus flushed = FlushedWhole(std::cout);
+  bool whole = flushed && std::fflush(stdout) == 0;
 #ifdef _WIN32
   whole = ::_close(::_fileno(stdout)) == 0 && whole;
 #else
@@ -77,8 +82,9 @@ int FinishStandardOutput(const std::vector<std::string>& arguments, int exit) {
   if (whole || exit != kExitSuccess) {
     return exit;
   }
-  std::cerr << "korvane-cli: cannot write standard output"
-            << (why.empty() ? std::string() : ": " + why) << "\n";
+  const std::string why =
+      flushed ? Text(TextId::kCliOutputLost, language) : flushed.Error().Words(language);
+  std::cerr << Diagnostic(Text(TextId::kCliStdoutFailed, language, {why})) << "\n";
   const bool deviceDone =
       arguments.size() > 1 && (arguments[1] == "read" || arguments[1] == "write");
   return deviceDone ? kExitUnrecorded : kExitFile;
@@ -90,13 +96,16 @@ int main(int argc, char** argv) {
   PrepareConsole();
   // The last resort: whatever escapes ends with a message and an exit code,
   // never with an abort.
+  // Until the options are read, the locale's language.
+  Language language = LanguageOf(CliOptions{});
   try {
     const std::vector<std::string> arguments(argv, argv + argc);
-    return FinishStandardOutput(arguments, Run(arguments));
+    const int exit = Run(arguments, language);
+    return FinishStandardOutput(arguments, exit, language);
   } catch (const std::exception& error) {
-    std::cerr << "korvane-cli: unexpected error: " << error.what() << "\n";
+    std::cerr << Diagnostic(Text(TextId::kCliUnexpectedError, language, {error.what()})) << "\n";
   } catch (...) {
-    std::cerr << "korvane-cli: unexpected error\n";
+    std::cerr << Diagnostic(Text(TextId::kCliUnexpectedUnknown, language)) << "\n";
   }
   return kExitUnexpected;
 }

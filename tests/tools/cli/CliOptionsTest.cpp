@@ -18,12 +18,14 @@ std::optional<CliOptions> Parse(const std::vector<std::string>& args,
                                 std::string* errorOut = nullptr) {
   std::vector<std::string> argv{"korvane-cli"};
   argv.insert(argv.end(), args.begin(), args.end());
-  std::string error;
-  auto options = ParseCommandLine(argv, error);
-  if (errorOut != nullptr) {
-    *errorOut = error;
+  TResult<CliOptions> parsed = ParseCommandLine(argv);
+  if (!parsed) {
+    if (errorOut != nullptr) {
+      *errorOut = parsed.Message();
+    }
+    return std::nullopt;
   }
-  return options;
+  return std::move(parsed).Value();
 }
 
 TEST(CliOptions, WriteTakesPortsAFileAndOptionsInEveryForm) {
@@ -146,7 +148,7 @@ TEST(CliOptions, ProfileFillsWhatTheCommandLineLeavesOpen) {
       {{"image", "a.IOS", "-o", "a.bin"}, ";2;;;"},               // the baud only
       {{"read", "-p", "A", "--profile", named}, "A;1;;line 4;"},  // instead of the defaults
       {{"write", "a.IOS", "--profile", bad}, "error: " + bad + ": baud: --baud must be 4800"},
-      {{"ports", "--profile", bad + "x"}, "error: cannot read the profile " + bad + "x: no such"},
+      {{"ports", "--profile", bad + "x"}, "error: cannot read the profile " + bad + "x: No such"},
       {{"write", "a.IOS", "--profile", other}, "error: --port is required"},
       {{"write", "--profile", bad, "--help"}, ";1;;;"},  // help needs no profile
   };

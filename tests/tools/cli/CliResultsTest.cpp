@@ -63,15 +63,13 @@ TEST(CliResults, ChecksumAndJsonTextsAreExact) {
 TEST(CliResults, ResultsLogLinesStayWholeWhenPortsFinishTogether) {
   test::TempDir dir;
   TResultsLog log(dir.File("station.jsonl"));
-  std::string error;
-  ASSERT_TRUE(log.CheckWritable(error)) << error;
+  ASSERT_TRUE(log.CheckWritable()) << log.CheckWritable().Message();
   std::vector<std::thread> ports;
   for (int port = 0; port < 8; ++port) {
     ports.emplace_back([&log, port] {
-      std::string ignored;
       for (int run = 0; run < 50; ++run) {
-        log.Append(JsonObject().Add("port", port).Add("pad", std::string(300, 'x')).Text(),
-                   ignored);
+        EXPECT_TRUE(
+            log.Append(JsonObject().Add("port", port).Add("pad", std::string(300, 'x')).Text()));
       }
     });
   }
@@ -86,8 +84,8 @@ TEST(CliResults, ResultsLogLinesStayWholeWhenPortsFinishTogether) {
     EXPECT_EQ(line.size(), std::string(R"({"port":0,"pad":""})").size() + 300) << line;
   }
   EXPECT_EQ(count, 400);
-  EXPECT_FALSE(TResultsLog(dir.File("no/such/folder.jsonl")).CheckWritable(error));
-  EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+  const TStatus missing = TResultsLog(dir.File("no/such/folder.jsonl")).CheckWritable();
+  EXPECT_NE(missing.Message().find("No such file"), std::string::npos) << missing.Message();
 }
 
 #ifndef _WIN32
@@ -101,11 +99,9 @@ TEST(CliResults, ResultsLogTakesWholeLinesFromSeveralProcesses) {
     children.push_back(::fork());
     if (children.back() == 0) {
       TResultsLog log(path);
-      std::string error;
       bool ok = true;
       for (int line = 0; line < 100; ++line) {
-        ok = log.Append(JsonObject().Add("p", process).Add("pad", std::string(900, 'x')).Text(),
-                        error) &&
+        ok = log.Append(JsonObject().Add("p", process).Add("pad", std::string(900, 'x')).Text()) &&
              ok;
       }
       ::_exit(ok ? 0 : 1);
@@ -128,9 +124,8 @@ TEST(CliResults, ResultsLogTakesWholeLinesFromSeveralProcesses) {
   for (const auto& [refused, reason] :
        {std::pair{dir.File("linked.jsonl"), "Too many levels of symbolic links"},
         std::pair{std::string("/dev/full"), "No space left on device"}}) {
-    std::string error;
-    EXPECT_FALSE(TResultsLog(refused).Append("{}", error)) << refused;
-    EXPECT_NE(error.find(reason), std::string::npos) << error;
+    const TStatus appended = TResultsLog(refused).Append("{}");
+    EXPECT_NE(appended.Message().find(reason), std::string::npos) << refused << appended.Message();
   }
   EXPECT_EQ(test::ReadBytes(dir.File("target")), "kept");
 }

@@ -151,13 +151,14 @@ struct SelectionCase {
 void ExpectSelections(const std::vector<SelectionCase>& cases,
                       const std::vector<PortIdentity>& listed) {
   for (const SelectionCase& c : cases) {
-    const PortSelection selection = SelectPorts(c.arguments, listed);
-    EXPECT_EQ(selection.Exit, c.exit) << c.arguments.front() << ": " << selection.Error;
-    if (c.exit == 0) {
-      ASSERT_EQ(selection.Targets.size(), 1u);
-      EXPECT_EQ(selection.Targets.front().Identity.Name, c.chosenOrError) << c.arguments.front();
+    const TResult<PortSelection> selection = SelectPorts(c.arguments, listed);
+    EXPECT_EQ(selection ? 0 : SelectionExit(selection.Error()), c.exit) << c.arguments.front();
+    if (selection) {
+      ASSERT_EQ(selection.Value().Targets.size(), 1u);
+      EXPECT_EQ(selection.Value().Targets.front().Identity.Name, c.chosenOrError);
     } else {
-      EXPECT_NE(selection.Error.find(c.chosenOrError), std::string::npos) << selection.Error;
+      EXPECT_NE(selection.Message().find(c.chosenOrError), std::string::npos)
+          << selection.Message();
     }
   }
 }
@@ -172,8 +173,10 @@ TEST(PortIdentity, PortArgumentsChooseExactlyOneDistinctPort) {
           {{sysfs.ById() + "/" + kAdapters[2].byId}, 0, "ttyUSB2"},
           {{"serial=NOPE"},
            10,
-           "matches no port; the ports are: ttyUSB0 (1a86:7523) at 1-1, ttyUSB1"},
-          {{"vid:pid=1a86:7523"}, 10, "matches 2 ports: ttyUSB0 (1a86:7523) at 1-1, ttyUSB1"},
+           "matches no port; the ports are: ttyUSB0 vid:pid=1a86:7523 path=1-1, ttyUSB1"},
+          {{"vid:pid=1a86:7523"},
+           10,
+           "matches 2 ports: ttyUSB0 vid:pid=1a86:7523 path=1-1, ttyUSB1"},
           {{"serial=5a3c0f"}, 10, "matches no port"},  // serial numbers are exact
           {{sysfs.Dev("ttyUSB1"), "serial=5A3C0F"}, 2, "name the same device"},
           {{sysfs.Dev("ttyUSB2"), sysfs.ById() + "/" + kAdapters[2].byId},
@@ -211,7 +214,9 @@ TEST(PortIdentity, PathArgumentChoosesByLocation) {
           {{"PATH=1-2.1"}, 0, "ttyUSB0"},
           {{"path=1-4:1.1"}, 0, "ttyUSB3"},
           {{listed[1].ByPath}, 0, "ttyUSB1"},
-          {{"vid:pid=0403:6001"}, 10, "matches 2 ports: ttyUSB0 (0403:6001) at 1-2.1, ttyUSB1"},
+          {{"vid:pid=0403:6001"},
+           10,
+           "matches 2 ports: ttyUSB0 vid:pid=0403:6001 path=1-2.1, ttyUSB1"},
           {{"path=1-4"}, 10, "matches no port"},  // a two-port adapter: name the interface
           {{"path=1-2"}, 10, "matches no port"},  // the hub is no adapter
           {{"path=1-2.1", listed[0].ByPath}, 2, "name the same device"},

@@ -88,7 +88,7 @@ TEST(StationSlots, SlotsKeepTheirNumbersAsUnitsComeAndGo) {
        "1:!"},
   };
   for (const Case& c : cases) {
-    TSlotTable table(c.ports, c.matches, c.includeVirtual, {"ttyS0"});
+    TSlotTable table(c.ports, c.matches, c.includeVirtual, {"ttyS0"}, Language::English);
     for (const auto& listing : c.listings) {
       table.Update(listing);
     }
