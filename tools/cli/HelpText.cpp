@@ -5,7 +5,7 @@ namespace {
 
 constexpr const char* kCommonOptions =
     "  -q, --quiet        no progress on stderr, errors only\n"
-    "  --lang en|zh       language of the device results (default: English, Chinese\n"
+    "  --lang en|zh       language of results and messages (default: English, Chinese\n"
     "                     for a zh_* locale)\n";
 
 constexpr const char* kProfileOption =
