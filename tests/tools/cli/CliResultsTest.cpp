@@ -13,7 +13,11 @@
 #include <sstream>
 #include <thread>
 
+#include "cli/CodeCheck.h"
+#include "cli/ImageFolder.h"
 #include "cli/Json.h"
+#include "cli/Messages.h"
+#include "cli/PortSelection.h"
 #include "cli/Progress.h"
 #include "cli/ResultsLog.h"
 #include "cli/Sha256.h"
@@ -130,6 +134,63 @@ TEST(CliResults, ResultsLogTakesWholeLinesFromSeveralProcesses) {
   EXPECT_EQ(test::ReadBytes(dir.File("target")), "kept");
 }
 #endif
+
+bool HasChinese(const std::string& text) {
+  return std::any_of(text.begin(), text.end(), [](char byte) { return (byte & 0x80) != 0; });
+}
+
+// Every text of the tool's own section has Chinese words, and what makes the
+// tool's messages says them in the language asked for, while the phase that
+// the JSON documents carry stays the same in both.
+TEST(CliResults, MessagesAreChineseWhenChineseIsAsked) {
+  for (const TextId id : AllTextIds()) {
+    if (id >= TextId::kCliUnexpectedError && id <= TextId::kCliReplyOther) {
+      const std::vector<std::string> args = {"a", "b", "c", "d", "e"};
+      EXPECT_TRUE(HasChinese(Text(id, Language::Chinese, args))) << Text(id, Language::English);
+    }
+  }
+  test::TempDir dir;
+  const auto phaseOf = [](Phase phase, Language language) {
+    TProgressBoard board(std::cerr, TProgressBoard::Mode::Silent);
+    TPortOperator oper(board, "P", language, false);
+    oper.SetPhase(phase);
+    return oper.PhaseName() + "|" + oper.PhaseText();
+  };
+  using Make = std::function<std::string(Language)>;
+  const std::vector<std::pair<const char*, Make>> makers = {
+      {"no answer", [](Language l) { return HandshakeReplyText("", l); }},
+      {"echo", [](Language l) { return HandshakeReplyText("C7EBC7F3B1E0B3CC", l); }},
+      {"odd code",
+       [](Language l) {
+         return BadCodeText({1, 1, "ABC"}, l);
+       }},
+      {"not hex",
+       [](Language l) {
+         return BadCodeText({2, 3, "XY"}, l);
+       }},
+      {"no match", [](Language l) { return SelectPorts({"serial=NONE"}, {}).Error().Words(l); }},
+      {"same device",
+       [](Language l) {
+         return SelectPorts({"/dev/tty0", "/dev/tty0"}, {}).Error().Words(l);
+       }},
+      {"log",
+       [&](Language l) {
+         return TResultsLog(dir.File("none/log.jsonl")).CheckWritable().Error().Words(l);
+       }},
+      {"image dir",
+       [&](Language l) { return TImageFolder().Prepare(dir.File("none")).Error().Words(l); }},
+      {"phase", [&](Language l) { return phaseOf(Phase::Verifying, l); }},
+  };
+  for (const auto& [what, make] : makers) {
+    const std::string english = make(Language::English);
+    const std::string chinese = make(Language::Chinese);
+    EXPECT_FALSE(HasChinese(english)) << what << ": " << english;
+    EXPECT_TRUE(HasChinese(chinese)) << what << ": " << chinese;
+  }
+  EXPECT_EQ(phaseOf(Phase::Reading, Language::Chinese), "reading|读取数据");
+  EXPECT_EQ(SelectionExit(SelectPorts({"/dev/tty0", "/dev/tty0"}, {}).Error()), 2);
+  EXPECT_EQ(SelectionExit(SelectPorts({"serial=NONE"}, {}).Error()), 10);
+}
 
 TEST(CliResults, ProgressWithoutTerminalPrintsOneLinePerPhase) {
   std::ostringstream err;
