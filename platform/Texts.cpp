@@ -65,6 +65,7 @@ constexpr TextEntry kTexts[] = {
     {TextId::kCliVerifyReadFailed, "校验：{1}", "verify: {1}"},
     {TextId::kCliVerifyDifferences, "校验失败：设备与 {2} 有 {1} 处不同",
      "verify failed: {1} difference(s) between the device and {2}"},
+    {TextId::kCliBaudRate, "波特率", "baud rate"},
     {TextId::kCliProgrammedVerified, "{1} 已校验", "{1}, verified"},
     {TextId::kCliBlocksAcknowledged, "五个数据块都已确认；{1}",
      "all five blocks were acknowledged; {1}"},

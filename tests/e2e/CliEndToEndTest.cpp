@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -191,7 +192,7 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
       {{"write", "-p", "NO_SUCH_PORT", file},
        10,
        "NO_SUCH_PORT: failed (exit 10)\n",
-       "korvane-cli: NO_SUCH_PORT: /dev/NO_SUCH_PORT: no such serial port"},
+       "korvane-cli: NO_SUCH_PORT: cannot open the port: /dev/NO_SUCH_PORT: no such serial port"},
       {{"write", "-p", silent, file},
        11,
        silent + ": failed (exit 11)\n",
@@ -208,7 +209,7 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
        "IO1 ButtonDownSend1 (3000 characters)"},
       {{"write", "-p", silentToo, file, "--lang", "zh"},
        11,
-       "failed (exit 11)",
+       silentToo + ": 失败（退出码 11）\n",
        "korvane-cli: " + silentToo + ": 设备没办法接受编程请求！请检查通讯是否正常!"},
       {{"write", "-p", noAck, file, "--no-verify"},
        13,
@@ -453,7 +454,7 @@ TEST_F(CliEndToEnd, OutputThatCannotBeWrittenIsAFailure) {
       {{"write", "-p", StartSim(), "--no-verify", file}, true, 17, ": programmed"},
       {{"ports"}, true, 3, "cannot write the port list to standard output"},
       {{"image", file, "-o", "-"}, true, 3, "No space left on device"},
-      {{"--version"}, true, 3, "cannot write standard output"},
+      {{"--version"}, true, 3, "cannot write to standard output"},
   };
   std::vector<std::unique_ptr<ChildProcess>> runs;
   for (const Case& c : cases) {
@@ -570,6 +571,41 @@ TEST_F(CliEndToEnd, CodesThatAreNotHexAndFilesWithoutKeysAreRefused) {
   ASSERT_TRUE(sims_.back()->WaitForErr("new image held", 5s)) << sims_.back()->Err();
   const std::string& log = sims_.back()->Err();
   EXPECT_EQ(log.find("programming request"), log.rfind("programming request")) << log;
+}
+
+// With --lang zh every line the tool prints is Chinese past the names it
+// starts with, whatever the outcome: refused files, a port that is not
+// there, a successful write and its progress.
+TEST_F(CliEndToEnd, ChineseGivesEveryResultAndDiagnosticLineInChinese) {
+  CodeTable notHex;
+  notHex.SetText(1, 1, "ABC");
+  struct Case {
+    std::vector<std::string> args;
+    int exit;
+  };
+  const std::string good = StartSim();
+  const std::string file = WriteCodeSet(SampleTable());
+  const std::vector<Case> cases = {
+      {{"write", "-p", good, (dir_ / "missing.IOS").string()}, 3},
+      {{"write", "-p", "NO_SUCH_PORT", file}, 10},
+      {{"write", "-p", good, WriteCodeSet(notHex, "odd.IOS")}, 3},
+      {{"image", file, "-o", (dir_ / "zh.bin").string()}, 0},
+      {{"write", "-p", good, file}, 0},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"--lang", "zh"});
+    const Run run = Cli(args);
+    EXPECT_EQ(run.exit, c.exit) << run.out << run.err;
+    std::istringstream lines(run.out + run.err);
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+      const bool chinese =
+          std::any_of(line.begin(), line.end(), [](char byte) { return (byte & 0x80) != 0; });
+      EXPECT_TRUE(chinese) << args.front() << " " << args[2] << ": " << line;
+    }
+    EXPECT_GT(count, 0) << args.front() << " " << args[2];
+  }
 }
 
 // A device that answers 900 ms late, after every wait, ends up holding exactly

@@ -194,10 +194,11 @@ int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::s
   for (const PortOutcome& outcome : outcomes) {
     recorded = LogOutcome(run, outcome) && recorded;
     for (const CodeDifference& difference : outcome.Differences) {
-      run.Note(
-          outcome.Target.Label + ": " +
-          run.Say(TextId::kCliVerifyDifference,
-                  {difference.Code, JsonQuote(difference.Expected), JsonQuote(difference.Actual)}));
+      const std::string code =
+          difference.Code == kBaudRateDifference ? run.Say(TextId::kCliBaudRate) : difference.Code;
+      run.Note(outcome.Target.Label + ": " +
+               run.Say(TextId::kCliVerifyDifference,
+                       {code, JsonQuote(difference.Expected), JsonQuote(difference.Actual)}));
     }
     if (outcome.Exit != kExitSuccess) {
       run.Note(outcome.Target.Label + ": " + outcome.Message);

@@ -37,7 +37,7 @@ std::vector<CodeDifference> CompareWithDevice(const CodeTable& expected, int exp
     }
   }
   if (expectedBaud != actualBaud) {
-    differences.push_back({"baud rate", std::string(BaudRateText(expectedBaud)),
+    differences.push_back({kBaudRateDifference, std::string(BaudRateText(expectedBaud)),
                            std::string(BaudRateText(actualBaud))});
   }
   return differences;

@@ -7,8 +7,11 @@
 
 namespace korvane::cli {
 
+// The Code of a difference in the baud rate (the JSON documents carry it as is).
+inline constexpr const char* kBaudRateDifference = "baud rate";
+
 struct CodeDifference {
-  std::string Code;      // "IO2 ButtonDownSend3", or "baud rate"
+  std::string Code;      // "IO2 ButtonDownSend3", or kBaudRateDifference
   std::string Expected;  // what the device should report
   std::string Actual;    // what it reported
 };

@@ -54,6 +54,7 @@ enum class TextId {
   kCliInterruptedVerifying,
   kCliVerifyReadFailed,
   kCliVerifyDifferences,
+  kCliBaudRate,
   kCliProgrammedVerified,
   kCliBlocksAcknowledged,
   kCliLogUnopenable,
