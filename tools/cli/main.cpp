@@ -9,6 +9,7 @@
 #include "cli/Commands.h"
 #include "cli/PortDiagnosis.h"
 #include "cli/RunReport.h"
+#include "platform/SystemError.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -68,23 +69,34 @@ int Run(const std::vector<std::string>& arguments, Language& language) {
   return kExitSuccess;
 }
 
+// The failure the last system call left, in the system's words.
+TError SystemFailure() {
+  const std::error_code code = LastSystemErrorCode();
+  return TError{code, SystemErrorText(code)};
+}
+
 // The last flush and close of standard output: what the commands wrote and
 // checked must also have left the program. A failure exits kExitUnrecorded
 // after read and write (the device part was done), kExitFile otherwise.
 int FinishStandardOutput(const std::vector<std::string>& arguments, int exit, Language language) {
-  const TStatus flushed = FlushedWhole(std::cout);
-  bool whole = flushed && std::fflush(stdout) == 0;
+  TStatus finished = FlushedWhole(std::cout);
+  if (finished && std::fflush(stdout) != 0) {
+    finished = SystemFailure();
+  }
 #ifdef _WIN32
-  whole = ::_close(::_fileno(stdout)) == 0 && whole;
+  const bool closed = ::_close(::_fileno(stdout)) == 0;
 #else
-  whole = ::close(STDOUT_FILENO) == 0 && whole;
+  const bool closed = ::close(STDOUT_FILENO) == 0;
 #endif
-  if (whole || exit != kExitSuccess) {
+  if (!closed && finished) {
+    finished = SystemFailure();
+  }
+  if (finished || exit != kExitSuccess) {
     return exit;
   }
-  const std::string why =
-      flushed ? Text(TextId::kCliOutputLost, language) : flushed.Error().Words(language);
-  std::cerr << Diagnostic(Text(TextId::kCliStdoutFailed, language, {why})) << "\n";
+  std::cerr << Diagnostic(
+                   Text(TextId::kCliStdoutFailed, language, {finished.Error().Words(language)}))
+            << "\n";
   const bool deviceDone =
       arguments.size() > 1 && (arguments[1] == "read" || arguments[1] == "write");
   return deviceDone ? kExitUnrecorded : kExitFile;
@@ -94,10 +106,10 @@ int FinishStandardOutput(const std::vector<std::string>& arguments, int exit, La
 
 int main(int argc, char** argv) {
   PrepareConsole();
-  // The last resort: whatever escapes ends with a message and an exit code,
-  // never with an abort.
   // Until the options are read, the locale's language.
   Language language = LanguageOf(CliOptions{});
+  // The last resort: whatever escapes ends with a message and an exit code,
+  // never with an abort.
   try {
     const std::vector<std::string> arguments(argv, argv + argc);
     const int exit = Run(arguments, language);
