@@ -2,9 +2,9 @@
 
 #include <ctime>
 
-#include "cli/Interrupt.h"
-#include "cli/PortDiagnosis.h"
 #include "model/HexCodec.h"
+#include "platform/Interrupt.h"
+#include "serial/PortDiagnosis.h"
 
 namespace korvane::cli {
 namespace {
@@ -79,8 +79,8 @@ std::string TPortSession::Open() {
   if (comm_.PortOpen()) {
     return {};
   }
-  std::string reason = DiagnosePortProblem(target_.Identity.Path);
-  return WithoutLabel(reason.empty() ? comm_.PortOpenError() : reason, target_.Label);
+  const TStatus diagnosis = DiagnosePort(target_.Identity.Path);
+  return WithoutLabel(diagnosis ? comm_.PortOpenError() : diagnosis.Message(), target_.Label);
 }
 
 void TPortSession::SetOutput(const std::string& bytes) {

@@ -7,7 +7,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
-#include "cli/PortDiagnosis.h"
+#include "platform/Console.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -87,7 +87,7 @@ int FinishStandardOutput(const std::vector<std::string>& arguments, int exit) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  PrepareConsole();
+  korvane::PrepareConsole();
   // The last resort: whatever escapes ends with a message and an exit code,
   // never with an abort.
   try {
