@@ -79,9 +79,9 @@ TError LineFailure(const std::string& what) {
 
 }  // namespace
 
-TSimulator::TSimulator(const SimOptions& options, TPtyDevice& pty, std::string image,
+TSimulator::TSimulator(const SimOptions& options, TPtyDevice& pty, TDeviceModel model,
                        std::ostream& log)
-    : options_(options), pty_(pty), model_(options.Device, std::move(image)), log_(log) {
+    : options_(options), pty_(pty), model_(std::move(model)), log_(log) {
   model_.OnNote = [this](const DeviceNote& note) {
     Log(note.Length > 0 ? "in " : "dev", note.Length, note.Meaning);
   };

@@ -21,7 +21,7 @@ class TSimulator {
  public:
   using Clock = std::chrono::steady_clock;
 
-  TSimulator(const SimOptions& options, TPtyDevice& pty, std::string image, std::ostream& log);
+  TSimulator(const SimOptions& options, TPtyDevice& pty, TDeviceModel model, std::ostream& log);
 
   // Plays the device until `signalFd` (a signalfd) becomes readable or the
   // line is hung up by --drop-after; fails when the line cannot be served.

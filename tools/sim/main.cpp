@@ -63,7 +63,10 @@ TStatus Simulate(const SimOptions& options) {
   if (!signalFd) {
     return signalFd.Error();
   }
-  std::string image = StartImage(options.ImagePath);
+  TResult<TDeviceModel> model = TDeviceModel::Create(options.Device, StartImage(options.ImagePath));
+  if (!model) {
+    return model.Error();
+  }
   TResult<std::unique_ptr<TPtyDevice>> pty = TPtyDevice::Open();
   if (!pty) {
     return pty.Error();
@@ -75,7 +78,7 @@ TStatus Simulate(const SimOptions& options) {
   }
   std::printf("%s %s\n", publication.Value()->Name().c_str(), slavePath.c_str());
   std::fflush(stdout);
-  TSimulator simulator(options, *pty.Value(), std::move(image), std::cerr);
+  TSimulator simulator(options, *pty.Value(), std::move(model).Value(), std::cerr);
   return simulator.Run(signalFd.Value().Get());
 }
 
