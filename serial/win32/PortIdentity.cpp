@@ -126,7 +126,7 @@ std::vector<PortIdentity> ListPortIdentities() {
   const auto devices = PortDevices();
   std::vector<PortIdentity> ports;
   for (const TSerialCommValue& value : ReadSerialCommKey()) {
-    PortIdentity port = IdentifyPort({value.PortName, "//./" + value.PortName}, {}, {});
+    PortIdentity port = IdentifyPort(ListedPort(value), {}, {});
     port.Driver = value.DeviceName;
     if (const auto found = devices.find(value.PortName); found != devices.end()) {
       port.Description = found->second.Description;

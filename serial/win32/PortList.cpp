@@ -2,7 +2,6 @@
 
 #include "SerialCommKey.h"
 #include "WinHandles.h"
-#include "serial/PortList.h"
 
 namespace korvane {
 namespace {
@@ -54,10 +53,14 @@ std::vector<TSerialCommValue> ReadSerialCommKey() {
   }
 }
 
+SerialPortEntry ListedPort(const TSerialCommValue& value) {
+  return {value.PortName, "//./" + value.PortName};
+}
+
 std::vector<SerialPortEntry> ListSerialPorts() {
   std::vector<SerialPortEntry> ports;
   for (const TSerialCommValue& value : ReadSerialCommKey()) {
-    ports.push_back({value.PortName, "//./" + value.PortName});
+    ports.push_back(ListedPort(value));
   }
   return ports;
 }

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "serial/PortList.h"
+
 namespace korvane {
 
 // One value of HKLM\hardware\DeviceMap\SerialComm: the port's name and the
@@ -15,5 +17,8 @@ struct TSerialCommValue {
 // The key's string values in its enumeration order; empty when no serial
 // port has ever been installed. The one place that reads the key.
 [[nodiscard]] std::vector<TSerialCommValue> ReadSerialCommKey();
+
+// The port list's entry for `value`: the port is opened as "//./" + its name.
+[[nodiscard]] SerialPortEntry ListedPort(const TSerialCommValue& value);
 
 }  // namespace korvane
