@@ -82,11 +82,8 @@ TStatus Simulate(const SimOptions& options) {
   return simulator.Run(signalFd.Value().Get());
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const TResult<SimOptions> parsed =
-      ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc));
+int Run(const std::vector<std::string>& args) {
+  const TResult<SimOptions> parsed = ParseSimOptions(args);
   if (!parsed) {
     std::cerr << "korvane-sim: " << parsed.Message() << "\nTry 'korvane-sim --help'.\n";
     return 2;
@@ -101,14 +98,20 @@ int main(int argc, char** argv) {
     return 0;
   }
   ::signal(SIGPIPE, SIG_IGN);
+  const TStatus simulated = Simulate(options);
+  if (!simulated) {
+    std::cerr << "korvane-sim: " << simulated.Message() << '\n';
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
   try {
-    const TStatus simulated = Simulate(options);
-    if (!simulated) {
-      std::cerr << "korvane-sim: " << simulated.Message() << '\n';
-      return 1;
-    }
-    return 0;
-  } catch (const std::exception& error) {  // the image file's failures
+    return Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::exception& error) {  // the image file's failures, or no memory
     std::cerr << "korvane-sim: " << error.what() << '\n';
     return 1;
   }
