@@ -180,6 +180,32 @@ constexpr TextEntry kTexts[] = {
     {TextId::kCliReplyOther, "串口回复的字节不是正确的回答（{1}）：是别的设备，还是波特率不对？",
      "the port answered with bytes that are not the answer ({1}): another device, or a wrong line "
      "speed?"},
+
+    // Serial ports: opening, identity, diagnosis.
+    {TextId::kPortNotFound, "{1}：没有这个串口（{2}）", "{1}: no such serial port ({2})"},
+    {TextId::kPortNotSerial, "{1}：不是串口设备", "{1}: not a serial device"},
+    {TextId::kPortInUse, "{1}：正被另一个程序使用", "{1}: in use by another program"},
+    {TextId::kPortCannotOpen, "{1}：无法打开（{2}）", "{1}: cannot be opened ({2})"},
+    {TextId::kPortPermissionJoinGroup,
+     "{1}：没有权限（模式 {2}，所有者“{3}”，组“{4}”）。请把您的用户加入组“{4}”"
+     "（sudo usermod -aG {4} $USER），然后重新登录。",
+     "{1}: permission denied (mode {2}, owner '{3}', group '{4}'). Add your user to group '{4}' "
+     "(sudo usermod -aG {4} $USER) and log in again."},
+    {TextId::kPortPermissionOwnerOnly,
+     "{1}：没有权限（模式 {2}，所有者“{3}”，组“{4}”）。只有用户“{3}”能打开它：请以该用户运行，"
+     "或请管理员给设备设置一个有读写权限的组（例如 udev 规则 GROUP=\"dialout\", MODE=\"0660\"）。",
+     "{1}: permission denied (mode {2}, owner '{3}', group '{4}'). Only user '{3}' can open it: "
+     "run "
+     "as that user, or have an administrator give the device a group with read and write access "
+     "(for example a udev rule with GROUP=\"dialout\", MODE=\"0660\")."},
+    {TextId::kPortPermissionOwnerAndAdmins,
+     "{1}：没有权限（模式 {2}，所有者“{3}”，组“{4}”）。只有用户“{3}”和管理员组“{4}”能打开它："
+     "请以该用户运行，或请管理员给设备设置一个有读写权限的组"
+     "（例如 udev 规则 GROUP=\"dialout\", MODE=\"0660\"）。",
+     "{1}: permission denied (mode {2}, owner '{3}', group '{4}'). Only user '{3}' and the "
+     "administrators' group '{4}' can open it: run as that user, or have an administrator give the "
+     "device a group with read and write access (for example a udev rule with GROUP=\"dialout\", "
+     "MODE=\"0660\")."},
 };
 
 const TextEntry* Find(TextId id) {

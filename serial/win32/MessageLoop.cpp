@@ -4,7 +4,7 @@
 #include <chrono>
 #include <memory>
 
-#include "WinApi.h"
+#include "WinHandles.h"
 
 namespace korvane {
 namespace {
@@ -76,14 +76,15 @@ TMessageLoop::~TMessageLoop() = default;
 
 TUiLoop::TargetId TMessageLoop::AddTarget(INoticeTarget& target) {
   owner_.Check();
-  HWND window = ::CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  ::GetModuleHandleA(nullptr), nullptr);
-  if (window == nullptr) {
+  UniqueWindow window(::CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                        ::GetModuleHandleA(nullptr), nullptr));
+  if (!window) {
     return 0;
   }
-  auto* record = new TNoticeWindow{&target, &pending_};  // deleted by RemoveTarget
-  ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(record));
-  return static_cast<TargetId>(reinterpret_cast<std::uintptr_t>(window));
+  auto record = std::make_unique<TNoticeWindow>(TNoticeWindow{&target, &pending_});
+  ::SetWindowLongPtrA(window.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(record.release()));
+  // The window and its record are RemoveTarget's to end from here on.
+  return static_cast<TargetId>(reinterpret_cast<std::uintptr_t>(window.Release()));
 }
 
 void TMessageLoop::RemoveTarget(TargetId id) {
@@ -91,15 +92,14 @@ void TMessageLoop::RemoveTarget(TargetId id) {
   if (id == 0) {
     return;
   }
-  HWND window = WindowOf(id);
-  std::unique_ptr<TNoticeWindow> record(RecordOf(window));
-  ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+  const UniqueWindow window(WindowOf(id));
+  std::unique_ptr<TNoticeWindow> record(RecordOf(window.Get()));
+  ::SetWindowLongPtrA(window.Get(), GWLP_USERDATA, 0);
   MSG message;
-  while (::PeekMessageA(&message, window, MSG_RX_DATA, MSG_TX_EMPTY, PM_REMOVE)) {
+  while (::PeekMessageA(&message, window.Get(), MSG_RX_DATA, MSG_TX_EMPTY, PM_REMOVE)) {
     DropNotice(message);
     pending_.fetch_sub(1);
   }
-  ::DestroyWindow(window);
 }
 
 bool TMessageLoop::Post(TargetId target, TNotice&& notice) {

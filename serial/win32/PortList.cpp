@@ -1,15 +1,18 @@
 #include <vector>
 
-#include "WinApi.h"
-#include "serial/PortList.h"
+#include "SerialCommKey.h"
+#include "WinHandles.h"
 
 namespace korvane {
 namespace {
 
 constexpr char kSerialCommKey[] = "hardware\\DeviceMap\\SerialComm";
 
-// The string data of value `index` of `key`; false past the last value.
-bool ReadPortName(HKEY key, DWORD index, std::string& name, bool& isString) {
+enum class TValueRead { Port, Other, End };
+
+// Value `index` of `key`: a port (a string value) into `value`, another kind
+// of value, or past the last one.
+TValueRead ReadValue(HKEY key, DWORD index, TSerialCommValue& value) {
   char valueName[256];
   DWORD valueNameSize = sizeof valueName;
   BYTE data[256];
@@ -18,32 +21,47 @@ bool ReadPortName(HKEY key, DWORD index, std::string& name, bool& isString) {
   const LONG result =
       ::RegEnumValueA(key, index, valueName, &valueNameSize, nullptr, &type, data, &dataSize);
   if (result == ERROR_NO_MORE_ITEMS) {
-    return false;
+    return TValueRead::End;
   }
-  isString = result == ERROR_SUCCESS && type == REG_SZ;
-  if (isString) {
-    data[dataSize] = 0;
-    name = reinterpret_cast<const char*>(data);  // the stored text ends at its first 0
+  if (result != ERROR_SUCCESS || type != REG_SZ) {
+    return TValueRead::Other;
   }
-  return true;
+  data[dataSize] = 0;
+  value.PortName = reinterpret_cast<const char*>(data);  // the stored text ends at its first 0
+  value.DeviceName.assign(valueName, valueNameSize);
+  return value.PortName.empty() ? TValueRead::Other : TValueRead::Port;
 }
 
 }  // namespace
 
-std::vector<SerialPortEntry> ListSerialPorts() {
-  std::vector<SerialPortEntry> ports;
-  HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSerialCommKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    return ports;  // no serial port has ever been installed
+std::vector<TSerialCommValue> ReadSerialCommKey() {
+  std::vector<TSerialCommValue> values;
+  HKEY opened = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSerialCommKey, 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+    return values;  // no serial port has ever been installed
   }
-  std::string name;
-  bool isString = false;
-  for (DWORD index = 0; ReadPortName(key, index, name, isString); ++index) {
-    if (isString && !name.empty()) {
-      ports.push_back({name, "//./" + name});
+  const UniqueRegKey key(opened);
+  TSerialCommValue value;
+  for (DWORD index = 0;; ++index) {
+    const TValueRead read = ReadValue(key.Get(), index, value);
+    if (read == TValueRead::End) {
+      return values;
+    }
+    if (read == TValueRead::Port) {
+      values.push_back(value);
     }
   }
-  ::RegCloseKey(key);
+}
+
+SerialPortEntry ListedPort(const TSerialCommValue& value) {
+  return {value.PortName, "//./" + value.PortName};
+}
+
+std::vector<SerialPortEntry> ListSerialPorts() {
+  std::vector<SerialPortEntry> ports;
+  for (const TSerialCommValue& value : ReadSerialCommKey()) {
+    ports.push_back(ListedPort(value));
+  }
   return ports;
 }
 

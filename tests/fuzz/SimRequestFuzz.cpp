@@ -65,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const korvane::DeviceOptions options = OptionsFrom(data[0]);
-  korvane::TDeviceModel device(options, korvane::TDeviceModel::DefaultImage());
+  korvane::TDeviceModel device =
+      korvane::TDeviceModel::Create(options, korvane::TDeviceModel::DefaultImage()).Value();
   device.OnNewImage = [&](const std::string& image) {
     Check(image.size() == korvane::kImageSize, "a new image has the image's size");
   };

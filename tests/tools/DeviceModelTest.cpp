@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -36,7 +35,8 @@ std::string Block(const std::string& image, int k) {
 class DeviceModelTest : public ::testing::Test {
  protected:
   void Make(DeviceOptions options = {}) {
-    device_ = std::make_unique<TDeviceModel>(options, TDeviceModel::DefaultImage());
+    device_ = std::make_unique<TDeviceModel>(
+        TDeviceModel::Create(options, TDeviceModel::DefaultImage()).Value());
     device_->OnNewImage = [this](const std::string& image) { newImages_.push_back(image); };
   }
 
@@ -67,7 +67,9 @@ TEST_F(DeviceModelTest, StartsWithZeroImageAndBaudIndexOne) {
   ASSERT_EQ(image.size(), kImageSize);
   EXPECT_EQ(image[kBaudOffset], '\x01');
   EXPECT_EQ(std::count(image.begin(), image.end(), '\0'), kImageSize - 1);
-  EXPECT_THROW(TDeviceModel({}, std::string(100, '\0')), std::invalid_argument);
+  const TResult<TDeviceModel> cut = TDeviceModel::Create({}, std::string(100, '\0'));
+  ASSERT_FALSE(cut.Ok());
+  EXPECT_NE(cut.Message().find("not 100"), std::string::npos) << cut.Message();
 }
 
 TEST_F(DeviceModelTest, HoldsTheNewImageOnlyAfterTheFifthBlock) {

@@ -16,7 +16,7 @@ namespace korvane {
 namespace {
 
 TEST(SimOptionsTest, DefaultsPlayAWellBehavedPacedDevice) {
-  const SimOptions options = ParseSimOptions({});
+  const SimOptions options = ParseSimOptions({}).Value();
   EXPECT_TRUE(options.Pacing);
   EXPECT_FALSE(options.Stall);
   EXPECT_FALSE(options.Verbose);
@@ -51,7 +51,8 @@ TEST(SimOptionsTest, EverySwitchIsParsed) {
                                               "250",
                                               "--corrupt-image",
                                               "--stall",
-                                              "-v"});
+                                              "-v"})
+                                 .Value();
   EXPECT_EQ(options.Name, "BENCH");
   EXPECT_EQ(options.ImagePath, "/tmp/a.bin");
   EXPECT_FALSE(options.Pacing);
@@ -62,9 +63,9 @@ TEST(SimOptionsTest, EverySwitchIsParsed) {
   EXPECT_EQ(options.Device.ReadReplyBytes, 3071u);
   EXPECT_EQ(options.DropAfter, 520u);
   EXPECT_EQ(options.ReplyDelay, 250ms);
-  EXPECT_TRUE(ParseSimOptions({"--help"}).Help);
-  EXPECT_TRUE(ParseSimOptions({"-V"}).Version);
-  EXPECT_TRUE(ParseSimOptions({"--no-pacing", "--version"}).Version);
+  EXPECT_TRUE(ParseSimOptions({"--help"}).Value().Help);
+  EXPECT_TRUE(ParseSimOptions({"-V"}).Value().Version);
+  EXPECT_TRUE(ParseSimOptions({"--no-pacing", "--version"}).Value().Version);
 }
 
 TEST(SimOptionsTest, BadArgumentsAreRefusedWithTheirName) {
@@ -81,13 +82,10 @@ TEST(SimOptionsTest, BadArgumentsAreRefusedWithTheirName) {
                                                      {"--echo=1"},
                                                      {"--name="}};
   for (const auto& args : bad) {
-    try {
-      ParseSimOptions(args);
-      ADD_FAILURE() << "accepted " << args[0];
-    } catch (const std::invalid_argument& error) {
-      const std::string option = args[0].substr(0, args[0].find('='));
-      EXPECT_NE(std::string(error.what()).find(option), std::string::npos) << error.what();
-    }
+    const TResult<SimOptions> parsed = ParseSimOptions(args);
+    ASSERT_FALSE(parsed.Ok()) << "accepted " << args[0];
+    const std::string option = args[0].substr(0, args[0].find('='));
+    EXPECT_NE(parsed.Message().find(option), std::string::npos) << parsed.Message();
   }
 }
 

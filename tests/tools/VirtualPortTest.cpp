@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 
 #include <gtest/gtest.h>
 
@@ -43,7 +42,7 @@ class VirtualPortTest : public ::testing::Test {
 
 TEST_F(VirtualPortTest, CommNamesMapToDevicePaths) {
   {
-    auto published = PublishVirtualPort(Slave(), "KSIM7");
+    auto published = std::move(PublishVirtualPort(Slave(), "KSIM7")).Value();
     EXPECT_EQ(DevicePathForCommName("//./KSIM7"), published->LinkPath());
     const std::vector<SerialPortEntry> all = ListSerialPorts();
     ASSERT_FALSE(all.empty());
@@ -58,9 +57,9 @@ TEST_F(VirtualPortTest, CommNamesMapToDevicePaths) {
 
 TEST_F(VirtualPortTest, FreeNamesAreNumberedAndListedInNaturalOrder) {
   std::vector<std::unique_ptr<TVirtualPortPublication>> published;
-  published.push_back(PublishVirtualPort(Slave(), "KSIM10"));
+  published.push_back(std::move(PublishVirtualPort(Slave(), "KSIM10")).Value());
   for (int i = 0; i < 2; ++i) {
-    published.push_back(PublishVirtualPort(Slave()));
+    published.push_back(std::move(PublishVirtualPort(Slave())).Value());
   }
   std::vector<std::string> names;
   for (const VirtualPort& port : ListVirtualPorts()) {
@@ -73,8 +72,13 @@ TEST_F(VirtualPortTest, FreeNamesAreNumberedAndListedInNaturalOrder) {
 
 TEST_F(VirtualPortTest, NamesThatCannotBePublishedAreRefused) {
   const auto live = PublishVirtualPort(Slave(), "KSIM3");
-  for (const char* name : {"KSIM3", "a/b", "KSIM4.lock"}) {
-    EXPECT_THROW(PublishVirtualPort(Slave(), name), std::runtime_error) << name;
+  ASSERT_TRUE(live.Ok()) << live.Message();
+  for (const auto& [name, why] : {std::pair{"KSIM3", "in use by another simulator"},
+                                  {"a/b", "invalid port name"},
+                                  {"KSIM4.lock", "invalid port name"}}) {
+    const auto refused = PublishVirtualPort(Slave(), name);
+    ASSERT_FALSE(refused.Ok()) << name;
+    EXPECT_NE(refused.Message().find(why), std::string::npos) << refused.Message();
   }
   EXPECT_EQ(ListVirtualPorts().size(), 1u);
 }

@@ -11,10 +11,8 @@
 
 #include "cli/CodeCheck.h"
 #include "cli/ImageFolder.h"
-#include "cli/Interrupt.h"
 #include "cli/Json.h"
 #include "cli/Messages.h"
-#include "cli/PortDiagnosis.h"
 #include "cli/PortSelection.h"
 #include "cli/PortSession.h"
 #include "cli/Progress.h"
@@ -30,6 +28,7 @@
 #include "files/IniDocument.h"
 #include "files/IniFile.h"
 #include "model/HexCodec.h"
+#include "platform/Interrupt.h"
 #include "platform/SystemError.h"
 
 #ifdef _WIN32

@@ -1,16 +1,9 @@
 #include "cli/ImageFolder.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <random>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "platform/WriteProbe.h"
 
 #include "platform/SystemError.h"
 
@@ -28,24 +21,8 @@ std::string WithSeparator(std::string folder) {
 
 // Creates and removes a file in `folder`: the system's own answer to whether
 // an image can be written there (permission, read-only file system, quota).
-// The file is new (never one already there, nor through a link).
 TStatus ProbeWritable(const std::string& folder) {
-  const std::string probe = folder + ".korvane-probe-" + std::to_string(std::random_device{}());
-#ifdef _WIN32
-  const int fd = ::_open(probe.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL, _S_IREAD | _S_IWRITE);
-#else
-  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-#endif
-  if (fd < 0) {
-    return TError{LastSystemErrorCode(), {}};
-  }
-#ifdef _WIN32
-  ::_close(fd);
-#else
-  ::close(fd);
-#endif
-  std::remove(probe.c_str());
-  return {};
+  return ProbeNewFile(folder + ".korvane-probe-");
 }
 
 TResult<std::string> MakePrivateFolder() {

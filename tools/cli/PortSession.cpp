@@ -2,9 +2,9 @@
 
 #include <ctime>
 
-#include "cli/Interrupt.h"
-#include "cli/PortDiagnosis.h"
 #include "model/HexCodec.h"
+#include "platform/Interrupt.h"
+#include "serial/PortDiagnosis.h"
 
 namespace korvane::cli {
 namespace {
@@ -71,20 +71,20 @@ TPortSession::~TPortSession() {
 }
 
 TStatus TPortSession::Open() {
-  std::string reason;
+  std::string why;
   try {
     comm_.OpenPort();
     if (comm_.PortOpen()) {
       return {};
     }
-    reason = DiagnosePortProblem(target_.Identity.Path);
-    if (reason.empty()) {
-      reason = comm_.PortOpenError();
-    }
+    // The system's own account of the port comes first: it names the cause
+    // (missing, in use, no permission) better than the failed open does.
+    const TStatus diagnosis = DiagnosePort(target_.Identity.Path);
+    why = diagnosis ? comm_.PortOpenError() : operator_.Words(diagnosis.Error());
   } catch (const ECommsError& error) {
-    reason = error.what();
+    why = error.what();
   }
-  return MakeError(TextId::kCliPortOpenFailed, {WithoutLabel(reason, target_.Label)});
+  return MakeError(TextId::kCliPortOpenFailed, {WithoutLabel(why, target_.Label)});
 }
 
 void TPortSession::SetOutput(const std::string& bytes) {

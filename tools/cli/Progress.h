@@ -73,6 +73,7 @@ class TPortOperator : public IOperator {
   std::string Say(TextId id, const std::vector<std::string>& args = {}) const {
     return Text(id, language_, args);
   }
+  std::string Words(const TError& error) const { return error.Words(language_); }
   std::int64_t ElapsedMs() const;
 
   // Called on each redraw of the row, after it (a station shows the unit's

@@ -4,11 +4,11 @@
 #include <filesystem>
 
 #include "cli/Commands.h"
-#include "cli/Interrupt.h"
 #include "cli/Json.h"
-#include "cli/PortDiagnosis.h"
 #include "cli/Sha256.h"
 #include "model/BaudRates.h"
+#include "platform/Console.h"
+#include "platform/Interrupt.h"
 
 namespace fs = std::filesystem;
 

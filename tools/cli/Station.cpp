@@ -8,14 +8,14 @@
 
 #include "cli/Commands.h"
 #include "cli/ImageFolder.h"
-#include "cli/Interrupt.h"
 #include "cli/Json.h"
-#include "cli/PortDiagnosis.h"
 #include "cli/RunReport.h"
 #include "cli/StationSlots.h"
 #include "cli/StationTerminal.h"
 #include "cli/UnitProgramming.h"
 #include "files/FileBytes.h"
+#include "platform/Console.h"
+#include "platform/Interrupt.h"
 
 namespace korvane::cli {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
-#include "cli/PortDiagnosis.h"
 #include "cli/RunReport.h"
+#include "platform/Console.h"
 #include "platform/SystemError.h"
 
 #ifdef _WIN32
@@ -105,7 +105,7 @@ int FinishStandardOutput(const std::vector<std::string>& arguments, int exit, La
 }  // namespace
 
 int main(int argc, char** argv) {
-  PrepareConsole();
+  korvane::PrepareConsole();
   // Until the options are read, the locale's language.
   Language language = LanguageOf(CliOptions{});
   // The last resort: whatever escapes ends with a message and an exit code,

@@ -1,6 +1,5 @@
 #include "sim/DeviceModel.h"
 
-#include <stdexcept>
 #include <utility>
 
 #include "device/ConfigImage.h"
@@ -29,13 +28,17 @@ std::string Attempt(int attempt) {
 
 }  // namespace
 
-TDeviceModel::TDeviceModel(DeviceOptions options, std::string image)
-    : options_(options), image_(std::move(image)) {
-  if (image_.size() != kImageSize) {
-    throw std::invalid_argument("a configuration image has " + std::to_string(kImageSize) +
-                                " bytes, not " + std::to_string(image_.size()));
+TResult<TDeviceModel> TDeviceModel::Create(DeviceOptions options, std::string image) {
+  if (image.size() != kImageSize) {
+    return TError(std::make_error_code(std::errc::invalid_argument),
+                  "a configuration image has " + std::to_string(kImageSize) + " bytes, not " +
+                      std::to_string(image.size()));
   }
+  return TDeviceModel(options, std::move(image));
 }
+
+TDeviceModel::TDeviceModel(DeviceOptions options, std::string image)
+    : options_(options), image_(std::move(image)) {}
 
 std::string TDeviceModel::DefaultImage() {
   std::string image(kImageSize, '\0');

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Result.h"
+
 namespace korvane {
 
 // Protocol bytes of the device (GBK text).
@@ -72,7 +74,8 @@ class TDeviceModel {
  public:
   using Clock = std::chrono::steady_clock;
 
-  TDeviceModel(DeviceOptions options, std::string image);
+  // A device holding `image`; fails unless it is a whole configuration image.
+  [[nodiscard]] static TResult<TDeviceModel> Create(DeviceOptions options, std::string image);
 
   // Takes bytes that arrived at `now`; returns what the device sends, in order.
   std::vector<Transmission> Receive(std::string_view bytes, Clock::time_point now);
@@ -106,6 +109,8 @@ class TDeviceModel {
   void AddStray(char byte);
   void FlushStray();
   void Note(std::size_t length, std::string meaning) const;
+
+  TDeviceModel(DeviceOptions options, std::string image);
 
   DeviceOptions options_;
   std::string image_;

@@ -4,23 +4,24 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <stdexcept>
+
+#include "platform/SystemError.h"
 
 namespace korvane {
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& what) {
-  throw std::runtime_error("cannot " + what + ": " + std::strerror(errno));
+// The failure the last system call left, as "cannot <what>: <the system's words>".
+TError Failure(const std::string& what) {
+  const std::error_code code = LastSystemErrorCode();
+  return TError(code, "cannot " + what + ": " + SystemErrorText(code));
 }
 
-void MakeRaw(int fd) {
+TStatus MakeRaw(int fd) {
   termios settings{};
   if (::tcgetattr(fd, &settings) != 0) {
-    Fail("read the terminal settings");
+    return Failure("read the terminal settings");
   }
   ::cfmakeraw(&settings);
   settings.c_cflag |= CLOCAL | CREAD;
@@ -29,52 +30,43 @@ void MakeRaw(int fd) {
   ::cfsetispeed(&settings, B9600);
   ::cfsetospeed(&settings, B9600);
   if (::tcsetattr(fd, TCSANOW, &settings) != 0) {
-    Fail("set the terminal to raw mode");
+    return Failure("set the terminal to raw mode");
   }
+  return {};
 }
 
 }  // namespace
 
-TPtyDevice::TPtyDevice() {
-  master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (master_ < 0) {
-    Fail("open a pseudo-terminal");
+TResult<std::unique_ptr<TPtyDevice>> TPtyDevice::Open() {
+  std::unique_ptr<TPtyDevice> pty(new TPtyDevice());
+  pty->master_.Reset(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+  if (!pty->master_) {
+    return Failure("open a pseudo-terminal");
   }
-  try {
-    char name[128] = {};
-    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
-        ::ptsname_r(master_, name, sizeof name) != 0) {
-      Fail("prepare the pseudo-terminal");
-    }
-    slavePath_ = name;
-    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave_ < 0) {
-      Fail("open " + slavePath_);
-    }
-    MakeRaw(slave_);
-    const int flags = ::fcntl(master_, F_GETFL);
-    if (flags < 0 || ::fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0) {
-      Fail("make the pseudo-terminal non-blocking");
-    }
-  } catch (...) {
-    Close();
-    throw;
+  const int master = pty->master_.Get();
+  char name[128] = {};
+  if (::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
+      ::ptsname_r(master, name, sizeof name) != 0) {
+    return Failure("prepare the pseudo-terminal");
   }
-}
-
-TPtyDevice::~TPtyDevice() {
-  Close();
+  pty->slavePath_ = name;
+  pty->slave_.Reset(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+  if (!pty->slave_) {
+    return Failure("open " + pty->slavePath_);
+  }
+  if (TStatus raw = MakeRaw(pty->slave_.Get()); !raw) {
+    return raw.Error();
+  }
+  const int flags = ::fcntl(master, F_GETFL);
+  if (flags < 0 || ::fcntl(master, F_SETFL, flags | O_NONBLOCK) != 0) {
+    return Failure("make the pseudo-terminal non-blocking");
+  }
+  return pty;
 }
 
 void TPtyDevice::Close() {
-  if (slave_ >= 0) {
-    ::close(slave_);
-    slave_ = -1;
-  }
-  if (master_ >= 0) {
-    ::close(master_);
-    master_ = -1;
-  }
+  slave_.Reset();
+  master_.Reset();
 }
 
 }  // namespace korvane

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "platform/Result.h"
+#include "platform/UniqueHandle.h"
 
 namespace korvane {
 
@@ -10,20 +14,19 @@ namespace korvane {
 // raw mode at 9600 baud so the line discipline passes bytes through unchanged.
 class TPtyDevice {
  public:
-  // Throws std::runtime_error when no pseudo-terminal can be set up.
-  TPtyDevice();
-  ~TPtyDevice();
-  TPtyDevice(const TPtyDevice&) = delete;
-  TPtyDevice& operator=(const TPtyDevice&) = delete;
+  // A new pair, or why none could be set up.
+  [[nodiscard]] static TResult<std::unique_ptr<TPtyDevice>> Open();
 
-  int MasterFd() const { return master_; }
+  int MasterFd() const { return master_.Get(); }
   const std::string& SlavePath() const { return slavePath_; }
   // Closes both sides: clients see the line hang up.
   void Close();
 
  private:
-  int master_ = -1;
-  int slave_ = -1;
+  TPtyDevice() = default;
+
+  UniqueFd master_;
+  UniqueFd slave_;
   std::string slavePath_;
 };
 

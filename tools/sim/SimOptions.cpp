@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <stdexcept>
 #include <string_view>
 
 #include "device/ConfigImage.h"
@@ -17,54 +16,82 @@ constexpr std::uint64_t kMaxReplyBytes = 8192;
 constexpr std::uint64_t kMaxDelayMs = 60000;
 constexpr std::uint64_t kMaxAttempt = 1000000;
 
-std::uint64_t ParseNumber(const std::string& option, const std::string& text, std::uint64_t low,
-                          std::uint64_t high) {
+TError UsageError(const std::string& message) {
+  return TError(std::make_error_code(std::errc::invalid_argument), message);
+}
+
+TResult<std::uint64_t> ParseNumber(const std::string& option, const std::string& text,
+                                   std::uint64_t low, std::uint64_t high) {
   std::uint64_t value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low ||
       value > high) {
-    throw std::invalid_argument(option + " wants a whole number from " + std::to_string(low) +
-                                " to " + std::to_string(high) + ", not '" + text + "'");
+    return UsageError(option + " wants a whole number from " + std::to_string(low) + " to " +
+                      std::to_string(high) + ", not '" + text + "'");
   }
   return value;
 }
 
-void ParseAckBlockFrom(const std::string& text, DeviceOptions& device) {
+TStatus ParseAckBlockFrom(const std::string& text, DeviceOptions& device) {
   const auto colon = text.find(':');
   if (colon == std::string::npos) {
-    throw std::invalid_argument("--ack-block-from wants BLOCK:ATTEMPT (e.g. 2:3), not '" + text +
-                                "'");
+    return UsageError("--ack-block-from wants BLOCK:ATTEMPT (e.g. 2:3), not '" + text + "'");
   }
   const auto block =
       ParseNumber("--ack-block-from BLOCK", text.substr(0, colon), 0, kBlockCount - 1);
+  if (!block) {
+    return block.Error();
+  }
   const auto attempt =
       ParseNumber("--ack-block-from ATTEMPT", text.substr(colon + 1), 1, kMaxAttempt);
-  device.AckBlockFrom[block] = static_cast<int>(attempt);
+  if (!attempt) {
+    return attempt.Error();
+  }
+  device.AckBlockFrom[block.Value()] = static_cast<int>(attempt.Value());
+  return {};
+}
+
+// Stores the number `value` of `option` with `store`, or says why it is no such number.
+template <class Store>
+TStatus ApplyNumber(const std::string& option, const std::string& value, std::uint64_t low,
+                    std::uint64_t high, Store store) {
+  const TResult<std::uint64_t> number = ParseNumber(option, value, low, high);
+  if (!number) {
+    return number.Error();
+  }
+  store(number.Value());
+  return {};
 }
 
 // Options that take a value (see TakesValue).
-void ApplyValueOption(const std::string& option, const std::string& value, SimOptions& options) {
+TStatus ApplyValueOption(const std::string& option, const std::string& value, SimOptions& options) {
   if (option == "--name") {
     if (value.empty()) {
-      throw std::invalid_argument("--name wants a non-empty name");
+      return UsageError("--name wants a non-empty name");
     }
     options.Name = value;
   } else if (option == "--image") {
     if (value.empty()) {
-      throw std::invalid_argument("--image wants a file name");
+      return UsageError("--image wants a file name");
     }
     options.ImagePath = value;
   } else if (option == "--answer-request-from") {
-    options.Device.AnswerRequestFrom = static_cast<int>(ParseNumber(option, value, 1, kMaxAttempt));
+    return ApplyNumber(option, value, 1, kMaxAttempt, [&](std::uint64_t n) {
+      options.Device.AnswerRequestFrom = static_cast<int>(n);
+    });
   } else if (option == "--ack-block-from") {
-    ParseAckBlockFrom(value, options.Device);
+    return ParseAckBlockFrom(value, options.Device);
   } else if (option == "--read-reply-bytes") {
-    options.Device.ReadReplyBytes = ParseNumber(option, value, 0, kMaxReplyBytes);
+    return ApplyNumber(option, value, 0, kMaxReplyBytes,
+                       [&](std::uint64_t n) { options.Device.ReadReplyBytes = n; });
   } else if (option == "--drop-after") {
-    options.DropAfter = ParseNumber(option, value, 1, UINT64_MAX);
+    return ApplyNumber(option, value, 1, UINT64_MAX,
+                       [&](std::uint64_t n) { options.DropAfter = n; });
   } else if (option == "--reply-delay") {
-    options.ReplyDelay = std::chrono::milliseconds(ParseNumber(option, value, 0, kMaxDelayMs));
+    return ApplyNumber(option, value, 0, kMaxDelayMs,
+                       [&](std::uint64_t n) { options.ReplyDelay = std::chrono::milliseconds(n); });
   }
+  return {};
 }
 
 // Options without a value; returns false for an unknown option.
@@ -106,7 +133,7 @@ bool TakesValue(const std::string& option) {
 
 }  // namespace
 
-SimOptions ParseSimOptions(const std::vector<std::string>& args) {
+TResult<SimOptions> ParseSimOptions(const std::vector<std::string>& args) {
   SimOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string option = args[i];
@@ -119,14 +146,15 @@ SimOptions ParseSimOptions(const std::vector<std::string>& args) {
     if (TakesValue(option)) {
       if (!value) {
         if (i + 1 == args.size()) {
-          throw std::invalid_argument(option + " wants a value");
+          return UsageError(option + " wants a value");
         }
         value = args[++i];
       }
-      ApplyValueOption(option, *value, options);
+      if (TStatus applied = ApplyValueOption(option, *value, options); !applied) {
+        return applied.Error();
+      }
     } else if (value || !ApplyFlag(option, options)) {
-      throw std::invalid_argument(value ? option + " takes no value"
-                                        : "unknown argument '" + option + "'");
+      return UsageError(value ? option + " takes no value" : "unknown argument '" + option + "'");
     }
   }
   return options;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Result.h"
 #include "sim/DeviceModel.h"
 
 namespace korvane {
@@ -24,9 +25,9 @@ struct SimOptions {
   bool Version = false;
 };
 
-// Parses the arguments after the program name. Throws std::invalid_argument
-// with a message that names the offending argument.
-SimOptions ParseSimOptions(const std::vector<std::string>& args);
+// Parses the arguments after the program name; a failure's message names the
+// offending argument.
+[[nodiscard]] TResult<SimOptions> ParseSimOptions(const std::vector<std::string>& args);
 
 std::string SimUsage();
 

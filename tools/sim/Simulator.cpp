@@ -14,6 +14,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/SystemError.h"
 #include "sim/ImageFile.h"
 
 namespace korvane {
@@ -70,18 +71,24 @@ std::string WallClock() {
   return text.str();
 }
 
+// The failure the last system call left, as "cannot <what>: <the system's words>".
+TError LineFailure(const std::string& what) {
+  const std::error_code code = LastSystemErrorCode();
+  return TError(code, "cannot " + what + ": " + SystemErrorText(code));
+}
+
 }  // namespace
 
-TSimulator::TSimulator(const SimOptions& options, TPtyDevice& pty, std::string image,
+TSimulator::TSimulator(const SimOptions& options, TPtyDevice& pty, TDeviceModel model,
                        std::ostream& log)
-    : options_(options), pty_(pty), model_(options.Device, std::move(image)), log_(log) {
+    : options_(options), pty_(pty), model_(std::move(model)), log_(log) {
   model_.OnNote = [this](const DeviceNote& note) {
     Log(note.Length > 0 ? "in " : "dev", note.Length, note.Meaning);
   };
   model_.OnNewImage = [this](const std::string& held) { SaveImage(held); };
 }
 
-void TSimulator::Run(int signalFd) {
+TStatus TSimulator::Run(int signalFd) {
   for (;;) {
     auto now = Clock::now();
     // Bytes still waiting were sent before now: the line was not silent, however
@@ -89,7 +96,9 @@ void TSimulator::Run(int signalFd) {
     if (!InputWaiting()) {
       model_.Tick(now);
     }
-    WriteDueOutput(now);
+    if (TStatus written = WriteDueOutput(now); !written) {
+      return written;
+    }
     const bool wantInput = !options_.Pacing || now >= inputArmAt_;
     // A stalled line is left unwatched, so nothing the tool sends is ever read.
     pollfd fds[2] = {
@@ -97,20 +106,23 @@ void TSimulator::Run(int signalFd) {
         {options_.Stall ? -1 : pty_.MasterFd(), static_cast<short>(wantInput ? POLLIN : 0), 0}};
     const int ready = ::poll(fds, 2, PollTimeout(NextWake(), now));
     if (ready < 0 && errno != EINTR) {
-      throw std::runtime_error(std::string("cannot wait for the line: ") + std::strerror(errno));
+      return LineFailure("wait for the line");
     }
     if (ready <= 0) {
       continue;
     }
     if (fds[0].revents & POLLIN) {
       LogStopSignal(signalFd);
-      return;
+      return {};
     }
     if (fds[1].revents & (POLLERR | POLLNVAL)) {
-      throw std::runtime_error("the pseudo-terminal failed");
+      return TError(std::make_error_code(std::errc::io_error), "the pseudo-terminal failed");
     }
-    if ((fds[1].revents & (POLLIN | POLLHUP)) && !ReadInput(Clock::now())) {
-      return;
+    if (fds[1].revents & (POLLIN | POLLHUP)) {
+      TResult<bool> goOn = ReadInput(Clock::now());
+      if (!goOn || !goOn.Value()) {
+        return goOn ? TStatus() : TStatus(goOn.Error());
+      }
     }
   }
 }
@@ -123,7 +135,7 @@ void TSimulator::LogStopSignal(int signalFd) {
 }
 
 // Reads what the line has delivered by `now`; false once the line is hung up.
-bool TSimulator::ReadInput(Clock::time_point now) {
+TResult<bool> TSimulator::ReadInput(Clock::time_point now) {
   Clock::time_point base = now;
   std::size_t budget = options_.Pacing ? InputBudget(now, base) : kUnpacedRead;
   if (options_.DropAfter) {
@@ -135,9 +147,11 @@ bool TSimulator::ReadInput(Clock::time_point now) {
   if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
     return true;
   }
-  if (got <= 0) {
-    throw std::runtime_error(std::string("cannot read the line: ") +
-                             (got < 0 ? std::strerror(errno) : "it was closed"));
+  if (got < 0) {
+    return LineFailure("read the line");
+  }
+  if (got == 0) {
+    return TError(std::make_error_code(std::errc::io_error), "cannot read the line: it was closed");
   }
   const auto count = static_cast<std::size_t>(got);
   received_ += count;
@@ -191,11 +205,11 @@ std::size_t TSimulator::InputBudget(Clock::time_point now, Clock::time_point& ba
   return std::clamp<std::size_t>(carried, 1, 2 * kPaceBatch);
 }
 
-void TSimulator::WriteDueOutput(Clock::time_point now) {
+TStatus TSimulator::WriteDueOutput(Clock::time_point now) {
   while (!output_.empty()) {
     Pending& pending = output_.front();
     if (now < pending.ReleaseAt) {
-      return;
+      return {};
     }
     if (!pending.LineStart) {
       pending.LineStart = options_.Pacing ? std::max(pending.ReleaseAt, outputLineFreeAt_) : now;
@@ -206,7 +220,7 @@ void TSimulator::WriteDueOutput(Clock::time_point now) {
       const ssize_t written =
           ::write(pty_.MasterFd(), pending.What.Bytes.data() + pending.Done, due - pending.Done);
       if (written < 0 && errno != EAGAIN && errno != EINTR) {
-        throw std::runtime_error(std::string("cannot write the line: ") + std::strerror(errno));
+        return LineFailure("write the line");
       }
       // The line has no flow control: what the other side's buffer cannot
       // take is lost, as on a real wire.
@@ -215,7 +229,7 @@ void TSimulator::WriteDueOutput(Clock::time_point now) {
     }
     outputLineFreeAt_ = *pending.LineStart + LineTime(pending.Done);
     if (pending.Done < pending.What.Bytes.size()) {
-      return;
+      return {};
     }
     if (pending.Lost > 0) {
       Log("out", pending.Lost, "of the " + pending.What.Meaning + " lost: the port was not read");
@@ -223,6 +237,7 @@ void TSimulator::WriteDueOutput(Clock::time_point now) {
     queued_ -= pending.What.Bytes.size();
     output_.pop_front();
   }
+  return {};
 }
 
 std::size_t TSimulator::DueBytes(const Pending& pending, Clock::time_point now) const {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/Result.h"
 #include "sim/DeviceModel.h"
 #include "sim/PtyDevice.h"
 #include "sim/SimOptions.h"
@@ -20,11 +21,11 @@ class TSimulator {
  public:
   using Clock = std::chrono::steady_clock;
 
-  TSimulator(const SimOptions& options, TPtyDevice& pty, std::string image, std::ostream& log);
+  TSimulator(const SimOptions& options, TPtyDevice& pty, TDeviceModel model, std::ostream& log);
 
   // Plays the device until `signalFd` (a signalfd) becomes readable or the
-  // line is hung up by --drop-after. Throws std::runtime_error on I/O failure.
-  void Run(int signalFd);
+  // line is hung up by --drop-after; fails when the line cannot be served.
+  [[nodiscard]] TStatus Run(int signalFd);
 
  private:
   struct Pending {
@@ -36,11 +37,11 @@ class TSimulator {
   };
 
   void LogStopSignal(int signalFd);
-  bool ReadInput(Clock::time_point now);
+  TResult<bool> ReadInput(Clock::time_point now);
   bool InputWaiting() const;
   void Queue(Transmission transmission, Clock::time_point releaseAt);
   std::size_t InputBudget(Clock::time_point now, Clock::time_point& base) const;
-  void WriteDueOutput(Clock::time_point now);
+  TStatus WriteDueOutput(Clock::time_point now);
   std::size_t DueBytes(const Pending& pending, Clock::time_point now) const;
   std::optional<Clock::time_point> NextWake() const;
   void SaveImage(const std::string& image);

@@ -3,13 +3,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <stdexcept>
 #include <system_error>
 
 #include "platform/FileLock.h"
+#include "platform/SystemError.h"
 #include "serial/VirtualPorts.h"
 
 namespace korvane {
@@ -30,27 +28,33 @@ UniqueFd TryLock(const std::string& lockPath) {
   return taken.Ok() && taken.Value() ? std::move(fd) : UniqueFd();
 }
 
-void EnsureDirectory(const std::string& directory) {
+TStatus EnsureDirectory(const std::string& directory) {
   std::error_code error;
   fs::create_directories(directory, error);
   if (error || !fs::is_directory(directory)) {
-    throw std::runtime_error("cannot create the virtual port folder " + directory + ": " +
-                             (error ? error.message() : "not a folder"));
+    if (!error) {
+      error = std::make_error_code(std::errc::not_a_directory);
+    }
+    return TError(error, "cannot create the virtual port folder " + directory + ": " +
+                             SystemErrorText(error));
   }
+  return {};
 }
 
+using TPublished = TResult<std::unique_ptr<TVirtualPortPublication>>;
+
 // Publishes under `candidate`; null when a live simulator has the name.
-std::unique_ptr<TVirtualPortPublication> TryName(const std::string& directory,
-                                                 const std::string& candidate,
-                                                 const std::string& slavePath) {
+TPublished TryName(const std::string& directory, const std::string& candidate,
+                   const std::string& slavePath) {
   const std::string link = directory + "/" + candidate;
   UniqueFd lock = TryLock(VirtualPortLockPath(link));
   if (!lock) {
-    return nullptr;
+    return std::unique_ptr<TVirtualPortPublication>();
   }
   ::unlink(link.c_str());  // stale link of a simulator that died
   if (::symlink(slavePath.c_str(), link.c_str()) != 0) {
-    throw std::runtime_error("cannot publish " + link + ": " + std::strerror(errno));
+    const std::error_code code = LastSystemErrorCode();
+    return TError(code, "cannot publish " + link + ": " + SystemErrorText(code));
   }
   return std::make_unique<TVirtualPortPublication>(candidate, link, std::move(lock));
 }
@@ -67,26 +71,31 @@ TVirtualPortPublication::~TVirtualPortPublication() {
   ::unlink(VirtualPortLockPath(linkPath_).c_str());
 }
 
-std::unique_ptr<TVirtualPortPublication> PublishVirtualPort(const std::string& slavePath,
-                                                            const std::string& name) {
+TPublished PublishVirtualPort(const std::string& slavePath, const std::string& name) {
   const std::string directory = VirtualPortDirectory();
-  EnsureDirectory(directory);
+  if (TStatus folder = EnsureDirectory(directory); !folder) {
+    return folder.Error();
+  }
   if (!name.empty()) {
     if (name.find('/') != std::string::npos || IsVirtualPortLockName(name)) {
-      throw std::runtime_error("invalid port name: " + name);
+      return TError(std::make_error_code(std::errc::invalid_argument),
+                    "invalid port name: " + name);
     }
-    auto published = TryName(directory, name, slavePath);
-    if (!published) {
-      throw std::runtime_error("the port name " + name + " is in use by another simulator");
+    TPublished published = TryName(directory, name, slavePath);
+    if (published && !published.Value()) {
+      return TError(std::make_error_code(std::errc::address_in_use),
+                    "the port name " + name + " is in use by another simulator");
     }
     return published;
   }
   for (int n = 1; n < 1000; ++n) {
-    if (auto published = TryName(directory, kDefaultPrefix + std::to_string(n), slavePath)) {
+    TPublished published = TryName(directory, kDefaultPrefix + std::to_string(n), slavePath);
+    if (!published || published.Value()) {
       return published;
     }
   }
-  throw std::runtime_error("no free virtual port name in " + directory);
+  return TError(std::make_error_code(std::errc::address_in_use),
+                "no free virtual port name in " + directory);
 }
 
 }  // namespace korvane

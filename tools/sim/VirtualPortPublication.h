@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/Result.h"
 #include "platform/UniqueHandle.h"
 
 namespace korvane {
@@ -27,9 +28,9 @@ class TVirtualPortPublication {
 };
 
 // Publishes `slavePath` under `name`, or under the first free KSIM<n> when
-// `name` is empty. Throws std::runtime_error with a readable message when the
-// name is taken by a live simulator or the directory cannot be used.
-std::unique_ptr<TVirtualPortPublication> PublishVirtualPort(const std::string& slavePath,
-                                                            const std::string& name = {});
+// `name` is empty; fails with a readable message when the name is taken by a
+// live simulator or the directory cannot be used.
+[[nodiscard]] TResult<std::unique_ptr<TVirtualPortPublication>> PublishVirtualPort(
+    const std::string& slavePath, const std::string& name = {});
 
 }  // namespace korvane

@@ -2,7 +2,6 @@
 
 #include <signal.h>
 #include <sys/signalfd.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <iostream>
@@ -11,6 +10,8 @@
 #include <vector>
 
 #include "KorvaneVersion.h"
+#include "platform/SystemError.h"
+#include "platform/UniqueHandle.h"
 #include "sim/ImageFile.h"
 #include "sim/PtyDevice.h"
 #include "sim/SimOptions.h"
@@ -21,19 +22,24 @@ namespace {
 
 using namespace korvane;
 
+TError Failure(const std::string& what) {
+  const std::error_code code = LastSystemErrorCode();
+  return TError(code, "cannot " + what + ": " + SystemErrorText(code));
+}
+
 // Blocks the stop signals and returns a descriptor that reports them.
-int OpenSignalFd() {
+TResult<UniqueFd> OpenSignalFd() {
   sigset_t stop;
   ::sigemptyset(&stop);
   ::sigaddset(&stop, SIGINT);
   ::sigaddset(&stop, SIGTERM);
   ::sigaddset(&stop, SIGHUP);
   if (::sigprocmask(SIG_BLOCK, &stop, nullptr) != 0) {
-    throw std::runtime_error("cannot block the stop signals");
+    return Failure("block the stop signals");
   }
-  const int fd = ::signalfd(-1, &stop, SFD_CLOEXEC);
-  if (fd < 0) {
-    throw std::runtime_error("cannot watch the stop signals");
+  UniqueFd fd(::signalfd(-1, &stop, SFD_CLOEXEC));
+  if (!fd) {
+    return Failure("watch the stop signals");
   }
   return fd;
 }
@@ -52,29 +58,37 @@ std::string StartImage(const std::string& path) {
   return image;
 }
 
-int Simulate(const SimOptions& options) {
-  const int signalFd = OpenSignalFd();
-  std::string image = StartImage(options.ImagePath);
-  TPtyDevice pty;
-  const auto publication = PublishVirtualPort(pty.SlavePath(), options.Name);
-  std::printf("%s %s\n", publication->Name().c_str(), pty.SlavePath().c_str());
+TStatus Simulate(const SimOptions& options) {
+  TResult<UniqueFd> signalFd = OpenSignalFd();
+  if (!signalFd) {
+    return signalFd.Error();
+  }
+  TResult<TDeviceModel> model = TDeviceModel::Create(options.Device, StartImage(options.ImagePath));
+  if (!model) {
+    return model.Error();
+  }
+  TResult<std::unique_ptr<TPtyDevice>> pty = TPtyDevice::Open();
+  if (!pty) {
+    return pty.Error();
+  }
+  const std::string& slavePath = pty.Value()->SlavePath();
+  const auto publication = PublishVirtualPort(slavePath, options.Name);
+  if (!publication) {
+    return publication.Error();
+  }
+  std::printf("%s %s\n", publication.Value()->Name().c_str(), slavePath.c_str());
   std::fflush(stdout);
-  TSimulator simulator(options, pty, std::move(image), std::cerr);
-  simulator.Run(signalFd);
-  ::close(signalFd);
-  return 0;
+  TSimulator simulator(options, *pty.Value(), std::move(model).Value(), std::cerr);
+  return simulator.Run(signalFd.Value().Get());
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  SimOptions options;
-  try {
-    options = ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc));
-  } catch (const std::invalid_argument& error) {
-    std::cerr << "korvane-sim: " << error.what() << "\nTry 'korvane-sim --help'.\n";
+int Run(const std::vector<std::string>& args) {
+  const TResult<SimOptions> parsed = ParseSimOptions(args);
+  if (!parsed) {
+    std::cerr << "korvane-sim: " << parsed.Message() << "\nTry 'korvane-sim --help'.\n";
     return 2;
   }
+  const SimOptions& options = parsed.Value();
   if (options.Help) {
     std::cout << SimUsage();
     return 0;
@@ -84,9 +98,20 @@ int main(int argc, char** argv) {
     return 0;
   }
   ::signal(SIGPIPE, SIG_IGN);
+  const TStatus simulated = Simulate(options);
+  if (!simulated) {
+    std::cerr << "korvane-sim: " << simulated.Message() << '\n';
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
   try {
-    return Simulate(options);
-  } catch (const std::exception& error) {
+    return Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::exception& error) {  // the image file's failures, or no memory
     std::cerr << "korvane-sim: " << error.what() << '\n';
     return 1;
   }

@@ -34,6 +34,13 @@ enum class TextId {
   // Code set files and other files the tools read and write.
 
   // Serial ports: opening, identity, diagnosis.
+  kPortNotFound,
+  kPortNotSerial,
+  kPortInUse,
+  kPortCannotOpen,
+  kPortPermissionJoinGroup,
+  kPortPermissionOwnerOnly,
+  kPortPermissionOwnerAndAdmins,
 
   // The command-line tool's results and diagnostics.
   kCliUnexpectedError,

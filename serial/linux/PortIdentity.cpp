@@ -1,4 +1,4 @@
-#include "cli/PortIdentity.h"
+#include "serial/PortIdentity.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,7 +8,7 @@
 
 namespace fs = std::filesystem;
 
-namespace korvane::cli {
+namespace korvane {
 namespace {
 
 std::string ReadAttribute(const fs::path& file) {
@@ -97,4 +97,4 @@ std::vector<PortIdentity> ListPortIdentities() {
   return ports;
 }
 
-}  // namespace korvane::cli
+}  // namespace korvane

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace korvane::cli {
+namespace korvane {
 
 inline constexpr int kSignalInterrupt = 2;   // SIGINT, Ctrl-C
 inline constexpr int kSignalTerminate = 15;  // SIGTERM; on Windows a closing console
@@ -17,4 +17,4 @@ int InterruptSignal();
 // Records an interrupt as the handlers do (tests).
 void RaiseInterrupt(int signal);
 
-}  // namespace korvane::cli
+}  // namespace korvane

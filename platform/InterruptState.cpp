@@ -1,8 +1,8 @@
 #include <atomic>
 
-#include "cli/Interrupt.h"
+#include "platform/Interrupt.h"
 
-namespace korvane::cli {
+namespace korvane {
 namespace {
 // Lock-free, so the signal handler may store into it.
 std::atomic<int> gInterrupt{0};
@@ -18,4 +18,4 @@ void RaiseInterrupt(int signal) {
   gInterrupt.compare_exchange_strong(none, signal);
 }
 
-}  // namespace korvane::cli
+}  // namespace korvane

@@ -1,4 +1,4 @@
-#include "cli/Interrupt.h"
+#include "platform/Interrupt.h"
 
 #include <pthread.h>
 
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <thread>
 
-namespace korvane::cli {
+namespace korvane {
 
 // The two signals are blocked in every thread and taken by one watcher thread
 // with sigwait, so no wait or read of the port workers is ever cut short by
@@ -32,4 +32,4 @@ void InstallInterruptHandlers() {
   }).detach();
 }
 
-}  // namespace korvane::cli
+}  // namespace korvane

@@ -1,48 +1,20 @@
-#include "cli/PortIdentity.h"
+#include "serial/PortIdentity.h"
 
 // clang-format off
-#include <windows.h>
+#include "WinHandles.h"
 #include <cfgmgr32.h>
-#include <setupapi.h>
 // clang-format on
 
 #include <map>
 
-namespace korvane::cli {
+#include "SerialCommKey.h"
+
+namespace korvane {
 namespace {
 
-constexpr char kSerialCommKey[] = "hardware\\DeviceMap\\SerialComm";
 // The device setup class of serial and parallel ports.
 constexpr GUID kPortsClass = {
     0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
-
-// Port name to the registry value that lists it (the driver's device name,
-// e.g. \Device\Serial0 or \Device\VCP0).
-std::map<std::string, std::string> RegistryDeviceNames() {
-  std::map<std::string, std::string> names;
-  HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSerialCommKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    return names;
-  }
-  for (DWORD index = 0;; ++index) {
-    char valueName[256];
-    DWORD valueNameSize = sizeof valueName;
-    BYTE data[256];
-    DWORD dataSize = sizeof data - 1;
-    DWORD type = 0;
-    const LONG status =
-        ::RegEnumValueA(key, index, valueName, &valueNameSize, nullptr, &type, data, &dataSize);
-    if (status == ERROR_NO_MORE_ITEMS) {
-      break;
-    }
-    if (status == ERROR_SUCCESS && type == REG_SZ) {
-      data[dataSize] = 0;
-      names[reinterpret_cast<const char*>(data)] = std::string(valueName, valueNameSize);
-    }
-  }
-  ::RegCloseKey(key);
-  return names;
-}
 
 struct PortDevice {
   std::string Description;
@@ -89,16 +61,16 @@ std::string DeviceProperty(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property
 }
 
 std::string PortNameOf(HDEVINFO set, SP_DEVINFO_DATA& device) {
-  HKEY key = ::SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
-  if (key == INVALID_HANDLE_VALUE) {
+  const UniqueRegKey key(
+      ::SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ));
+  if (!key) {
     return {};
   }
   char name[64];
   DWORD size = sizeof name - 1;
   DWORD type = 0;
-  const LONG status =
-      ::RegQueryValueExA(key, "PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size);
-  ::RegCloseKey(key);
+  const LONG status = ::RegQueryValueExA(key.Get(), "PortName", nullptr, &type,
+                                         reinterpret_cast<BYTE*>(name), &size);
   if (status != ERROR_SUCCESS || type != REG_SZ) {
     return {};
   }
@@ -110,13 +82,15 @@ std::string PortNameOf(HDEVINFO set, SP_DEVINFO_DATA& device) {
 // instance ID (which carries the USB identity); empty where the system has
 // no setup information (Wine, some virtual ports).
 std::map<std::string, PortDevice> PortDevices() {
-  std::map<std::string, PortDevice> devices;
-  HDEVINFO set = ::SetupDiGetClassDevsA(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT);
-  if (set == INVALID_HANDLE_VALUE) {
-    return devices;
+  std::map<std::string, PortDevice> found;
+  const UniqueDevInfo devices(
+      ::SetupDiGetClassDevsA(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT));
+  if (!devices) {
+    return found;
   }
   SP_DEVINFO_DATA device{};
   device.cbSize = sizeof device;
+  HDEVINFO set = devices.Get();
   for (DWORD index = 0; ::SetupDiEnumDeviceInfo(set, index, &device); ++index) {
     const std::string name = PortNameOf(set, device);
     if (name.empty()) {
@@ -132,10 +106,9 @@ std::map<std::string, PortDevice> PortDevices() {
       entry.InstanceId = id;
     }
     entry.Location = PortLocation(device.DevInst);
-    devices[name] = entry;
+    found[name] = entry;
   }
-  ::SetupDiDestroyDeviceInfoList(set);
-  return devices;
+  return found;
 }
 
 }  // namespace
@@ -148,16 +121,14 @@ PortIdentity IdentifyPort(const SerialPortEntry& entry, const std::string& /*cla
   return port;
 }
 
+// The ports as ListSerialPorts lists them, from one reading of the registry.
 std::vector<PortIdentity> ListPortIdentities() {
-  const auto deviceNames = RegistryDeviceNames();
   const auto devices = PortDevices();
   std::vector<PortIdentity> ports;
-  for (const SerialPortEntry& entry : ListSerialPorts()) {
-    PortIdentity port = IdentifyPort(entry, {}, {});
-    if (const auto found = deviceNames.find(entry.Name); found != deviceNames.end()) {
-      port.Driver = found->second;
-    }
-    if (const auto found = devices.find(entry.Name); found != devices.end()) {
+  for (const TSerialCommValue& value : ReadSerialCommKey()) {
+    PortIdentity port = IdentifyPort(ListedPort(value), {}, {});
+    port.Driver = value.DeviceName;
+    if (const auto found = devices.find(value.PortName); found != devices.end()) {
       port.Description = found->second.Description;
       port.Usb = UsbFromInstanceId(found->second.InstanceId);
       port.Location = found->second.Location;
@@ -167,4 +138,4 @@ std::vector<PortIdentity> ListPortIdentities() {
   return ports;
 }
 
-}  // namespace korvane::cli
+}  // namespace korvane

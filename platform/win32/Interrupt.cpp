@@ -1,8 +1,8 @@
-#include "cli/Interrupt.h"
+#include "platform/Interrupt.h"
 
 #include <windows.h>
 
-namespace korvane::cli {
+namespace korvane {
 namespace {
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
@@ -19,4 +19,4 @@ void InstallInterruptHandlers() {
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
-}  // namespace korvane::cli
+}  // namespace korvane

@@ -1,0 +1,24 @@
+#include "platform/WriteProbe.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "platform/SystemError.h"
+#include "platform/UniqueHandle.h"
+
+namespace korvane {
+
+TStatus ProbeNewFile(const std::string& prefix) {
+  std::string name = prefix + "XXXXXX";
+  UniqueFd file(::mkostemp(name.data(), O_CLOEXEC));  // O_EXCL: a new file, no link followed
+  if (!file) {
+    const std::error_code code = LastSystemErrorCode();
+    return TError(code, SystemErrorText(code));
+  }
+  file.Reset();
+  ::unlink(name.c_str());
+  return {};
+}
+
+}  // namespace korvane
