@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/Json.h"
 #include "serial/PortList.h"
 
 namespace korvane::cli {
@@ -53,7 +54,7 @@ std::optional<UsbIdentity> UsbFromInstanceId(const std::string& instanceId);
 std::string PortLine(const PortIdentity& port);
 
 // The identity as a JSON object.
-std::string PortJson(const PortIdentity& port);
-std::string UsbJson(const PortIdentity& port);
+Json PortJson(const PortIdentity& port);
+Json UsbJson(const PortIdentity& port);  // null for a port that is no USB adapter
 
 }  // namespace korvane::cli

@@ -202,7 +202,7 @@ TEST(PortIdentity, LocationIsTheBusPathAndTellsTwinsApart) {
 
   const std::string line = PortLine(ports[1]);
   EXPECT_NE(line.find("product=FT232R path=1-2.3 by-path="), std::string::npos) << line;
-  EXPECT_NE(PortJson(ports[1]).find("\"location\":\"1-2.3\""), std::string::npos);
+  EXPECT_EQ(PortJson(ports[1])["location"], "1-2.3");
 }
 
 TEST(PortIdentity, PathArgumentChoosesByLocation) {
