@@ -370,15 +370,14 @@ int OpenLogAndLoad(RunSetup& run, CodeTable& table) {
 int RunPorts(const CliOptions& options, std::ostream& out, std::ostream& err) {
   const std::vector<PortIdentity> ports = ListPortIdentities();
   if (options.Json) {
-    std::vector<std::string> items;
-    items.reserve(ports.size());
+    Json items = Json::array();
     for (const PortIdentity& port : ports) {
       items.push_back(PortJson(port));
     }
     out << JsonObject()
                .Add("format", 1)
                .Add("command", "ports")
-               .AddRaw("ports", JsonArray(items))
+               .Add("ports", std::move(items))
                .Text()
         << "\n";
   } else {

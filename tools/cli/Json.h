@@ -1,39 +1,39 @@
 #pragma once
 
-#include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 namespace korvane::cli {
 
-// `text` as a JSON string literal. Bytes that are not valid UTF-8 become
-// U+FFFD, so the document stays valid whatever a device or file held.
+// A JSON value whose objects keep their members in the order they were
+// added: the documents list their fields in the order docs/json/ shows.
+using Json = nlohmann::ordered_json;
+
+// `value` as compact JSON text. Bytes that are not valid UTF-8 become U+FFFD
+// (one for each stray byte or cut sequence), so the document stays valid
+// whatever a device or file held.
+std::string JsonText(const Json& value);
+
+// `text` as a JSON string literal, with the same replacement.
 std::string JsonQuote(std::string_view text);
 
-// Builds one JSON object, members in the order added.
+// Builds one JSON object, members in the order added; a key added again
+// keeps its place and takes the new value.
 class JsonObject {
  public:
-  JsonObject& Add(std::string_view key, std::string_view value);
-  JsonObject& Add(std::string_view key, const char* value) {
-    return Add(key, std::string_view(value));
+  template <typename Value>
+  JsonObject& Add(std::string_view key, Value&& value) {
+    value_[std::string(key)] = Json(std::forward<Value>(value));
+    return *this;
   }
-  JsonObject& Add(std::string_view key, std::int64_t value);
-  JsonObject& Add(std::string_view key, int value) {
-    return Add(key, static_cast<std::int64_t>(value));
-  }
-  JsonObject& Add(std::string_view key, bool value);
-  JsonObject& AddNull(std::string_view key);
-  // `json` is already a JSON value (an object, an array).
-  JsonObject& AddRaw(std::string_view key, std::string_view json);
-  std::string Text() const { return "{" + body_ + "}"; }
+  JsonObject& AddNull(std::string_view key) { return Add(key, nullptr); }
+  const Json& Value() const { return value_; }
+  std::string Text() const { return JsonText(value_); }
 
  private:
-  void Key(std::string_view key);
-  std::string body_;
+  Json value_ = Json::object();
 };
-
-// A JSON array of values that are JSON texts already.
-std::string JsonArray(const std::vector<std::string>& values);
 
 }  // namespace korvane::cli

@@ -48,9 +48,9 @@ std::string PortLine(const PortIdentity& port) {
   return line;
 }
 
-std::string UsbJson(const PortIdentity& port) {
+Json UsbJson(const PortIdentity& port) {
   if (!port.Usb) {
-    return "null";
+    return nullptr;
   }
   return JsonObject()
       .Add("vid", port.Usb->Vid)
@@ -58,21 +58,21 @@ std::string UsbJson(const PortIdentity& port) {
       .Add("serial", port.Usb->Serial)
       .Add("manufacturer", port.Usb->Manufacturer)
       .Add("product", port.Usb->Product)
-      .Text();
+      .Value();
 }
 
-std::string PortJson(const PortIdentity& port) {
+Json PortJson(const PortIdentity& port) {
   return JsonObject()
       .Add("name", port.Name)
       .Add("path", port.Path)
       .Add("driver", port.Driver)
       .Add("virtual", port.Virtual)
-      .AddRaw("usb", UsbJson(port))
+      .Add("usb", UsbJson(port))
       .Add("by_id", port.ById)
       .Add("location", port.Location)
       .Add("by_path", port.ByPath)
       .Add("description", port.Description)
-      .Text();
+      .Value();
 }
 
 }  // namespace korvane::cli

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "cli/Json.h"
 #include "serial/PortIdentity.h"
 
 namespace korvane::cli {
@@ -12,7 +13,7 @@ namespace korvane::cli {
 std::string PortLine(const PortIdentity& port);
 
 // The identity as a JSON object.
-std::string PortJson(const PortIdentity& port);
-std::string UsbJson(const PortIdentity& port);
+Json PortJson(const PortIdentity& port);
+Json UsbJson(const PortIdentity& port);  // null for a port that is no USB adapter
 
 }  // namespace korvane::cli

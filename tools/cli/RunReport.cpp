@@ -22,32 +22,33 @@ std::string ResultWord(int exit) {
   return exit > kExitSignalBase ? "interrupted" : "failed";
 }
 
-std::string DifferencesJson(const std::vector<CodeDifference>& differences) {
-  std::vector<std::string> items;
-  items.reserve(differences.size());
+Json DifferencesJson(const std::vector<CodeDifference>& differences) {
+  Json items = Json::array();
   for (const CodeDifference& difference : differences) {
     items.push_back(JsonObject()
                         .Add("code", difference.Code)
                         .Add("expected", difference.Expected)
                         .Add("actual", difference.Actual)
-                        .Text());
+                        .Value());
   }
-  return JsonArray(items);
+  return items;
 }
 
-std::string CodesJson(const CodeTable& table) {
+Json CodesJson(const CodeTable& table) {
   JsonObject codes;
   for (int button = 1; button <= kButtonCount; ++button) {
     JsonObject section;
     for (int slot = 1; slot <= kSlotCount; ++slot) {
       section.Add(SlotKey(slot), table.Text(button, slot));
     }
-    codes.AddRaw("Button" + std::to_string(button), section.Text());
+    codes.Add("Button" + std::to_string(button), section.Value());
   }
-  return codes.Text();
+  return codes.Value();
 }
 
-JsonObject OutcomeJson(const PortOutcome& outcome, Command command) {
+}  // namespace
+
+Json OutcomeJson(const PortOutcome& outcome, Command command) {
   const PortIdentity& id = outcome.Target.Identity;
   JsonObject json;
   json.Add("port", outcome.Target.Label)
@@ -55,7 +56,7 @@ JsonObject OutcomeJson(const PortOutcome& outcome, Command command) {
       .Add("path", id.Path)
       .Add("by_id", id.ById)
       .Add("location", id.Location)
-      .AddRaw("usb", UsbJson(id))
+      .Add("usb", UsbJson(id))
       .Add("phase", outcome.Phase)
       .Add("result", ResultWord(outcome.Exit))
       .Add("exit", outcome.Exit)
@@ -65,18 +66,20 @@ JsonObject OutcomeJson(const PortOutcome& outcome, Command command) {
     json.Add("slot", outcome.Slot).Add("unit", outcome.Unit);
   }
   if (command == Command::Write || command == Command::Station) {
-    json.AddRaw("differences", DifferencesJson(outcome.Differences));
+    json.Add("differences", DifferencesJson(outcome.Differences));
     json.Add("partly_written", outcome.PartlyWritten);
     json.Add("verified", outcome.Verified);
   } else if (command == Command::Verify) {
-    json.AddRaw("differences", DifferencesJson(outcome.Differences));
+    json.Add("differences", DifferencesJson(outcome.Differences));
     json.Add("verified", outcome.Verified);
   } else if (outcome.Exit == kExitSuccess) {
     json.Add("baud_rate", BaudText(outcome.Baud));
-    json.AddRaw("codes", CodesJson(outcome.Codes));
+    json.Add("codes", CodesJson(outcome.Codes));
   }
-  return json;
+  return json.Value();
 }
+
+namespace {
 
 // The fields every line starts with: what wrote it, in which run, and when.
 JsonObject LogLineStart(const RunSetup& run) {
@@ -115,7 +118,7 @@ bool LogOutcome(RunSetup& run, const PortOutcome& outcome) {
       .Add("path", outcome.Target.Identity.Path)
       .Add("by_id", outcome.Target.Identity.ById)
       .Add("location", outcome.Target.Identity.Location)
-      .AddRaw("usb", UsbJson(outcome.Target.Identity))
+      .Add("usb", UsbJson(outcome.Target.Identity))
       .Add("file", hasFile ? fs::path(run.Options.CodeSetFile).filename().string() : "")
       .Add("sha256", hasFile ? Sha256Hex(run.CodeSetBytes) : "")
       .Add("result", ResultWord(outcome.Exit))
@@ -126,7 +129,7 @@ bool LogOutcome(RunSetup& run, const PortOutcome& outcome) {
       .Add("baud_rate", BaudText(write ? run.Options.BaudIndex : outcome.Baud))
       .Add("phase", outcome.Phase)
       .Add("verified", outcome.Verified)
-      .AddRaw("differences", DifferencesJson(outcome.Differences));
+      .Add("differences", DifferencesJson(outcome.Differences));
   if (outcome.Slot > 0) {
     line.Add("slot", outcome.Slot).Add("unit", outcome.Unit);
   }
@@ -162,7 +165,7 @@ void LogRefusedRun(RunSetup& run, const std::string& phase, int exit, const std:
       .Add("baud_rate", BaudText(run.Options.Action == Command::Read ? -1 : run.Options.BaudIndex))
       .Add("phase", phase)
       .Add("verified", false)
-      .AddRaw("differences", "[]");
+      .Add("differences", Json::array());
   // The run failed already: a log that fails too only adds its note.
   static_cast<void>(AppendLogLine(run, line));
 }
@@ -186,11 +189,11 @@ int InterruptExit() {
   return kExitSignalBase + InterruptSignal();
 }
 
-int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::string& fileJson) {
+int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const Json& file) {
   run.Board->Clear();
   int exit = kExitSuccess;
   bool recorded = true;
-  std::vector<std::string> ports;
+  Json ports = Json::array();
   for (const PortOutcome& outcome : outcomes) {
     recorded = LogOutcome(run, outcome) && recorded;
     for (const CodeDifference& difference : outcome.Differences) {
@@ -208,7 +211,7 @@ int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::s
       run.Note(outcome.Target.Label + ": " + run.Say(TextId::kCliPartlyWritten));
     }
     if (run.Options.Json) {
-      ports.push_back(OutcomeJson(outcome, run.Options.Action).Text());
+      ports.push_back(OutcomeJson(outcome, run.Options.Action));
     } else if (outcome.Exit == kExitSuccess) {
       run.Out << outcome.Target.Label << ": " << outcome.Message << "\n";
     } else {
@@ -228,10 +231,10 @@ int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::s
     JsonObject document;
     document.Add("format", kResultsFormat).Add("command", CommandName(run.Options.Action));
     AddRunFields(document, run.Record, run.Options);
-    if (!fileJson.empty()) {
-      document.AddRaw("file", fileJson);
+    if (!file.is_null()) {
+      document.Add("file", file);
     }
-    document.Add("exit", exit).AddRaw("ports", JsonArray(ports));
+    document.Add("exit", exit).Add("ports", std::move(ports));
     run.Out << document.Text() << "\n";
   }
   if (const TStatus flushed = FlushedWhole(run.Out); !flushed) {
@@ -246,17 +249,13 @@ int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const std::s
   return recorded ? exit : UnrecordedExit(exit);
 }
 
-std::string OutcomeJsonText(const PortOutcome& outcome, Command command) {
-  return OutcomeJson(outcome, command).Text();
-}
-
-std::string FileJson(const RunSetup& run) {
+Json FileJson(const RunSetup& run) {
   return JsonObject()
       .Add("path", run.Options.CodeSetFile)
       .Add("sha256", Sha256Hex(run.CodeSetBytes))
       .Add("baud_rate", BaudText(run.Options.BaudIndex))
       .Add("image_sha256", run.ImageSha256)
-      .Text();
+      .Value();
 }
 
 }  // namespace korvane::cli

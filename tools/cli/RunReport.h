@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/CliOptions.h"
+#include "cli/Json.h"
 #include "cli/PortSelection.h"
 #include "cli/Progress.h"
 #include "cli/ResultsLog.h"
@@ -96,16 +97,15 @@ int UnrecordedExit(int exit);
 void LogRefusedRun(RunSetup& run, const std::string& phase, int exit, const std::string& message);
 
 // Ends a run: diagnostics on stderr, results on stdout (a line per port, or
-// one JSON document that carries `fileJson` as its "file" member). Returns the
+// one JSON document that carries `file`, unless null, as its "file" member). Returns the
 // exit code of the run: see UnrecordedExit when stdout or the log failed, in
 // which case each port's result is also given on stderr.
-int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes,
-           const std::string& fileJson = {});
+int Report(RunSetup& run, const std::vector<PortOutcome>& outcomes, const Json& file = nullptr);
 
 // One port's result as a JSON object, as in the document of `command`.
-std::string OutcomeJsonText(const PortOutcome& outcome, Command command);
+Json OutcomeJson(const PortOutcome& outcome, Command command);
 
 // The code set file of a write as a JSON object: path, checksum, baud rate.
-std::string FileJson(const RunSetup& run);
+Json FileJson(const RunSetup& run);
 
 }  // namespace korvane::cli

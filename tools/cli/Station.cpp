@@ -1,4 +1,5 @@
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -283,7 +284,7 @@ void TStation::Record(SlotState& state, PortOutcome& outcome) {
   LogOutcome(run_, outcome);
   Emit(Event("result", state)
            .Add("unit", outcome.Unit)
-           .AddRaw("outcome", OutcomeJsonText(outcome, Command::Station)));
+           .Add("outcome", OutcomeJson(outcome, Command::Station)));
   state.Last = run_.Say(last, {std::to_string(outcome.Unit), Seconds(outcome.DurationMs)});
   if (rows_ || !events_) {
     run_.Note(TextId::kCliSlotUnitResult, {std::to_string(state.Slot.Number), outcome.Target.Label,
@@ -332,7 +333,7 @@ void TStation::SetStatus(SlotState& state, const std::string& status, bool newPh
 int TStation::Summary() {
   run_.Board->Clear();
   SlotCounts total;
-  std::vector<std::string> slotsJson;
+  Json slotsJson = Json::array();
   for (const SlotState& state : states_) {
     total.Ok += state.Counts.Ok;
     total.Failed += state.Counts.Failed;
@@ -343,7 +344,7 @@ int TStation::Summary() {
                             .Add("ok", state.Counts.Ok)
                             .Add("failed", state.Counts.Failed)
                             .Add("interrupted", state.Counts.Interrupted)
-                            .Text());
+                            .Value());
     if (!events_) {
       run_.Out << run_.Say(TextId::kCliSlotSummary,
                            {std::to_string(state.Slot.Number), state.Slot.Label,
@@ -373,8 +374,8 @@ int TStation::Summary() {
                     .Add("failed", total.Failed)
                     .Add("interrupted", total.Interrupted)
                     .Add("duration_ms", ms)
-                    .AddRaw("units_per_hour", rate)
-                    .AddRaw("slots", JsonArray(slotsJson))
+                    .Add("units_per_hour", std::round(perHour * 10) / 10)  // as `rate` shows it
+                    .Add("slots", std::move(slotsJson))
                     .Add("exit", exit)
                     .Text()
              << "\n";

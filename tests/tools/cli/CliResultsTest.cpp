@@ -51,17 +51,63 @@ TEST(CliResults, VerifyExpectsWhatTheDeviceReportsCodeByCode) {
   EXPECT_TRUE(CompareWithDevice(file, 2, device, 2).empty());
 }
 
-TEST(CliResults, ChecksumAndJsonTextsAreExact) {
-  EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-  EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-  EXPECT_EQ(Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
-            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-  EXPECT_EQ(JsonQuote("a\"b\\c\n\t\x01"), R"("a\"b\\c\n\t\u0001")");
-  EXPECT_EQ(JsonQuote("配置成功!"), "\"配置成功!\"");
-  // GBK bytes from a device or file are not UTF-8: replaced, the document stays valid.
-  EXPECT_EQ(JsonQuote("\xC7\xEB"
-                      "A\xE9"),
-            R"("\ufffd\ufffdA\ufffd")");
+// The standard's examples, then lengths around the padding's edges (55 bytes
+// leave room for the length in the last block, 56 do not, 64 fill a block), in
+// bytes above 0x7F too, which must not leak sign bits into the words.
+TEST(CliResults, Sha256MatchesTheKnownDigests) {
+  const struct {
+    std::string bytes;
+    const char* digest;
+  } cases[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlm"
+       "nopqrsmnopqrstnopqrstu",
+       "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1"},
+      {std::string(1000000, 'a'),
+       "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+      {std::string(55, 'a'), "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318"},
+      {std::string(56, '\xA5'), "4cf71e2b0aa0fcc0c271f68353026a77b8e50153632a8e4a73833cd64080e92e"},
+      {std::string(64, '\xA5'), "bb626e5577021df95ea17eb6339e75904855b80087e40660931c4a89b302f74a"},
+      {std::string(119, '\xA5'),
+       "d4f197a1127980fe239c189bab09428d00de243c790ea7cad66f03928d992c89"},
+      {std::string(120, 'a'), "2f3d335432c70b580af0e8e1b3674a7c020d683aa5f73aaaedfdc55af904c21c"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Sha256Hex(c.bytes), c.digest) << c.bytes.size() << " bytes";
+  }
+}
+
+// Texts from devices and files may hold any bytes (GBK, cut sequences): each
+// stray byte or cut sequence becomes U+FFFD and the document stays valid.
+TEST(CliResults, JsonTextsStayValidWhateverBytesTheyHold) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  const struct {
+    std::string text;
+    std::string quoted;
+  } cases[] = {
+      {"a\"b\\c\n\t\x01", R"("a\"b\\c\n\t\u0001")"},
+      {"配置成功!", "\"配置成功!\""},
+      {"\xC7\xEB"
+       "A\xE9",
+       "\"" + fffd + fffd + "A" + fffd + "\""},            // GBK, then a cut sequence at the end
+      {"\xE9\x85z", "\"" + fffd + "z\""},                  // a cut sequence before ASCII
+      {"\xC0\xAF\xFF", "\"" + fffd + fffd + fffd + "\""},  // overlong, and a byte never valid
+      {"\xED\xA0\x80", "\"" + fffd + fffd + fffd + "\""},  // a surrogate
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(JsonQuote(c.text), c.quoted) << c.text;
+  }
+  // Keys too; members keep the order they were added in, as the documents list them.
+  const std::string text = JsonObject()
+                               .Add("port", "KS\xC7\xEB")
+                               .Add("usb", nullptr)
+                               .Add("a\xFF", Json::array({1, true}))
+                               .Text();
+  EXPECT_EQ(text, R"({"port":"KS)" + fffd + fffd + R"(","usb":null,"a)" + fffd + R"(":[1,true]})");
+  EXPECT_EQ(Json::parse(text)["port"], "KS" + fffd + fffd);
 }
 
 TEST(CliResults, ResultsLogLinesStayWholeWhenPortsFinishTogether) {
