@@ -15,7 +15,7 @@
 #include "cli/StationSlots.h"
 #include "cli/StationTerminal.h"
 #include "cli/UnitProgramming.h"
-#include "files/FileBytes.h"
+#include "platform/FileBytes.h"
 
 namespace korvane::cli {
 namespace {
@@ -27,7 +27,8 @@ constexpr int kEventFormat = 1;
 // Linux names the console on the kernel command line; elsewhere the file is
 // absent and no port is held back.
 std::vector<std::string> SystemConsoles() {
-  return ConsoleNames(ReadFileBytes("/proc/cmdline").bytes);
+  const TResult<std::optional<std::string>> cmdline = ReadFileBytes("/proc/cmdline");
+  return ConsoleNames(cmdline && cmdline.Value() ? *cmdline.Value() : std::string());
 }
 
 std::string Seconds(std::int64_t ms) {

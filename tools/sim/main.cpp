@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "KorvaneVersion.h"
+#include "platform/FileBytes.h"
 #include "sim/ImageFile.h"
 #include "sim/PtyDevice.h"
 #include "sim/SimOptions.h"
@@ -43,11 +44,17 @@ std::string StartImage(const std::string& path) {
   if (path.empty()) {
     return TDeviceModel::DefaultImage();
   }
-  if (auto image = LoadImageFile(path)) {
-    return *image;
+  TResult<std::optional<std::string>> loaded = LoadImageFile(path);
+  if (!loaded) {
+    throw std::runtime_error(loaded.Message());
+  }
+  if (loaded.Value()) {
+    return *std::move(loaded).Value();
   }
   std::string image = TDeviceModel::DefaultImage();
-  SaveImageFile(path, image);
+  if (const TStatus saved = ReplaceFileBytes(path, image); !saved) {
+    throw std::runtime_error(saved.Message());
+  }
   std::cerr << "korvane-sim: " << path << " did not exist; created it with the default image\n";
   return image;
 }
