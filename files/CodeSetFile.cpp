@@ -2,6 +2,7 @@
 
 #include "files/IniDocument.h"
 #include "files/IniFile.h"
+#include "platform/FileBytes.h"
 
 namespace korvane {
 namespace {
@@ -10,39 +11,33 @@ std::string SectionOf(int button) {
   return "Button" + std::to_string(button);
 }
 
-bool PutTable(const CodeTable& table, IniFile& ini, FileError& error) {
+TStatus PutTable(const CodeTable& table, IniFile& ini) {
   for (int button = 1; button <= kButtonCount; ++button) {
     for (int slot = 1; slot <= kSlotCount; ++slot) {
       if (!ini.Set(SectionOf(button), SlotKey(slot), table.Text(button, slot))) {
-        error = FileError{};
-        error.Step = FileStep::kLineBreak;
-        error.Path = ini.Path();
-        error.Code = "IO" + std::to_string(button) + " " + SlotKey(slot);
-        return false;
+        const std::string code = "IO" + std::to_string(button) + " " + SlotKey(slot);
+        return MakeError(TextId::kFileLineBreak, {ini.Path(), code});
       }
     }
-  }
-  return true;
-}
-
-}  // namespace
-
-TStatus SaveCodeSet(const CodeTable& table, const std::string& path, FileError* failure) {
-  IniFile ini(path);
-  ini.Load();  // an unreadable file makes the Save below fail
-  if (FileError error; !PutTable(table, ini, error)) {
-    return FileOutcome(false, error, failure);
-  }
-  if (!ini.Save()) {
-    return FileOutcome(false, ini.Failure(), failure);
   }
   return {};
 }
 
-TStatus LoadCodeSet(CodeTable& table, const std::string& path, FileError* failure) {
+}  // namespace
+
+TStatus SaveCodeSet(const CodeTable& table, const std::string& path) {
   IniFile ini(path);
-  if (ini.Load() == LoadStatus::kUnreadable) {
-    return FileOutcome(false, ini.Failure(), failure);
+  Discard(ini.Load());  // an unreadable file makes the Save below fail
+  if (TStatus put = PutTable(table, ini); !put) {
+    return put;
+  }
+  return ini.Save();
+}
+
+TStatus LoadCodeSet(CodeTable& table, const std::string& path) {
+  IniFile ini(path);
+  if (const TResult<bool> loaded = ini.Load(); !loaded) {
+    return loaded.Error();
   }
   CodeTable loaded;
   for (int button = 1; button <= kButtonCount; ++button) {
@@ -52,6 +47,10 @@ TStatus LoadCodeSet(CodeTable& table, const std::string& path, FileError* failur
   }
   table = std::move(loaded);
   return {};
+}
+
+TError MissingCodeSetError(const std::string& path) {
+  return MissingFileError(path);
 }
 
 std::string CodeSetText(const CodeTable& table) {

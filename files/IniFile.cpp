@@ -1,6 +1,6 @@
 #include "files/IniFile.h"
 
-#include "files/FileBytes.h"
+#include "platform/FileBytes.h"
 
 namespace korvane {
 
@@ -35,31 +35,24 @@ std::string FileBytes(const std::string& text, TextEncoding encoding) {
 
 }  // namespace
 
-LoadStatus IniFile::Load() {
-  auto contents = ReadFileBytes(path_);
-  encoding_ = DetectEncoding(contents.bytes);
-  document_ = IniDocument::Parse(DocumentText(contents.bytes, encoding_));
-  unreadable_ = contents.status == ReadStatus::kFailed;
-  switch (contents.status) {
-    case ReadStatus::kRead:
-      failure_ = FileError{};
-      return LoadStatus::kLoaded;
-    case ReadStatus::kMissing:
-      failure_ = FileError{};
-      return LoadStatus::kMissing;
-    case ReadStatus::kFailed:
-      break;
+TResult<bool> IniFile::Load() {
+  TResult<std::optional<std::string>> read = ReadFileBytes(path_);
+  const std::string bytes = read && read.Value() ? *read.Value() : std::string();
+  encoding_ = DetectEncoding(bytes);
+  document_ = IniDocument::Parse(DocumentText(bytes, encoding_));
+  unreadable_.reset();
+  if (!read) {
+    unreadable_ = read.Error();
+    return read.Error();
   }
-  failure_ = std::move(contents.failure);
-  return LoadStatus::kUnreadable;
+  return read.Value().has_value();
 }
 
 TStatus IniFile::Save() {
   if (unreadable_) {
-    // A file that could not be read is never overwritten; failure_ says why.
-    return FileOutcome(false, failure_);
+    return *unreadable_;  // a file that could not be read is never overwritten
   }
-  return ReplaceFileBytes(path_, FileBytes(document_.Serialize(), encoding_), &failure_);
+  return ReplaceFileBytes(path_, FileBytes(document_.Serialize(), encoding_));
 }
 
 std::string IniFile::ToDocument(std::string_view text) const {
@@ -93,14 +86,14 @@ bool IniFile::Set(std::string_view section, std::string_view key, std::string_vi
 std::string GetProfileString(const std::string& file, std::string_view section,
                              std::string_view key, std::string_view fallback) {
   IniFile ini(file);
-  ini.Load();
+  Discard(ini.Load());  // an unreadable file gives the default
   return ini.Get(section, key, fallback);
 }
 
 bool WriteProfileString(const std::string& file, std::string_view section, std::string_view key,
                         std::string_view value) {
   IniFile ini(file);
-  ini.Load();
+  Discard(ini.Load());  // an unreadable file makes the Save fail
   return ini.Set(section, key, value) && ini.Save();
 }
 

@@ -206,6 +206,26 @@ constexpr TextEntry kTexts[] = {
      "administrators' group '{4}' can open it: run as that user, or have an administrator give the "
      "device a group with read and write access (for example a udev rule with GROUP=\"dialout\", "
      "MODE=\"0660\")."},
+    // Code set files and other files the tools read and write.
+    {TextId::kFileNoName, "没有文件名", "cannot write a file without a name"},
+    {TextId::kFileReach, "无法访问 {1}：{2}", "cannot reach {1}: {2}"},
+    {TextId::kFileNotRegular, "{1} 不是普通文件", "cannot use {1}: not a regular file"},
+    {TextId::kFileRead, "无法读取 {1}：{2}", "cannot read {1}: {2}"},
+    {TextId::kFileWrite, "无法写入 {1}：{2}", "cannot write {1}: {2}"},
+    {TextId::kFileCreateBeside, "无法在 {1} 所在的文件夹中创建文件：{2}",
+     "cannot create a file beside {1}: {2}"},
+    {TextId::kFileWriteInPlace,
+     "无法写入 {1}：所在的文件夹中不能创建临时文件（{2}），直接写入该文件也失败：{3}",
+     "cannot write {1}: its folder takes no temporary file ({2}) and writing the file in place "
+     "failed too: {3}"},
+    {TextId::kFileLineBreak, "发送码 {2} 含有换行符，无法保存",
+     "code {2} holds a line break and cannot be saved"},
+    {TextId::kFileReasonDenied, "没有权限", "Permission denied"},
+    {TextId::kFileReasonNoSpace, "磁盘空间不足", "No space left on device"},
+    {TextId::kFileReasonMissing, "文件或文件夹不存在", "No such file or directory"},
+    {TextId::kFileReasonReadOnly, "只读的文件系统", "Read-only file system"},
+    {TextId::kFileReasonInUse, "文件正被其他程序使用", "In use by another program"},
+    {TextId::kFileReasonTooLarge, "文件太大", "File too large"},
 };
 
 const TextEntry* Find(TextId id) {
@@ -217,13 +237,25 @@ const TextEntry* Find(TextId id) {
   return nullptr;
 }
 
-std::string Fill(const char* pattern, const std::vector<std::string>& args) {
+// TextArg's mark: a control character no path or code holds, then the number.
+constexpr char kTextMark = '\x1d';
+
+// An argument in `language`: a TextArg becomes its words.
+std::string Resolved(const std::string& arg, Language language) {
+  const bool mark = arg.size() > 1 && arg.size() < 8 && arg[0] == kTextMark &&
+                    arg.find_first_not_of("0123456789", 1) == std::string::npos;
+  const std::string words =
+      mark ? Text(static_cast<TextId>(std::stoi(arg.substr(1))), language) : "";
+  return words.empty() ? arg : words;
+}
+
+std::string Fill(const char* pattern, const std::vector<std::string>& args, Language language) {
   std::string text;
   for (const char* p = pattern; *p != '\0'; ++p) {
     const bool placeholder = p[0] == '{' && p[1] >= '1' && p[1] <= '9' && p[2] == '}';
     const auto index = placeholder ? static_cast<std::size_t>(p[1] - '1') : 0;
     if (placeholder && index < args.size()) {
-      text += args[index];
+      text += Resolved(args[index], language);
       p += 2;
     } else {
       text.push_back(*p);
@@ -239,7 +271,11 @@ std::string Text(TextId id, Language language, const std::vector<std::string>& a
   if (entry == nullptr) {
     return {};
   }
-  return Fill(language == Language::Chinese ? entry->Chinese : entry->English, args);
+  return Fill(language == Language::Chinese ? entry->Chinese : entry->English, args, language);
+}
+
+std::string TextArg(TextId id) {
+  return kTextMark + std::to_string(static_cast<int>(id));
 }
 
 const std::vector<TextId>& AllTextIds() {

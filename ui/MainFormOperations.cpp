@@ -16,11 +16,14 @@ std::string LocalPath(const QString& name) {
   return QFile::encodeName(name).toStdString();
 }
 
-// The Chinese text of a file failure. Its path is in the file system's
-// encoding, the text in UTF-8: the path is converted first.
-QString FileErrorText(FileError error) {
-  error.Path = QFile::decodeName(QByteArray::fromStdString(error.Path)).toStdString();
-  return QString::fromStdString(ChineseText(error));
+// The Chinese text of a file failure. Its path (every file text's first
+// detail) is in the file system's encoding, the text in UTF-8: the path is
+// converted first.
+QString FileErrorText(TError error) {
+  if (!error.Args.empty()) {
+    error.Args[0] = QFile::decodeName(QByteArray::fromStdString(error.Args[0])).toStdString();
+  }
+  return QString::fromStdString(error.Words(Language::Chinese));
 }
 
 }  // namespace
@@ -79,11 +82,7 @@ void TFormMain::LoadCodeSetFromFile() {
 
 void TFormMain::OpenCodeSetFile(const QString& name) {
   if (!QFileInfo::exists(name)) {
-    FileError missing;
-    missing.Step = FileStep::kRead;
-    missing.Path = LocalPath(name);
-    missing.Reason = FileReason::kMissing;
-    ShowLoadFailure(missing);
+    ShowLoadFailure(MissingCodeSetError(LocalPath(name)));
     return;
   }
   LoadCodeSetFrom(LocalPath(name));
@@ -92,13 +91,12 @@ void TFormMain::OpenCodeSetFile(const QString& name) {
 // A missing file empties the table, as an empty code set; a file that exists
 // but cannot be read leaves the table alone and says so.
 void TFormMain::LoadCodeSetFrom(const std::string& path) {
-  FileError error;
-  if (!LoadCodeSet(codes_, path, &error)) {
-    ShowLoadFailure(error);
+  if (const TStatus loaded = LoadCodeSet(codes_, path); !loaded) {
+    ShowLoadFailure(loaded.Error());
   }
 }
 
-void TFormMain::ShowLoadFailure(const FileError& error) {
+void TFormMain::ShowLoadFailure(const TError& error) {
   boxes_.Show(tr("无法读取配置文件：") + FileErrorText(error), tr("警告"));
 }
 
@@ -111,9 +109,8 @@ void TFormMain::SaveCodeSetToFile() {
   }
   // The file is replaced whole or not at all; a failed save is not passed off
   // as done.
-  FileError error;
-  if (!SaveCodeSet(codes_, path, &error)) {
-    boxes_.Show(tr("配置文件保存失败：") + FileErrorText(error), tr("警告"));
+  if (const TStatus saved = SaveCodeSet(codes_, path); !saved) {
+    boxes_.Show(tr("配置文件保存失败：") + FileErrorText(saved.Error()), tr("警告"));
   }
 }
 

@@ -5,9 +5,18 @@
 #include <stdexcept>
 
 #include "files/TextEncoding.h"
+#include "platform/UniqueHandle.h"
 
 namespace korvane {
 namespace {
+
+struct TIconvTraits {
+  using Native = iconv_t;
+  static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);  // iconv_open's failure
+  static bool IsValid(iconv_t cd) { return cd != kNone; }
+  static bool Close(iconv_t cd) { return ::iconv_close(cd) == 0; }
+};
+using UniqueIconv = TUniqueHandle<TIconvTraits>;
 
 bool IsAscii(std::string_view text) {
   return std::all_of(text.begin(), text.end(),
@@ -32,8 +41,8 @@ std::size_t Utf8SequenceLength(unsigned char lead, std::size_t left) {
 template <typename Skip>
 std::string Convert(const char* to, const char* from, std::string_view input,
                     std::string_view replacement, Skip skip) {
-  const iconv_t cd = ::iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
+  const UniqueIconv converter(::iconv_open(to, from));
+  if (!converter.Valid()) {
     throw std::runtime_error(std::string("no text conversion from ") + from + " to " + to);
   }
   std::string output;
@@ -43,17 +52,16 @@ std::string Convert(const char* to, const char* from, std::string_view input,
   while (inLeft > 0) {
     char* out = chunk;
     std::size_t outLeft = sizeof chunk;
-    const std::size_t result = ::iconv(cd, &in, &inLeft, &out, &outLeft);
+    const std::size_t result = ::iconv(converter.Get(), &in, &inLeft, &out, &outLeft);
     output.append(chunk, sizeof chunk - outLeft);
     if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
       output += replacement;
       const std::size_t skipped = skip(static_cast<unsigned char>(*in), inLeft);
       in += skipped;
       inLeft -= skipped;
-      ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      ::iconv(converter.Get(), nullptr, nullptr, nullptr, nullptr);
     }
   }
-  ::iconv_close(cd);
   return output;
 }
 

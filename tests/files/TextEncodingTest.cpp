@@ -134,7 +134,8 @@ TEST(UnicodeCodeSetFile, ConvertsAsTheSystemDoes) {
   WriteBytes(path,
              "\xFF\xFE" + Iconv("UTF-16LE", "UTF-8", "[A]\r\nk=\xC3\xA9x\xF0\x9F\x98\x80\r\n"));
   IniFile ini(path);
-  ASSERT_EQ(ini.Load(), LoadStatus::kLoaded);
+  const TResult<bool> loaded = ini.Load();
+  ASSERT_TRUE(loaded && loaded.Value());
   EXPECT_EQ(ini.Encoding(), TextEncoding::kUtf16Le);
   EXPECT_EQ(ini.Get("A", "k", ""), "\xA8\xA6x?");
 

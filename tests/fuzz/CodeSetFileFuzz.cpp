@@ -6,9 +6,9 @@
 #include <string>
 
 #include "files/CodeSetFile.h"
-#include "files/FileBytes.h"
 #include "files/IniDocument.h"
 #include "files/TextEncoding.h"
+#include "platform/FileBytes.h"
 #include "tests/fuzz/FuzzCheck.h"
 #include "tests/fuzz/FuzzTempDir.h"
 
@@ -58,9 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(LoadedWithinLimit(loaded, cut), "codes are cut to the profile service's buffer");
 
   Check(static_cast<bool>(korvane::SaveCodeSet(loaded, path)), "loaded codes can be saved");
-  const korvane::FileContents saved = korvane::ReadFileBytes(path);
-  Check(saved.status == korvane::ReadStatus::kRead, "the saved file is read");
-  Check(korvane::DetectEncoding(saved.bytes) == korvane::DetectEncoding(input),
+  const auto saved = korvane::ReadFileBytes(path);
+  Check(saved && saved.Value(), "the saved file is read");
+  Check(korvane::DetectEncoding(*saved.Value()) == korvane::DetectEncoding(input),
         "a save keeps the file's encoding");
   korvane::CodeTable reloaded;
   Check(static_cast<bool>(korvane::LoadCodeSet(reloaded, path)), "a saved file loads");

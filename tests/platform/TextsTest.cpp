@@ -49,6 +49,18 @@ TEST(TextsTest, ErrorsGiveTheirWordsInEitherLanguage) {
   EXPECT_EQ(known.Code.value(), EIO);
 }
 
+// A detail may stand for another text (a reason), said in the language asked
+// for; a path that merely starts like one is shown as it is.
+TEST(TextsTest, AnArgumentMayStandForAnotherText) {
+  const std::vector<std::string> denied = {"p", TextArg(TextId::kFileReasonDenied)};
+  EXPECT_EQ(Text(TextId::kFileRead, Language::Chinese, denied), "无法读取 p：没有权限");
+  EXPECT_EQ(Text(TextId::kFileRead, Language::English, denied), "cannot read p: Permission denied");
+  const std::string mark = "\x1d";
+  for (const std::string& odd : {mark, mark + "x", mark + "99999", mark + "123456789012"}) {
+    EXPECT_EQ(Text(TextId::kFileRead, Language::English, {odd, "r"}), "cannot read " + odd + ": r");
+  }
+}
+
 TEST(TextsTest, SystemErrorTextIsEnglish) {
   EXPECT_EQ(SystemErrorText(std::error_code(ENOENT, std::generic_category())),
             "No such file or directory");

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "files/FileBytes.h"
+#include "platform/FileBytes.h"
 #include "serial/Comm.h"
 #include "serial/MessageLoop.h"
 #include "serial/PortClaim.h"

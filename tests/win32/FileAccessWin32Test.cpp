@@ -6,7 +6,7 @@
 
 #include "device/ConfigImage.h"
 #include "device/ImageFolder.h"
-#include "files/FileBytes.h"
+#include "platform/FileBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace korvane {
@@ -15,23 +15,24 @@ namespace {
 TEST(FileAccessWin32, ReplacingAFileIsWholeAndLeavesNoTemporaryFile) {
   test::TempDir dir;
   const std::string path = dir.File("codes.IOS");
-  EXPECT_EQ(ReadFileBytes(path).status, ReadStatus::kMissing);
+  const auto none = ReadFileBytes(path);
+  EXPECT_TRUE(none && !none.Value());
 
   ASSERT_TRUE(ReplaceFileBytes(path, std::string("first\r\n\0x", 9)).Ok());
   ASSERT_TRUE(ReplaceFileBytes(path, "second").Ok());
-  const FileContents contents = ReadFileBytes(path);
-  EXPECT_EQ(contents.status, ReadStatus::kRead);
-  EXPECT_EQ(contents.bytes, "second");
+  const auto contents = ReadFileBytes(path);
+  ASSERT_TRUE(contents && contents.Value());
+  EXPECT_EQ(*contents.Value(), "second");
   EXPECT_EQ(dir.EntryCount(), 1u);
 
-  FileError why;
-  const TStatus missing = ReplaceFileBytes(dir.File("no-such-dir\\x.IOS"), "x", &why);
+  const TStatus missing = ReplaceFileBytes(dir.File("no-such-dir\\x.IOS"), "x");
   EXPECT_FALSE(missing.Ok());
   EXPECT_NE(missing.Message().find("no-such-dir"), std::string::npos) << missing.Message();
   // As on Linux: the folder takes no file, since it is not there.
-  EXPECT_EQ(why.Step, FileStep::kCreateBeside) << missing.Message();
-  EXPECT_EQ(why.Reason, FileReason::kMissing) << missing.Message();
-  EXPECT_EQ(ReadFileBytes(dir.Path().string()).status, ReadStatus::kFailed);
+  EXPECT_EQ(missing.Error().Id, TextId::kFileCreateBeside) << missing.Message();
+  EXPECT_NE(missing.Error().Words(Language::Chinese).find("文件或文件夹不存在"), std::string::npos)
+      << missing.Message();
+  EXPECT_FALSE(ReadFileBytes(dir.Path().string()));
 }
 
 TEST(FileAccessWin32, TheImageFileIsSizedWrittenInPlaceAndReadByBlock) {
@@ -42,7 +43,7 @@ TEST(FileAccessWin32, TheImageFileIsSizedWrittenInPlaceAndReadByBlock) {
   ASSERT_TRUE(WriteImageBytes(file.Value(), "\x05\x01\x02", 512).Ok());
   ASSERT_TRUE(WriteImageBytes(file.Value(), "\x7F", kImageSize - 1).Ok());
   EXPECT_FALSE(WriteImageBytes(file.Value(), "xx", kImageSize - 1).Ok());
-  const std::string bytes = ReadFileBytes(path).bytes;
+  const std::string bytes = test::ReadBytes(path);
   ASSERT_EQ(bytes.size(), kImageSize);
   EXPECT_EQ(bytes.substr(512, 3), "\x05\x01\x02");
 

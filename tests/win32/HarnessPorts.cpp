@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "files/FileBytes.h"
+#include "platform/FileBytes.h"
 
 namespace korvane::test {
 

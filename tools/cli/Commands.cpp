@@ -24,10 +24,10 @@
 #include "device/ConfigImage.h"
 #include "device/DeviceOperations.h"
 #include "files/CodeSetFile.h"
-#include "files/FileBytes.h"
 #include "files/IniDocument.h"
 #include "files/IniFile.h"
 #include "model/HexCodec.h"
+#include "platform/FileBytes.h"
 #include "platform/Interrupt.h"
 #include "platform/SystemError.h"
 
@@ -89,18 +89,19 @@ TResult<std::string> LoadExistingCodeSet(const RunSetup& run, CodeTable& table) 
   const auto refused = [&](const std::string& why) {
     return MakeError(TextId::kCliCodeSetUnreadable, {path, why});
   };
-  const FileContents contents = ReadFileBytes(path);
-  if (contents.status == ReadStatus::kMissing) {
+  const TResult<std::optional<std::string>> contents = ReadFileBytes(path);
+  if (contents && !contents.Value()) {
     return refused(run.Say(TextId::kCliNoSuchFile));
   }
   std::error_code code;
-  if (contents.status == ReadStatus::kFailed || !fs::is_regular_file(path, code)) {
-    return refused(contents.error.empty() ? run.Say(TextId::kCliNotRegularFile) : contents.error);
+  if (!contents || !fs::is_regular_file(path, code)) {
+    return refused(contents ? run.Say(TextId::kCliNotRegularFile)
+                            : contents.Error().Words(run.Lang));
   }
   if (const TStatus loaded = LoadCodeSet(table, path); !loaded) {
     return refused(loaded.Error().Words(run.Lang));
   }
-  return contents.bytes;
+  return *contents.Value();
 }
 
 // True when the file names at least one of the 32 code keys, empty or not. The
@@ -111,7 +112,7 @@ bool HoldsAnyCodeKey(const CodeTable& table, const std::string& path) {
     return true;
   }
   IniFile file(path);
-  if (file.Load() != LoadStatus::kLoaded) {
+  if (const TResult<bool> loaded = file.Load(); !loaded || !loaded.Value()) {
     return false;
   }
   const IniDocument& document = file.Document();

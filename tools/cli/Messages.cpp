@@ -41,7 +41,7 @@ std::vector<OverlongCode> OverlongCodesInFile(const CodeTable& table,
     return codes;
   }
   IniFile file(codeSetPath);
-  if (file.Load() == LoadStatus::kUnreadable) {
+  if (!file.Load()) {
     return codes;
   }
   for (OverlongCode& code : codes) {

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "files/FileBytes.h"
 #include "files/IniDocument.h"
+#include "platform/FileBytes.h"
 #include "platform/Folders.h"
 #include "platform/SystemError.h"
 
@@ -33,20 +33,20 @@ TResult<std::vector<TProfileEntry>> ReadProfile(const std::string& named) {
   if (path.empty()) {
     return std::vector<TProfileEntry>{};
   }
-  const FileContents contents = ReadFileBytes(path);
-  if (contents.status == ReadStatus::kMissing && named.empty()) {
+  const TResult<std::optional<std::string>> contents = ReadFileBytes(path);
+  if (contents && !contents.Value() && named.empty()) {
     return std::vector<TProfileEntry>{};  // no defaults kept: none apply
   }
-  if (contents.status != ReadStatus::kRead) {
-    // The reason in the system's words (ENOENT's for a file named but missing).
-    if (contents.status == ReadStatus::kMissing) {
-      return MakeError(
-          TextId::kCliProfileUnreadable,
-          {path, SystemErrorText(std::make_error_code(std::errc::no_such_file_or_directory))});
-    }
-    return MakeError(TextId::kCliProfileUnreadable, {path, contents.error});
+  if (!contents) {
+    return MakeError(TextId::kCliProfileUnreadable, {path, contents.Message()});
   }
-  const IniDocument document = IniDocument::Parse(contents.bytes);
+  if (!contents.Value()) {
+    // The reason in the system's words (ENOENT's for a file named but missing).
+    return MakeError(
+        TextId::kCliProfileUnreadable,
+        {path, SystemErrorText(std::make_error_code(std::errc::no_such_file_or_directory))});
+  }
+  const IniDocument document = IniDocument::Parse(*contents.Value());
   std::vector<TProfileEntry> entries;
   for (const char* key : kProfileKeys) {
     const std::string value = Trimmed(document.Get(kProfileSection, key, ""));

@@ -14,8 +14,8 @@
 #include "cli/StationSlots.h"
 #include "cli/StationTerminal.h"
 #include "cli/UnitProgramming.h"
-#include "files/FileBytes.h"
 #include "platform/Console.h"
+#include "platform/FileBytes.h"
 #include "platform/Interrupt.h"
 
 namespace korvane::cli {
@@ -28,7 +28,8 @@ constexpr int kEventFormat = 1;
 // Linux names the console on the kernel command line; elsewhere the file is
 // absent and no port is held back.
 std::vector<std::string> SystemConsoles() {
-  return ConsoleNames(ReadFileBytes("/proc/cmdline").bytes);
+  const TResult<std::optional<std::string>> cmdline = ReadFileBytes("/proc/cmdline");
+  return ConsoleNames(cmdline && cmdline.Value() ? *cmdline.Value() : std::string());
 }
 
 std::string Seconds(std::int64_t ms) {

@@ -3,15 +3,13 @@
 #include <optional>
 #include <string>
 
+#include "platform/Result.h"
+
 namespace korvane {
 
-// Reads an image file; nullopt when the file does not exist. Throws
-// std::runtime_error when it cannot be read or is not 2560 bytes long.
-std::optional<std::string> LoadImageFile(const std::string& path);
-
-// Replaces the file atomically: a temporary file in the same folder is
-// written, flushed to disk and renamed over it, so a crash leaves either the
-// old or the new image. Throws std::runtime_error with the reason.
-void SaveImageFile(const std::string& path, const std::string& image);
+// Reads an image file: its bytes, nothing when the file does not exist, or why
+// it cannot be read or is not 2560 bytes long. The image is saved with
+// ReplaceFileBytes, so a crash leaves either the old or the new image.
+[[nodiscard]] TResult<std::optional<std::string>> LoadImageFile(const std::string& path);
 
 }  // namespace korvane

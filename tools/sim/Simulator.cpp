@@ -14,6 +14,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/FileBytes.h"
 #include "platform/SystemError.h"
 #include "sim/ImageFile.h"
 
@@ -273,12 +274,11 @@ void TSimulator::SaveImage(const std::string& image) {
   if (options_.ImagePath.empty()) {
     return;
   }
-  try {
-    SaveImageFile(options_.ImagePath, image);
-    Log("dev", image.size(), "image saved to " + options_.ImagePath);
-  } catch (const std::exception& error) {
-    log_ << "korvane-sim: " << error.what() << '\n';
+  if (const TStatus saved = ReplaceFileBytes(options_.ImagePath, image); !saved) {
+    log_ << "korvane-sim: " << saved.Message() << '\n';
+    return;
   }
+  Log("dev", image.size(), "image saved to " + options_.ImagePath);
 }
 
 void TSimulator::Log(const char* direction, std::size_t length, const std::string& meaning) {

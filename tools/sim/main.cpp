@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "KorvaneVersion.h"
+#include "platform/FileBytes.h"
 #include "platform/SystemError.h"
 #include "platform/UniqueHandle.h"
 #include "sim/ImageFile.h"
@@ -45,15 +46,21 @@ TResult<UniqueFd> OpenSignalFd() {
 }
 
 // The image to start with; a missing image file is created with the default.
-std::string StartImage(const std::string& path) {
+TResult<std::string> StartImage(const std::string& path) {
   if (path.empty()) {
     return TDeviceModel::DefaultImage();
   }
-  if (auto image = LoadImageFile(path)) {
-    return *image;
+  TResult<std::optional<std::string>> loaded = LoadImageFile(path);
+  if (!loaded) {
+    return loaded.Error();
+  }
+  if (loaded.Value()) {
+    return *std::move(loaded).Value();
   }
   std::string image = TDeviceModel::DefaultImage();
-  SaveImageFile(path, image);
+  if (const TStatus saved = ReplaceFileBytes(path, image); !saved) {
+    return saved.Error();
+  }
   std::cerr << "korvane-sim: " << path << " did not exist; created it with the default image\n";
   return image;
 }
@@ -63,7 +70,11 @@ TStatus Simulate(const SimOptions& options) {
   if (!signalFd) {
     return signalFd.Error();
   }
-  TResult<TDeviceModel> model = TDeviceModel::Create(options.Device, StartImage(options.ImagePath));
+  TResult<std::string> image = StartImage(options.ImagePath);
+  if (!image) {
+    return image.Error();
+  }
+  TResult<TDeviceModel> model = TDeviceModel::Create(options.Device, std::move(image).Value());
   if (!model) {
     return model.Error();
   }

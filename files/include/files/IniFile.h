@@ -3,17 +3,13 @@
 #include <string>
 #include <string_view>
 
-#include "files/FileError.h"
+#include <optional>
+
 #include "files/IniDocument.h"
 #include "files/TextEncoding.h"
+#include "platform/Result.h"
 
 namespace korvane {
-
-enum class LoadStatus {
-  kLoaded,      // the file was read
-  kMissing,     // no such file: the document is empty
-  kUnreadable,  // the file exists but cannot be read: the document is empty, Failure() says why
-};
 
 // An INI file loaded once, read and edited in memory, and written back as a
 // whole in one step (see ReplaceFileBytes), so a failed save leaves the file
@@ -27,10 +23,12 @@ class IniFile {
  public:
   explicit IniFile(std::string path) : path_(std::move(path)) {}
 
-  LoadStatus Load();
-  // Writes the document over the file; fails (Failure() has the details) when
-  // that fails, and always after a kUnreadable load, whose file must not be
-  // overwritten.
+  // True when the file was read, false when there is none (the document is
+  // empty); fails when the file exists but cannot be read (the document is
+  // empty too).
+  [[nodiscard]] TResult<bool> Load();
+  // Writes the document over the file; fails when that fails, and always
+  // after a failed load, whose file must not be overwritten.
   [[nodiscard]] TStatus Save();
 
   // Names and values are in code page 936 whatever the file's encoding.
@@ -42,8 +40,6 @@ class IniFile {
 
   const std::string& Path() const { return path_; }
   const IniDocument& Document() const { return document_; }
-  const FileError& Failure() const { return failure_; }
-  std::string Error() const { return EnglishText(failure_); }
 
  private:
   std::string path_;
@@ -52,9 +48,8 @@ class IniFile {
   std::string ToDocument(std::string_view text) const;
   std::string FromDocument(std::string_view text) const;
 
-  FileError failure_;
   TextEncoding encoding_ = TextEncoding::kCodePage;
-  bool unreadable_ = false;
+  std::optional<TError> unreadable_;  // why the last load failed
 };
 
 // One lookup with the platform's per-call semantics: the value (at most

@@ -31,7 +31,22 @@ enum class TextId {
 
   // The editor's own messages (files and ports as the editor says them).
 
-  // Code set files and other files the tools read and write.
+  // Code set files and other files the tools read and write. Each text's {1}
+  // is the file's path (in the file system's encoding).
+  kFileNoName,
+  kFileReach,
+  kFileNotRegular,
+  kFileRead,
+  kFileWrite,
+  kFileCreateBeside,
+  kFileWriteInPlace,
+  kFileLineBreak,
+  kFileReasonDenied,
+  kFileReasonNoSpace,
+  kFileReasonMissing,
+  kFileReasonReadOnly,
+  kFileReasonInUse,
+  kFileReasonTooLarge,
 
   // Serial ports: opening, identity, diagnosis.
   kPortNotFound,
@@ -138,6 +153,10 @@ enum class TextId {
 // The words of `id` in `language`, with "{1}" ... "{9}" replaced by `args`
 // (a placeholder without an argument stays as it is).
 std::string Text(TextId id, Language language, const std::vector<std::string>& args = {});
+
+// An argument that stands for the words of `id` in the language the whole
+// text is asked in (a reason within a message).
+std::string TextArg(TextId id);
 
 // Every identifier but kNone, in declaration order: for checks over the whole
 // catalogue (each has words in both languages, the same placeholders).

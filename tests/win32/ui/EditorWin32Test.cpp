@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "device/ConfigImage.h"
-#include "files/FileBytes.h"
+#include "platform/FileBytes.h"
 #include "serial/PortList.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/FormWidgets.h"
@@ -96,7 +96,7 @@ TEST_F(EditorOnWindows, ProgramsTheDeviceAndReadsTheTableBackIntoAnEmptiedTable)
   EXPECT_EQ(window_->findChild<QProgressBar*>("ProgressBar"), nullptr);
   const std::string devicePath = HarnessVariable("KORVANE_DEVICE_IMAGE_WIN");
   if (!devicePath.empty()) {
-    EXPECT_EQ(ReadFileBytes(devicePath).bytes, ReadFileBytes(ConfigFilePath).bytes)
+    EXPECT_EQ(test::ReadBytes(devicePath), test::ReadBytes(ConfigFilePath))
         << "the device holds the image the window built";
   }
 

@@ -13,7 +13,6 @@
 
 #include "device/DeviceOperations.h"
 #include "device/ResponseLog.h"
-#include "files/FileError.h"
 #include "model/CodeTable.h"
 #include "serial/UiLoop.h"
 #include "ui/UiSeams.h"
@@ -163,7 +162,7 @@ class TFormMain : public QWidget {
   void ReadTheDeviceBack();
   void LoadCodeSetFromFile();
   void LoadCodeSetFrom(const std::string& path);
-  void ShowLoadFailure(const FileError& error);
+  void ShowLoadFailure(const TError& error);
   void SaveCodeSetToFile();
   // The device operations' context; the window's image file path as it is now.
   DeviceContext& Device();

@@ -1,12 +1,14 @@
-#include "files/FileBytes.h"
+#include "platform/FileBytes.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <vector>
 
 #include "tests/support/TempDir.h"
 #include "tests/support/Unprivileged.h"
@@ -29,15 +31,58 @@ TEST(ReadFileBytes, TellsMissingFromUnreadable) {
   TempDir dir;
   WriteBytes(dir.File("plain"), std::string("a\0b", 3));
   const auto read = ReadFileBytes(dir.File("plain"));
-  EXPECT_EQ(read.status, ReadStatus::kRead);
-  EXPECT_EQ(read.bytes, std::string("a\0b", 3));
-  EXPECT_EQ(ReadFileBytes(dir.File("absent")).status, ReadStatus::kMissing);
-  EXPECT_EQ(ReadFileBytes(dir.File("plain/below")).status, ReadStatus::kMissing);
+  ASSERT_TRUE(read && read.Value());
+  EXPECT_EQ(*read.Value(), std::string("a\0b", 3));
+  for (const char* missing : {"absent", "plain/below"}) {
+    const auto none = ReadFileBytes(dir.File(missing));
+    EXPECT_TRUE(none && !none.Value()) << missing;
+  }
   const auto directory = ReadFileBytes(dir.Path().string());
-  EXPECT_EQ(directory.status, ReadStatus::kFailed);
-  EXPECT_FALSE(directory.error.empty());
+  ASSERT_FALSE(directory);
+  EXPECT_EQ(directory.Error().Id, TextId::kFileNotRegular);
   ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
-  EXPECT_EQ(ReadFileBytes(dir.File("fifo")).status, ReadStatus::kFailed);  // must not block
+  EXPECT_FALSE(ReadFileBytes(dir.File("fifo")));  // must not block
+}
+
+// Each file failure in both languages: the Chinese exactly as the editor has
+// always shown it, the reason in the catalogue's words where it has them.
+TEST(FileFailure, SaysWhatFailedAndWhyInEitherLanguage) {
+  struct Case {
+    TError Error;
+    const char* Chinese;
+    const char* English;
+  };
+  const auto sys = [](int err) { return std::error_code(err, std::generic_category()); };
+  const std::vector<Case> cases = {
+      {FileFailure(TextId::kFileRead, "/d/a.IOS", sys(ENOENT)),
+       "无法读取 /d/a.IOS：文件或文件夹不存在", "cannot read /d/a.IOS: No such file or directory"},
+      {FileFailure(TextId::kFileWrite, "a", sys(EPERM)), "无法写入 a：没有权限",
+       "cannot write a: Permission denied"},
+      {FileFailure(TextId::kFileCreateBeside, "a", sys(EDQUOT)),
+       "无法在 a 所在的文件夹中创建文件：磁盘空间不足",
+       "cannot create a file beside a: No space left on device"},
+      {FileFailure(TextId::kFileWrite, "a", sys(EROFS)), "无法写入 a：只读的文件系统",
+       "cannot write a: Read-only file system"},
+      {FileFailure(TextId::kFileWrite, "a", sys(ETXTBSY)), "无法写入 a：文件正被其他程序使用",
+       "cannot write a: In use by another program"},
+      {FileFailure(TextId::kFileReach, "a", sys(ELOOP)),
+       "无法访问 a：Too many levels of symbolic links",
+       "cannot reach a: Too many levels of symbolic links"},
+      {MissingFileError("b"), "无法读取 b：文件或文件夹不存在",
+       "cannot read b: No such file or directory"},
+      {MakeError(TextId::kFileNotRegular, {"d"}), "d 不是普通文件",
+       "cannot use d: not a regular file"},
+      {MakeError(TextId::kFileLineBreak, {"a", "IO3 ButtonUpSend2"}),
+       "发送码 IO3 ButtonUpSend2 含有换行符，无法保存",
+       "code IO3 ButtonUpSend2 holds a line break and cannot be saved"},
+      {MakeError(TextId::kFileNoName), "没有文件名", "cannot write a file without a name"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.Error.Words(Language::Chinese), c.Chinese);
+    EXPECT_EQ(c.Error.Words(Language::English), c.English);
+    EXPECT_EQ(c.Error.Message, c.English);
+  }
+  EXPECT_EQ(MissingFileError("b").Code, std::errc::no_such_file_or_directory);
 }
 
 TEST(ReplaceFileBytes, KeepsModeAndWritesThroughLinks) {
@@ -152,17 +197,16 @@ TEST(ReplaceFileBytes, ReadOnlyTargetOrFolder) {
       const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
       ::chmod(dir.Path().c_str(), 0555);
       ::setrlimit(RLIMIT_FSIZE, &limit);
-      FileError error;
-      const bool written = ReplaceFileBytes(target, std::string(100, 'n'), &error).Ok();
+      const TStatus written = ReplaceFileBytes(target, std::string(100, 'n'));
       ::setrlimit(RLIMIT_FSIZE, &saved);
       std::signal(SIGXFSZ, previousHandler);
       ::chmod(dir.Path().c_str(), 0755);
       if (written) {
         return "written in place";
       }
-      const std::string chinese = ChineseText(error);
+      const std::string chinese = written.Error().Words(Language::Chinese);
       return chinese.find(c.chinese) == std::string::npos ? "Chinese text: " + chinese
-                                                          : EnglishText(error);
+                                                          : written.Message();
     });
     EXPECT_EQ(result, c.result);
     if (c.fileMode == 0) {

@@ -1,9 +1,10 @@
-#include "files/FileBytes.h"
+#include "platform/FileBytes.h"
 
 #include <string>
 
 #include <windows.h>
 
+#include "FileFailures.h"
 #include "platform/FileIo.h"
 #include "platform/UniqueHandle.h"
 
@@ -12,60 +13,8 @@ namespace {
 
 constexpr int kTempNameAttempts = 100;
 
-// The system's words for `error`, in English where the system has them.
-std::string SystemMessage(DWORD error) {
-  char text[512];
-  for (DWORD language :
-       {static_cast<DWORD>(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)), static_cast<DWORD>(0)}) {
-    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                    nullptr, error, language, text, sizeof text, nullptr);
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
-                          text[length - 1] == ' ' || text[length - 1] == '.')) {
-      --length;
-    }
-    if (length > 0) {
-      return std::string(text, length);
-    }
-  }
-  return "error " + std::to_string(error);
-}
-
-FileReason ReasonOf(DWORD error) {
-  switch (error) {
-    case ERROR_ACCESS_DENIED:
-    case ERROR_WRITE_PROTECT:
-      return FileReason::kDenied;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return FileReason::kNoSpace;
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-      return FileReason::kMissing;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-      return FileReason::kInUse;
-    case ERROR_FILE_TOO_LARGE:
-      return FileReason::kTooLarge;
-    default:
-      return FileReason::kOther;
-  }
-}
-
-FileError Failure(FileStep step, const std::string& path, DWORD code) {
-  FileError error;
-  error.Step = step;
-  error.Path = path;
-  error.Reason = ReasonOf(code);
-  error.SystemText = SystemMessage(code);
-  error.SystemCode = std::error_code(static_cast<int>(code), std::system_category());
-  return error;
-}
-
-FileError NotRegular(const std::string& path) {
-  FileError error;
-  error.Step = FileStep::kNotRegular;
-  error.Path = path;
-  return error;
+std::error_code SystemCode(DWORD code) {
+  return {static_cast<int>(code), std::system_category()};
 }
 
 DWORD CodeOf(const TError& error) {
@@ -93,29 +42,24 @@ HANDLE CreateTempBeside(const std::string& path, std::string& name) {
 }
 
 // An existing target must be a file we may write; read-only files are refused.
-// `exists` tells whether there is one.
-bool CheckTarget(const std::string& path, bool& exists, FileError& error) {
-  exists = false;
+// True when there is one.
+TResult<bool> CheckTarget(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     // A missing folder on the way is the folder's problem: creating the
     // temporary file in it fails and says so, as on Linux.
     const DWORD code = ::GetLastError();
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
-      return true;
+      return false;
     }
-    error = Failure(FileStep::kWrite, path, code);
-    return false;
+    return FileFailure(TextId::kFileWrite, path, SystemCode(code));
   }
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    error = NotRegular(path);
-    return false;
+    return MakeError(TextId::kFileNotRegular, {path});
   }
   if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    error = Failure(FileStep::kWrite, path, ERROR_ACCESS_DENIED);
-    return false;
+    return FileFailure(TextId::kFileWrite, path, SystemCode(ERROR_ACCESS_DENIED));
   }
-  exists = true;
   return true;
 }
 
@@ -151,21 +95,17 @@ DWORD Overwrite(HANDLE file, std::string_view bytes) {
   return ::SetEndOfFile(file) && ::FlushFileBuffers(file) ? 0 : ::GetLastError();
 }
 
-bool WriteInPlace(const std::string& path, std::string_view bytes, DWORD folderError,
-                  FileError& error) {
+TStatus WriteInPlace(const std::string& path, std::string_view bytes, DWORD folderError) {
   UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD failure = file.Valid() ? Overwrite(file.Get(), bytes) : ::GetLastError();
   if (!file.Close() && failure == 0) {
     failure = ::GetLastError();
   }
-  if (failure == 0) {
-    return true;
+  if (failure != 0) {
+    return InPlaceFailure(path, SystemCode(folderError), SystemCode(failure));
   }
-  error = Failure(FileStep::kWriteInPlace, path, failure);
-  error.FolderReason = ReasonOf(folderError);
-  error.FolderSystemText = SystemMessage(folderError);
-  return false;
+  return {};
 }
 
 // 0 or the system's code for the first step that failed.
@@ -176,27 +116,21 @@ DWORD FillTemp(HANDLE file, std::string_view bytes) {
   return ::FlushFileBuffers(file) ? 0 : ::GetLastError();
 }
 
-bool Replace(const std::string& path, std::string_view bytes, FileError& error) {
-  error = FileError{};
-  if (path.empty()) {
-    error.Step = FileStep::kNoName;
-    return false;
-  }
-  bool exists = false;
-  if (!CheckTarget(path, exists, error)) {
-    return false;
-  }
+bool IsDenied(DWORD error) {
+  return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
+}
+
+TStatus WriteThroughTemp(const std::string& path, std::string_view bytes, bool exists) {
   std::string tempName;
   UniqueHandle temp(CreateTempBeside(path, tempName));
   if (!temp.Valid()) {
     // A folder we may not write in (not a full one: there an overwrite could
     // stop halfway) leaves the file itself, if we may write it.
     const DWORD folderError = ::GetLastError();
-    if (exists && ReasonOf(folderError) == FileReason::kDenied) {
-      return WriteInPlace(path, bytes, folderError, error);
+    if (exists && IsDenied(folderError)) {
+      return WriteInPlace(path, bytes, folderError);
     }
-    error = Failure(FileStep::kCreateBeside, path, folderError);
-    return false;
+    return FileFailure(TextId::kFileCreateBeside, path, SystemCode(folderError));
   }
   DWORD failure = FillTemp(temp.Get(), bytes);
   if (!temp.Close() && failure == 0) {
@@ -207,48 +141,69 @@ bool Replace(const std::string& path, std::string_view bytes, FileError& error) 
     failure = ::GetLastError();
   }
   if (failure != 0) {
-    error = Failure(FileStep::kWrite, path, failure);
     ::DeleteFileA(tempName.c_str());
-    return false;
+    return FileFailure(TextId::kFileWrite, path, SystemCode(failure));
   }
-  return true;
+  return {};
 }
 
 }  // namespace
 
-FileContents ReadFileBytes(const std::string& path) {
-  FileContents contents;
+TextId FileReasonOf(const std::error_code& code) {
+  switch (static_cast<DWORD>(code.value())) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+      return TextId::kFileReasonDenied;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return TextId::kFileReasonNoSpace;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return TextId::kFileReasonMissing;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return TextId::kFileReasonInUse;
+    case ERROR_FILE_TOO_LARGE:
+      return TextId::kFileReasonTooLarge;
+    default:
+      return TextId::kNone;
+  }
+}
+
+TError MissingFileError(const std::string& path) {
+  return FileFailure(TextId::kFileRead, path, SystemCode(ERROR_FILE_NOT_FOUND));
+}
+
+TResult<std::optional<std::string>> ReadFileBytes(const std::string& path) {
   const UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) {
     const DWORD code = ::GetLastError();
-    contents.status = (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-                          ? ReadStatus::kMissing
-                          : ReadStatus::kFailed;
-    contents.SetFailure(Failure(FileStep::kRead, path, code));
-    return contents;
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+      return std::optional<std::string>();
+    }
+    return FileFailure(TextId::kFileRead, path, SystemCode(code));
   }
   if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
-    contents.status = ReadStatus::kFailed;
-    contents.SetFailure(NotRegular(path));
-    return contents;
+    return MakeError(TextId::kFileNotRegular, {path});
   }
   TResult<std::string> bytes = ReadAll(file.Get());
   if (!bytes) {
-    contents.status = ReadStatus::kFailed;
-    contents.SetFailure(Failure(FileStep::kRead, path, CodeOf(bytes.Error())));
-    return contents;
+    return FileFailure(TextId::kFileRead, path, bytes.Error().Code);
   }
-  contents.bytes = std::move(bytes).Value();
-  contents.status = ReadStatus::kRead;
-  return contents;
+  return std::optional<std::string>(std::move(bytes).Value());
 }
 
-TStatus ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError* failure) {
-  FileError error;
-  const bool replaced = Replace(path, bytes, error);
-  return FileOutcome(replaced, error, failure);
+TStatus ReplaceFileBytes(const std::string& path, std::string_view bytes) {
+  if (path.empty()) {
+    return MakeError(TextId::kFileNoName);
+  }
+  const TResult<bool> exists = CheckTarget(path);
+  if (!exists) {
+    return exists.Error();
+  }
+  return WriteThroughTemp(path, bytes, exists.Value());
 }
 
 }  // namespace korvane

@@ -1,11 +1,8 @@
-#include "files/FileBytes.h"
+#include "platform/FileBytes.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <locale.h>
-#include <string.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -13,6 +10,7 @@
 #include <random>
 #include <system_error>
 
+#include "FileFailures.h"
 #include "platform/FileIo.h"
 #include "platform/UniqueHandle.h"
 
@@ -22,53 +20,8 @@ namespace {
 constexpr int kMaxLinkHops = 40;
 constexpr int kTempNameAttempts = 100;
 
-// The system's words for `err` in English, whatever the program's locale.
-std::string EnglishErrorText(int err) {
-  static const locale_t english = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  if (english == static_cast<locale_t>(0)) {
-    return "error " + std::to_string(err);
-  }
-  return ::strerror_l(err, english);
-}
-
-FileReason ReasonOf(int err) {
-  switch (err) {
-    case EACCES:
-    case EPERM:
-      return FileReason::kDenied;
-    case ENOSPC:
-    case EDQUOT:
-      return FileReason::kNoSpace;
-    case ENOENT:
-    case ENOTDIR:
-      return FileReason::kMissing;
-    case EROFS:
-      return FileReason::kReadOnly;
-    case ETXTBSY:
-    case EBUSY:
-      return FileReason::kInUse;
-    case EFBIG:
-      return FileReason::kTooLarge;
-    default:
-      return FileReason::kOther;
-  }
-}
-
-FileError Failure(FileStep step, const std::string& path, int err) {
-  FileError error;
-  error.Step = step;
-  error.Path = path;
-  error.Reason = ReasonOf(err);
-  error.SystemText = EnglishErrorText(err);
-  error.SystemCode = std::error_code(err, std::generic_category());
-  return error;
-}
-
-FileError NotRegular(const std::string& path) {
-  FileError error;
-  error.Step = FileStep::kNotRegular;
-  error.Path = path;
-  return error;
+std::error_code Errno(int err) {
+  return {err, std::generic_category()};
 }
 
 int OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {
@@ -80,7 +33,7 @@ int OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {
 }
 
 // The path that a chain of symbolic links ends at (which need not exist yet).
-std::optional<std::string> FollowLinks(const std::string& path, FileError& error) {
+TResult<std::string> FollowLinks(const std::string& path) {
   std::filesystem::path current = path;
   for (int hop = 0; hop < kMaxLinkHops; ++hop) {
     struct stat info {};
@@ -88,8 +41,7 @@ std::optional<std::string> FollowLinks(const std::string& path, FileError& error
       if (errno == ENOENT) {
         return current.string();
       }
-      error = Failure(FileStep::kReach, current.string(), errno);
-      return std::nullopt;
+      return FileFailure(TextId::kFileReach, current.string(), Errno(errno));
     }
     if (!S_ISLNK(info.st_mode)) {
       return current.string();
@@ -97,13 +49,11 @@ std::optional<std::string> FollowLinks(const std::string& path, FileError& error
     std::error_code ec;
     const auto target = std::filesystem::read_symlink(current, ec);
     if (ec) {
-      error = Failure(FileStep::kReach, current.string(), ec.value());
-      return std::nullopt;
+      return FileFailure(TextId::kFileReach, current.string(), Errno(ec.value()));
     }
     current = target.is_absolute() ? target : current.parent_path() / target;
   }
-  error = Failure(FileStep::kReach, path, ELOOP);
-  return std::nullopt;
+  return FileFailure(TextId::kFileReach, path, Errno(ELOOP));
 }
 
 struct TargetInfo {
@@ -112,19 +62,17 @@ struct TargetInfo {
 };
 
 // Checks that an existing target is a regular file we may write, without changing it.
-std::optional<TargetInfo> InspectTarget(const std::string& path, FileError& error) {
+TResult<TargetInfo> InspectTarget(const std::string& path) {
   TargetInfo target;
   const UniqueFd file(OpenRetrying(path, O_WRONLY | O_NONBLOCK));
   if (!file.Valid()) {
     if (errno == ENOENT) {
       return target;
     }
-    error = Failure(FileStep::kWrite, path, errno);
-    return std::nullopt;
+    return FileFailure(TextId::kFileWrite, path, Errno(errno));
   }
   if (::fstat(file.Get(), &target.info) != 0 || !S_ISREG(target.info.st_mode)) {
-    error = NotRegular(path);
-    return std::nullopt;
+    return MakeError(TextId::kFileNotRegular, {path});
   }
   target.exists = true;
   return target;
@@ -197,8 +145,7 @@ int Overwrite(int fd, std::string_view bytes) {
 
 // Writes the file itself, for a folder that takes no temporary file; flushed
 // to the disk before it counts as done.
-bool WriteInPlace(const std::string& path, std::string_view bytes, int folderError,
-                  FileError& error) {
+TStatus WriteInPlace(const std::string& path, std::string_view bytes, int folderError) {
   UniqueFd file(OpenRetrying(path, O_WRONLY));
   int failure = file.Valid() ? 0 : errno;
   if (file.Valid()) {
@@ -207,28 +154,24 @@ bool WriteInPlace(const std::string& path, std::string_view bytes, int folderErr
       failure = errno;
     }
   }
-  if (failure == 0) {
-    return true;
+  if (failure != 0) {
+    return InPlaceFailure(path, Errno(folderError), Errno(failure));
   }
-  error = Failure(FileStep::kWriteInPlace, path, failure);
-  error.FolderReason = ReasonOf(folderError);
-  error.FolderSystemText = EnglishErrorText(folderError);
-  return false;
+  return {};
 }
 
-bool WriteThroughTemp(const std::string& path, std::string_view bytes, const TargetInfo& target,
-                      FileError& error) {
+TStatus WriteThroughTemp(const std::string& path, std::string_view bytes,
+                         const TargetInfo& target) {
   std::string tempName;
   UniqueFd temp(CreateTempBeside(path, tempName));
   if (!temp.Valid()) {
     // A folder we may not write in (not a full one: there an overwrite could
     // stop halfway) leaves the file itself, if we may write it.
     const int folderError = errno;
-    if (target.exists && ReasonOf(folderError) == FileReason::kDenied) {
-      return WriteInPlace(path, bytes, folderError, error);
+    if (target.exists && (folderError == EACCES || folderError == EPERM)) {
+      return WriteInPlace(path, bytes, folderError);
     }
-    error = Failure(FileStep::kCreateBeside, path, folderError);
-    return false;
+    return FileFailure(TextId::kFileCreateBeside, path, Errno(folderError));
   }
   int failure = FillTemp(temp.Get(), bytes, target);
   if (!temp.Close() && failure == 0) {
@@ -238,61 +181,75 @@ bool WriteThroughTemp(const std::string& path, std::string_view bytes, const Tar
     failure = errno;
   }
   if (failure != 0) {
-    error = Failure(FileStep::kWrite, path, failure);
     ::unlink(tempName.c_str());
-    return false;
+    return FileFailure(TextId::kFileWrite, path, Errno(failure));
   }
   SyncDirectoryOf(path);
-  return true;
-}
-
-bool Replace(const std::string& path, std::string_view bytes, FileError& error) {
-  error = FileError{};
-  if (path.empty()) {
-    error.Step = FileStep::kNoName;
-    return false;
-  }
-  const auto finalPath = FollowLinks(path, error);
-  if (!finalPath) {
-    return false;
-  }
-  const auto target = InspectTarget(*finalPath, error);
-  return target && WriteThroughTemp(*finalPath, bytes, *target, error);
+  return {};
 }
 
 }  // namespace
 
-FileContents ReadFileBytes(const std::string& path) {
-  FileContents contents;
+TextId FileReasonOf(const std::error_code& code) {
+  switch (code.value()) {
+    case EACCES:
+    case EPERM:
+      return TextId::kFileReasonDenied;
+    case ENOSPC:
+    case EDQUOT:
+      return TextId::kFileReasonNoSpace;
+    case ENOENT:
+    case ENOTDIR:
+      return TextId::kFileReasonMissing;
+    case EROFS:
+      return TextId::kFileReasonReadOnly;
+    case ETXTBSY:
+    case EBUSY:
+      return TextId::kFileReasonInUse;
+    case EFBIG:
+      return TextId::kFileReasonTooLarge;
+    default:
+      return TextId::kNone;
+  }
+}
+
+TError MissingFileError(const std::string& path) {
+  return FileFailure(TextId::kFileRead, path, Errno(ENOENT));
+}
+
+TResult<std::optional<std::string>> ReadFileBytes(const std::string& path) {
   const UniqueFd file(OpenRetrying(path, O_RDONLY | O_NONBLOCK));
   if (!file.Valid()) {
     const int err = errno;
-    contents.status =
-        (err == ENOENT || err == ENOTDIR) ? ReadStatus::kMissing : ReadStatus::kFailed;
-    contents.SetFailure(Failure(FileStep::kRead, path, err));
-    return contents;
+    if (err == ENOENT || err == ENOTDIR) {
+      return std::optional<std::string>();
+    }
+    return FileFailure(TextId::kFileRead, path, Errno(err));
   }
   struct stat info {};
   if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    contents.status = ReadStatus::kFailed;
-    contents.SetFailure(NotRegular(path));
-    return contents;
+    return MakeError(TextId::kFileNotRegular, {path});
   }
   TResult<std::string> bytes = ReadAll(file.Get());
   if (!bytes) {
-    contents.status = ReadStatus::kFailed;
-    contents.SetFailure(Failure(FileStep::kRead, path, bytes.Error().Code.value()));
-    return contents;
+    return FileFailure(TextId::kFileRead, path, bytes.Error().Code);
   }
-  contents.bytes = std::move(bytes).Value();
-  contents.status = ReadStatus::kRead;
-  return contents;
+  return std::optional<std::string>(std::move(bytes).Value());
 }
 
-TStatus ReplaceFileBytes(const std::string& path, std::string_view bytes, FileError* failure) {
-  FileError error;
-  const bool replaced = Replace(path, bytes, error);
-  return FileOutcome(replaced, error, failure);
+TStatus ReplaceFileBytes(const std::string& path, std::string_view bytes) {
+  if (path.empty()) {
+    return MakeError(TextId::kFileNoName);
+  }
+  const TResult<std::string> finalPath = FollowLinks(path);
+  if (!finalPath) {
+    return finalPath.Error();
+  }
+  const TResult<TargetInfo> target = InspectTarget(finalPath.Value());
+  if (!target) {
+    return target.Error();
+  }
+  return WriteThroughTemp(finalPath.Value(), bytes, target.Value());
 }
 
 }  // namespace korvane
