@@ -7,6 +7,7 @@
 
 #include "device/DeviceOperations.h"
 #include "files/CodeSetFile.h"
+#include "ui/DeviceTexts.h"
 #include "ui/MainForm.h"
 
 namespace korvane {
@@ -18,9 +19,9 @@ std::string LocalPath(const QString& name) {
 
 // The Chinese text of a file failure. Its path is in the file system's
 // encoding, the text in UTF-8: the path is converted first.
-QString FileErrorText(FileError error) {
+std::string FileErrorText(FileError error) {
   error.Path = QFile::decodeName(QByteArray::fromStdString(error.Path)).toStdString();
-  return QString::fromStdString(ChineseText(error));
+  return ChineseText(error);
 }
 
 }  // namespace
@@ -54,24 +55,18 @@ std::string TFormMain::AskForCodeSetFile(const QString& question, const QString&
   return name.isEmpty() ? std::string() : WithDefaultExtension(LocalPath(name));
 }
 
+// The operations show their results themselves.
 void TFormMain::ProgramTheDevice() {
-  DeviceContext& device = Device();
-  // The cause goes with the operation's own message only.
-  struct Forget {
-    std::string& cause;
-    ~Forget() { cause.clear(); }
-  } forget{device.FaultCause};
-  ProgramDevice(device, codes_, BaudIndex());
+  Discard(ProgramDevice(Device(), codes_, BaudIndex()));
 }
 
 void TFormMain::ReadTheDeviceBack() {
-  ReadBackDevice(Device(), codes_, [this](int index) { SetBaudIndex(index); });
+  Discard(ReadBackDevice(Device(), codes_, [this](int index) { SetBaudIndex(index); }));
 }
 
 void TFormMain::LoadCodeSetFromFile() {
-  const std::string path =
-      AskForCodeSetFile(tr("您确定要打开配置文件吗？当前的配置文件如果没有保存将丢失！"),
-                        tr("打开确认"), TFileDialogKind::Open);
+  const std::string path = AskForCodeSetFile(
+      UiText(TextId::kOpenFileQuestion), UiText(TextId::kOpenFileCaption), TFileDialogKind::Open);
   if (!path.empty()) {
     LoadCodeSetFrom(path);
   }
@@ -99,13 +94,12 @@ void TFormMain::LoadCodeSetFrom(const std::string& path) {
 }
 
 void TFormMain::ShowLoadFailure(const FileError& error) {
-  boxes_.Show(tr("无法读取配置文件：") + FileErrorText(error), tr("警告"));
+  boxes_.Show(UiText(TextId::kLoadFailed, {FileErrorText(error)}), UiText(TextId::kCaptionWarning));
 }
 
 void TFormMain::SaveCodeSetToFile() {
-  const std::string path =
-      AskForCodeSetFile(tr("您确定要保存配置文件吗？当前的配置文件如果没有保存将丢失！"),
-                        tr("保存确认"), TFileDialogKind::Save);
+  const std::string path = AskForCodeSetFile(
+      UiText(TextId::kSaveFileQuestion), UiText(TextId::kSaveFileCaption), TFileDialogKind::Save);
   if (path.empty()) {
     return;
   }
@@ -113,7 +107,8 @@ void TFormMain::SaveCodeSetToFile() {
   // as done.
   FileError error;
   if (!SaveCodeSet(codes_, path, &error)) {
-    boxes_.Show(tr("配置文件保存失败：") + FileErrorText(error), tr("警告"));
+    boxes_.Show(UiText(TextId::kSaveFailed, {FileErrorText(error)}),
+                UiText(TextId::kCaptionWarning));
   }
 }
 
