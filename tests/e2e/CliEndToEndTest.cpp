@@ -600,8 +600,8 @@ TEST_F(CliEndToEnd, ReadChecksTheReplyBeforeKeepingIt) {
              "IO2 ButtonDownSend3 (length 80). A device given "
              "codes over 126 characters by older tools"},
         Case{"--accept-overlong", '\x50', 1, 0, "Data read successfully!, baud rate 9600"},
-        Case{"", '\x04', 7, 0, "read, no baud rate"},
-        Case{"", '\x04', '\xFF', 0, "read, no baud rate"}}) {
+        Case{"", '\x04', 7, 0, "Data read successfully!, no baud rate"},
+        Case{"", '\x04', '\xFF', 0, "Data read successfully!, no baud rate"}}) {
     std::string image = ComposeImage(SampleTable(), 1);
     image[AreaOffset(2, 3)] = c.lengthByte;
     image[kBaudOffset] = c.baudByte;
