@@ -342,10 +342,10 @@ std::string OverlongCodesText(const std::vector<OverlongCode>& codes, Language l
   std::string text = Text(TextId::kOverlongCodes, language);
   for (const OverlongCode& code : codes) {
     const TextId group = IsDownSlot(code.Slot) ? TextId::kPressCodes : TextId::kReleaseCodes;
-    text +=
-        "\n" + Text(TextId::kOverlongCodeLine, language,
-                    {std::to_string(code.Button), Text(group, language),
-                     std::to_string(CodeNumberInGroup(code.Slot)), std::to_string(code.Length)});
+    text += '\n';
+    text += Text(TextId::kOverlongCodeLine, language,
+                 {std::to_string(code.Button), Text(group, language),
+                  std::to_string(CodeNumberInGroup(code.Slot)), std::to_string(code.Length)});
   }
   return text;
 }
@@ -356,7 +356,8 @@ std::string DeviceWords(const TDeviceText& text, Language language) {
   }
   std::string words = Text(text.Id, language, text.Args);
   if (text.Id == TextId::kFileFault && !text.Args.empty() && !text.Args[0].empty()) {
-    words += "\n" + text.Args[0];
+    words += '\n';
+    words += text.Args[0];
   }
   return words;
 }

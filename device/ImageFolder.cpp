@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "device/ConfigImage.h"
+#include "platform/Folders.h"
 
 namespace korvane {
 
@@ -23,6 +24,10 @@ std::string ImageDirectoryFor(const TResult<std::string>& programFolder,
   // A folder that cannot be made is reported when the image is built.
   std::filesystem::create_directories(stateFolder.Value(), ignored);
   return stateFolder.Value();
+}
+
+std::string ImageDirectory() {
+  return ImageDirectoryFor(ExecutableFolder(), StateFolder());
 }
 
 }  // namespace korvane

@@ -22,7 +22,6 @@
 #include "device/ConfigImage.h"
 #include "device/ImageFolder.h"
 #include "model/BaudRates.h"
-#include "platform/Folders.h"
 #include "ui/CodeForm.h"
 #include "ui/DeviceTexts.h"
 #include "ui/ErrorReport.h"
@@ -378,7 +377,7 @@ void TFormMain::ConnectHandlers() {
 }
 
 void TFormMain::FormCreate() {
-  ConfigFilePath = ConfigFilePathIn(ImageDirectoryFor(ExecutableFolder(), StateFolder()));
+  ConfigFilePath = ConfigFilePathIn(ImageDirectory());
   FillPortList();
   if (ComboBox1->count() > 0) {
     ComboBox1->setCurrentIndex(0);

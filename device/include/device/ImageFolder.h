@@ -20,6 +20,9 @@ inline constexpr const char* kInstalledMarker = "korvane-installed.txt";
 std::string ImageDirectoryFor(const TResult<std::string>& programFolder,
                               const TResult<std::string>& stateFolder);
 
+// ImageDirectoryFor this program's folder and the user's state folder.
+std::string ImageDirectory();
+
 // Succeeds when an image file at `path` can be written: an old file there can
 // be opened for writing, or a new file can be made beside it (programming
 // deletes the old one first). Nothing is created by the image file's name,

@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "device/DeviceSeams.h"
-#include "platform/Texts.h"
+#include "device/DeviceSeams.h"  // the catalogue's identifiers
 
 namespace korvane {
 

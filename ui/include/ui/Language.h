@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "platform/Texts.h"
+#include "device/DeviceSeams.h"  // the catalogue's languages
 
 namespace korvane {
 
