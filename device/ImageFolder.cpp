@@ -15,7 +15,7 @@ std::string ImageDirectoryFor(const TResult<std::string>& programFolder,
 #else
   constexpr const char* kWorkingFolder = "./";
 #endif
-  const std::string program = programFolder ? programFolder.Value() : kWorkingFolder;
+  std::string program = programFolder ? programFolder.Value() : kWorkingFolder;
   std::error_code ignored;  // a marker that cannot be seen is not there
   const bool installed = std::filesystem::exists(program + kInstalledMarker, ignored);
   if (!stateFolder || (!installed && ImageFileProblem(ConfigFilePathIn(program)).Ok())) {
