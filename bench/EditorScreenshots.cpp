@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
   const QString folder = QString::fromLocal8Bit(argv[1]);
   const bool english = argc > 2 && QString::fromLatin1(argv[2]) == QLatin1String("en");
   QApplication::setWindowIcon(ProductIcon());
-  InstallTranslations(english ? TLanguage::English : TLanguage::Chinese);
+  InstallTranslations(english ? Language::English : Language::Chinese);
   const QString suffix = english ? QStringLiteral("-en.png") : QStringLiteral(".png");
   QDir().mkpath(folder);
 
@@ -109,14 +109,15 @@ int main(int argc, char** argv) {
   editor.hide();
 
   const auto success =
-      NewMessageBox(DeviceText(kTextReadSuccess), DeviceText(kCaptionDone), QMessageBox::Ok);
+      NewMessageBox(UiText(TextId::kReadSuccess), UiText(TextId::kCaptionDone), QMessageBox::Ok);
   success->show();
   saved = SaveFramed(*success, folder + "/message-box" + suffix) && saved;
   success->hide();
 
   if (!english) {
-    const auto confirm = NewMessageBox(DeviceText(kTextReadConfirm), DeviceText(kCaptionWarning),
-                                       QMessageBox::Ok | QMessageBox::Cancel);
+    const auto confirm =
+        NewMessageBox(UiText(TextId::kReadConfirm), UiText(TextId::kCaptionWarning),
+                      QMessageBox::Ok | QMessageBox::Cancel);
     confirm->show();
     saved = SaveFramed(*confirm, folder + "/message-box-confirm.png") && saved;
     confirm->hide();

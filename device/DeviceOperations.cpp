@@ -1,6 +1,6 @@
 #include "device/DeviceOperations.h"
 
-#include <exception>
+#include <charconv>
 #include <optional>
 
 #include "device/ConfigImage.h"
@@ -53,12 +53,40 @@ class OperationScope {
   bool progress_ = false;
 };
 
-void Warn(DeviceContext& context, const std::string& text) {
-  context.Operator.ShowMessage(text, kCaptionWarning);
+// Shows the failure's text as a warning and gives it back as the result.
+TError Warn(DeviceContext& context, TextId text, std::vector<std::string> details = {},
+            std::error_code code = {}) {
+  context.Operator.ShowMessage({text, details}, TextId::kCaptionWarning);
+  return MakeError(text, std::move(details), code);
 }
 
-std::string GroupName(int slot) {
-  return IsDownSlot(slot) ? "接触发送码" : "松开发送码";
+TError Stopped() {
+  return MakeError(TextId::kOperationStopped);
+}
+
+int ToInt(const std::string& text) {
+  int value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+// The over-long codes a kOverlongCodes message carries, three details each.
+std::vector<OverlongCode> OverlongCodesOf(const std::vector<std::string>& args) {
+  std::vector<OverlongCode> codes;
+  for (std::size_t i = 0; i + 2 < args.size(); i += 3) {
+    codes.push_back({ToInt(args[i]), ToInt(args[i + 1]),
+                     static_cast<std::size_t>(std::max(0, ToInt(args[i + 2])))});
+  }
+  return codes;
+}
+
+std::vector<std::string> OverlongDetails(const std::vector<OverlongCode>& codes) {
+  std::vector<std::string> details;
+  for (const OverlongCode& code : codes) {
+    details.insert(details.end(), {std::to_string(code.Button), std::to_string(code.Slot),
+                                   std::to_string(code.Length)});
+  }
+  return details;
 }
 
 enum class Exchange { Answered, Unanswered, Misplaced, Aborted };
@@ -161,38 +189,36 @@ Exchange Repeat(DeviceContext& context, OperationScope& scope, std::uint32_t wai
   }
 }
 
-ProgramResult Handshake(DeviceContext& context, OperationScope& scope) {
+// A failure keeps what the device sent to the last examined request (hex),
+// so that it can be told whether the port echoed, answered with extra bytes
+// or stayed silent.
+TStatus Handshake(DeviceContext& context, OperationScope& scope) {
   const std::string request = HexToBytes(kProgramRequestHex);
   const Expected accepted{kProgramAcceptedHex, {}, SpoiledAnswer::SendAgain};
-  const Exchange outcome =
-      Repeat(context, scope, kRequestWaitMs, accepted, context.HandshakeReply, [&] {
-        context.Port.SetOutput(request);
-        return true;
-      });
+  std::string reply;
+  const Exchange outcome = Repeat(context, scope, kRequestWaitMs, accepted, reply, [&] {
+    context.Port.SetOutput(request);
+    return true;
+  });
   if (outcome == Exchange::Aborted) {
-    return ProgramResult::Aborted;
+    return Stopped();
   }
   if (outcome == Exchange::Unanswered) {
-    Warn(context, kTextHandshakeFailed);
-    return ProgramResult::HandshakeFailed;
+    return Warn(context, TextId::kHandshakeFailed, {reply});
   }
-  return ProgramResult::Success;
+  return {};
 }
 
 // Ends programming on an image file that does not hold the image built:
-// nothing more is sent.
-ProgramResult ImageFileFault(DeviceContext& context, OperationScope& scope, ProgramResult result,
-                             std::string cause) {
+// nothing more is sent. The operator learns the cause on a line of its own.
+TError ImageFileFault(DeviceContext& context, OperationScope& scope, const TError& cause) {
   scope.DestroyProgress();
-  context.FaultCause = std::move(cause);
-  Warn(context, kTextFileFault);
-  return result;
+  return Warn(context, TextId::kFileFault, {cause.Message}, cause.Code);
 }
 
-ProgramResult SendBlock(DeviceContext& context, OperationScope& scope, const TImageFile& file,
-                        const std::string& image, int block) {
-  std::string cause;
-  bool faulty = false;
+TStatus SendBlock(DeviceContext& context, OperationScope& scope, const TImageFile& file,
+                  const std::string& image, int block) {
+  std::optional<TError> fault;
   std::string lastLog;
   // A programming request's answer can only be a late one here: the device
   // may have taken the request anew and the block as the first again.
@@ -200,80 +226,68 @@ ProgramResult SendBlock(DeviceContext& context, OperationScope& scope, const TIm
   const Exchange outcome = Repeat(context, scope, kBlockWaitMs, received, lastLog, [&] {
     const TResult<std::string> data = ReadCheckedImageBlock(file, block, image);
     if (!data) {
-      cause = data.Message();
-      faulty = true;
+      fault = data.Error();
       return false;
     }
     const std::string& bytes = data.Value();
     context.Port.SendData(bytes.data(), static_cast<std::uint16_t>(bytes.size()));
     return true;
   });
-  if (faulty) {
-    return ImageFileFault(context, scope, ProgramResult::ImageUnreadable, std::move(cause));
+  if (fault) {
+    return ImageFileFault(context, scope, *fault);
   }
   if (outcome == Exchange::Aborted) {
-    return ProgramResult::Aborted;
-  }
-  if (outcome == Exchange::Misplaced) {
-    context.MisplacedAnswer = "block " + std::to_string(block) +
-                              ": an answer that cannot be this block's alone (" +
-                              LogPreview(lastLog) +
-                              "): a block may be stored in the wrong place, so nothing more was "
-                              "sent; program again";
+    return Stopped();
   }
   if (outcome == Exchange::Unanswered || outcome == Exchange::Misplaced) {
     // The bar stays while the operator reads the failure, then goes.
-    Warn(context, kTextBlockFailed);
+    std::vector<std::string> misplaced;
+    if (outcome == Exchange::Misplaced) {
+      misplaced = {std::to_string(block), LogPreview(lastLog)};
+    }
+    TError failure = Warn(context, TextId::kBlockFailed, std::move(misplaced));
     scope.DestroyProgress();
-    return ProgramResult::BlockFailed;
+    return failure;
   }
   context.Operator.StepProgress();
-  return ProgramResult::Success;
+  return {};
 }
 
-ProgramResult RunProgramming(DeviceContext& context, OperationScope& scope, const CodeTable& table,
-                             int baudIndex) {
+TStatus RunProgramming(DeviceContext& context, OperationScope& scope, const CodeTable& table,
+                       int baudIndex) {
   if (!context.Port.PortOpen()) {
-    Warn(context, kTextPortClosed);
-    return ProgramResult::PortClosed;
+    return Warn(context, TextId::kPortClosed);
   }
-  if (!FindOverlongCodes(table).empty()) {
-    Warn(context, OverlongCodesText(table));
-    return ProgramResult::OverlongCode;
+  if (const std::vector<OverlongCode> overlong = FindOverlongCodes(table); !overlong.empty()) {
+    return Warn(context, TextId::kOverlongCodes, OverlongDetails(overlong));
   }
   // Two programs building and sending one image file would each send a mix.
   const auto imageLock = TImageFileLock::TryAcquire(context.ImagePath);
   if (!imageLock) {
-    return ImageFileFault(context, scope, ProgramResult::FileFault, imageLock.Message());
+    return ImageFileFault(context, scope, imageLock.Error());
   }
   if (!imageLock.Value()) {
-    Warn(context, kTextImageBusy);
-    return ProgramResult::ImageBusy;
+    return Warn(context, TextId::kImageBusy);
   }
-  if (const ProgramResult shake = Handshake(context, scope); shake != ProgramResult::Success) {
+  if (TStatus shake = Handshake(context, scope); !shake) {
     return shake;
   }
-  try {
-    DeleteImageFile(context.ImagePath);
-  } catch (const std::exception& error) {
-    return ImageFileFault(context, scope, ProgramResult::FileFault, error.what());
-  }
+  DeleteImageFile(context.ImagePath);
   scope.CreateProgress(kProgramProgressMax);
   const TResult<TImageFile> built =
       BuildImage(table, baudIndex, context.ImagePath, [&] { context.Operator.StepProgress(); });
   if (!built) {
-    return ImageFileFault(context, scope, ProgramResult::FileFault, built.Message());
+    return ImageFileFault(context, scope, built.Error());
   }
   const std::string image = ComposeImage(table, baudIndex);
   for (int block = 0; block < kBlockCount; ++block) {
-    if (const ProgramResult sent = SendBlock(context, scope, built.Value(), image, block);
-        sent != ProgramResult::Success) {
+    if (TStatus sent = SendBlock(context, scope, built.Value(), image, block); !sent) {
       return sent;
     }
   }
   scope.DestroyProgress();
-  context.Operator.ShowMessage(kTextProgramSuccess, kCaptionSuccess);
-  return ProgramResult::Success;
+  context.Operator.ShowMessage({TextId::kProgramSuccess, {}}, TextId::kCaptionSuccess);
+  return {};
 }
 
 // One of the read-back's waits. When the owner can tell a complete reply, the
@@ -292,14 +306,13 @@ bool WaitForReply(DeviceContext& context, OperationScope& scope, bool& complete)
   return scope.Wait(0);
 }
 
-ReadResult RunReadBack(DeviceContext& context, OperationScope& scope, CodeTable& table,
-                       const std::function<void(int)>& setBaudIndex) {
+TStatus RunReadBack(DeviceContext& context, OperationScope& scope, CodeTable& table,
+                    const std::function<void(int)>& setBaudIndex) {
   if (!context.Port.PortOpen()) {
-    Warn(context, kTextPortClosed);
-    return ReadResult::PortClosed;
+    return Warn(context, TextId::kPortClosed);
   }
-  if (!context.Operator.Confirm(kTextReadConfirm, kCaptionWarning)) {
-    return ReadResult::Cancelled;
+  if (!context.Operator.Confirm({TextId::kReadConfirm, {}}, TextId::kCaptionWarning)) {
+    return MakeError(TextId::kReadCancelled);
   }
   context.Log.Clear();
   context.Port.SetOutput(HexToBytes(kReadRequestHex));
@@ -307,37 +320,46 @@ ReadResult RunReadBack(DeviceContext& context, OperationScope& scope, CodeTable&
   bool complete = false;
   for (int step = 0; step < kReadWaitCount; ++step) {
     if (!complete && !WaitForReply(context, scope, complete)) {
-      return ReadResult::Aborted;
+      return Stopped();
     }
     context.Operator.StepProgress();
   }
   scope.DestroyProgress();
   if (context.Log.Text().size() != kReadReplyHexLength) {
-    Warn(context, kTextReadFailed);
-    return ReadResult::BadLength;
+    return Warn(context, TextId::kReadFailed, {std::to_string(context.Log.Text().size() / 2)});
   }
   const int baudIndex = ParseReadReply(context.Log.Text(), table);
   if (setBaudIndex) {
     setBaudIndex(baudIndex);
   }
-  context.Operator.ShowMessage(kTextReadSuccess, kCaptionDone);
-  return ReadResult::Success;
+  context.Operator.ShowMessage({TextId::kReadSuccess, {}}, TextId::kCaptionDone);
+  return {};
 }
 
 }  // namespace
 
-std::string OverlongCodesText(const CodeTable& table) {
-  return OverlongCodesText(FindOverlongCodes(table));
-}
-
-std::string OverlongCodesText(const std::vector<OverlongCode>& codes) {
-  std::string text = "以下发送码超过126个字符，无法写入设备，请先缩短：";
+std::string OverlongCodesText(const std::vector<OverlongCode>& codes, Language language) {
+  std::string text = Text(TextId::kOverlongCodes, language);
   for (const OverlongCode& code : codes) {
-    text += "\nIO" + std::to_string(code.Button) + " " + GroupName(code.Slot) + " 代码" +
-            std::to_string(CodeNumberInGroup(code.Slot)) + "（" + std::to_string(code.Length) +
-            "个字符）";
+    const TextId group = IsDownSlot(code.Slot) ? TextId::kPressCodes : TextId::kReleaseCodes;
+    text += '\n';
+    text += Text(TextId::kOverlongCodeLine, language,
+                 {std::to_string(code.Button), Text(group, language),
+                  std::to_string(CodeNumberInGroup(code.Slot)), std::to_string(code.Length)});
   }
   return text;
+}
+
+std::string DeviceWords(const TDeviceText& text, Language language) {
+  if (text.Id == TextId::kOverlongCodes) {
+    return OverlongCodesText(OverlongCodesOf(text.Args), language);
+  }
+  std::string words = Text(text.Id, language, text.Args);
+  if (text.Id == TextId::kFileFault && !text.Args.empty() && !text.Args[0].empty()) {
+    words += '\n';
+    words += text.Args[0];
+  }
+  return words;
 }
 
 std::string LogPreview(const std::string& logHex) {
@@ -385,21 +407,18 @@ std::vector<ReplyArea> OverlongReplyAreas(const std::string& replyHex) {
   return areas;
 }
 
-ProgramResult ProgramDevice(DeviceContext& context, const CodeTable& table, int baudIndex) {
+TStatus ProgramDevice(DeviceContext& context, const CodeTable& table, int baudIndex) {
   if (context.Running) {
-    return ProgramResult::Busy;
+    return MakeError(TextId::kDeviceBusy);
   }
   OperationScope scope(context);
-  context.FaultCause.clear();
-  context.HandshakeReply.clear();
-  context.MisplacedAnswer.clear();
   return RunProgramming(context, scope, table, baudIndex);
 }
 
-ReadResult ReadBackDevice(DeviceContext& context, CodeTable& table,
-                          const std::function<void(int)>& setBaudIndex) {
+TStatus ReadBackDevice(DeviceContext& context, CodeTable& table,
+                       const std::function<void(int)>& setBaudIndex) {
   if (context.Running) {
-    return ReadResult::Busy;
+    return MakeError(TextId::kDeviceBusy);
   }
   OperationScope scope(context);
   return RunReadBack(context, scope, table, setBaudIndex);

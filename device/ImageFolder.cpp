@@ -8,34 +8,26 @@
 
 namespace korvane {
 
-std::string ExecutableDirectory() {
+std::string ImageDirectoryFor(const TResult<std::string>& programFolder,
+                              const TResult<std::string>& stateFolder) {
 #ifdef _WIN32
   constexpr const char* kWorkingFolder = ".\\";
 #else
   constexpr const char* kWorkingFolder = "./";
 #endif
-  // Without the program's folder the image goes to the working folder, which
-  // is checked like any other before it is used.
-  TResult<std::string> folder = ExecutableFolder();
-  return folder ? std::move(folder).Value() : kWorkingFolder;
-}
-
-std::string UserStateDirectory() {
-  TResult<std::string> folder = StateFolder();
-  return folder ? std::move(folder).Value() : std::string();
-}
-
-std::string ImageDirectoryFor(const std::string& programDirectory,
-                              const std::string& stateDirectory) {
+  std::string program = programFolder ? programFolder.Value() : kWorkingFolder;
   std::error_code ignored;  // a marker that cannot be seen is not there
-  const bool installed = std::filesystem::exists(programDirectory + kInstalledMarker, ignored);
-  if (stateDirectory.empty() ||
-      (!installed && ImageFileProblem(ConfigFilePathIn(programDirectory)).Ok())) {
-    return programDirectory;
+  const bool installed = std::filesystem::exists(program + kInstalledMarker, ignored);
+  if (!stateFolder || (!installed && ImageFileProblem(ConfigFilePathIn(program)).Ok())) {
+    return program;
   }
   // A folder that cannot be made is reported when the image is built.
-  std::filesystem::create_directories(stateDirectory, ignored);
-  return stateDirectory;
+  std::filesystem::create_directories(stateFolder.Value(), ignored);
+  return stateFolder.Value();
+}
+
+std::string ImageDirectory() {
+  return ImageDirectoryFor(ExecutableFolder(), StateFolder());
 }
 
 }  // namespace korvane

@@ -226,6 +226,37 @@ constexpr TextEntry kTexts[] = {
     {TextId::kFileReasonReadOnly, "只读的文件系统", "Read-only file system"},
     {TextId::kFileReasonInUse, "文件正被其他程序使用", "In use by another program"},
     {TextId::kFileReasonTooLarge, "文件太大", "File too large"},
+    {TextId::kOverlongCodes, "以下发送码超过126个字符，无法写入设备，请先缩短：",
+     "These codes are over 126 characters and cannot be written to the device; shorten them "
+     "first:"},
+    {TextId::kOverlongCodeLine, "IO{1} {2} 代码{3}（{4}个字符）",
+     "IO{1} {2} code {3} ({4} characters)"},
+    {TextId::kPressCodes, "接触发送码", "press codes"},
+    {TextId::kReleaseCodes, "松开发送码", "release codes"},
+    {TextId::kMisplacedAnswer,
+     "第{1}块：收到的回答不只属于这一块（{2}），数据块可能存错了位置，因此没有再发送；请重新配置",
+     "block {1}: an answer that cannot be this block's alone ({2}): a block may be stored in the "
+     "wrong place, so nothing more was sent; program again"},
+    {TextId::kDeviceBusy, "该串口上另一个操作正在进行",
+     "another operation is running on this port"},
+    {TextId::kOperationStopped, "操作已按要求停止", "the operation was stopped on request"},
+    {TextId::kReadCancelled, "读取已取消", "the read-back was cancelled"},
+    {TextId::kImageFileFault, "配置文件操作失败! {1}", "nothing more was sent: {1}"},
+    {TextId::kImageNotWritten, "映像文件 {1} 无法写入", "the image file {1} could not be written"},
+    {TextId::kImageDirHint, "；可用 --image-dir 把映像文件放到别处",
+     "; keep the image files elsewhere with --image-dir"},
+
+    // The editor's own messages.
+    {TextId::kPortUnavailable, "串口不存在！或已被占用！",
+     "The serial port does not exist or is in use!"},
+    {TextId::kOpenFileQuestion, "您确定要打开配置文件吗？当前的配置文件如果没有保存将丢失！",
+     "Open a code set file? Unsaved codes will be lost!"},
+    {TextId::kOpenFileCaption, "打开确认", "Confirm open"},
+    {TextId::kSaveFileQuestion, "您确定要保存配置文件吗？当前的配置文件如果没有保存将丢失！",
+     "Save the code set to a file? Unsaved codes will be lost!"},
+    {TextId::kSaveFileCaption, "保存确认", "Confirm save"},
+    {TextId::kLoadFailed, "无法读取配置文件：{1}", "Cannot read the code set file: {1}"},
+    {TextId::kSaveFailed, "配置文件保存失败：{1}", "Saving the code set file failed: {1}"},
 };
 
 const TextEntry* Find(TextId id) {

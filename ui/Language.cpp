@@ -9,6 +9,8 @@ namespace {
 
 constexpr const char* kEnglishTranslation = ":/i18n/korvane_en.qm";
 
+Language chosenLanguage = Language::Chinese;  // the user-interface thread's only
+
 bool Install(const QString& file, const QString& directory = {}) {
   auto* translator = new QTranslator(QCoreApplication::instance());
   if (!translator->load(file, directory) || !QCoreApplication::installTranslator(translator)) {
@@ -32,16 +34,25 @@ QString LanguageOption(const QStringList& arguments) {
 
 }  // namespace
 
-TLanguage ChooseLanguage(const QStringList& arguments, const QString& environment) {
+Language ChooseLanguage(const QStringList& arguments, const QString& environment) {
   const QString option = LanguageOption(arguments);
   const QString chosen = option.isEmpty() ? environment : option;
   return chosen.trimmed().compare(QLatin1String("en"), Qt::CaseInsensitive) == 0
-             ? TLanguage::English
-             : TLanguage::Chinese;
+             ? Language::English
+             : Language::Chinese;
 }
 
-bool InstallTranslations(TLanguage language) {
-  if (language == TLanguage::English) {
+Language EditorLanguage() {
+  return chosenLanguage;
+}
+
+void SetEditorLanguage(Language language) {
+  chosenLanguage = language;
+}
+
+bool InstallTranslations(Language language) {
+  SetEditorLanguage(language);
+  if (language == Language::English) {
     return Install(QString::fromLatin1(kEnglishTranslation));
   }
   // Qt's own folder, or one beside the program where it ships with it.

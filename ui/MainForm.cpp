@@ -71,18 +71,11 @@ class TQtOperator : public IOperator {
  public:
   TQtOperator(TFormMain& form, QStatusBar& host) : form_(form), host_(host) {}
 
-  // The file fault names its cause on a line of its own, so that the operator
-  // learns why the image file could not be made.
-  void ShowMessage(const std::string& text, const std::string& caption) override {
-    QString shown = DeviceText(text);
-    if (const std::string cause = form_.ImageFaultCause();
-        text == kTextFileFault && !cause.empty()) {
-      shown += QStringLiteral("\n") + QString::fromStdString(cause);
-    }
-    form_.MessageBoxes().Show(shown, DeviceText(caption));
+  void ShowMessage(const TDeviceText& text, TextId caption) override {
+    form_.MessageBoxes().Show(DeviceText(text), UiText(caption));
   }
-  bool Confirm(const std::string& text, const std::string& caption) override {
-    return form_.MessageBoxes().Confirm(DeviceText(text), DeviceText(caption));
+  bool Confirm(const TDeviceText& text, TextId caption) override {
+    return form_.MessageBoxes().Confirm(DeviceText(text), UiText(caption));
   }
   void CreateProgress(int minimum, int maximum, int step) override {
     DestroyProgress();
@@ -384,7 +377,7 @@ void TFormMain::ConnectHandlers() {
 }
 
 void TFormMain::FormCreate() {
-  ConfigFilePath = ConfigFilePathIn(ImageDirectoryFor(ExecutableDirectory(), UserStateDirectory()));
+  ConfigFilePath = ConfigFilePathIn(ImageDirectory());
   FillPortList();
   if (ComboBox1->count() > 0) {
     ComboBox1->setCurrentIndex(0);
@@ -454,7 +447,7 @@ void TFormMain::BitBtn1Click() {
       BitBtn1->setText(CloseCaption());
       LED->SetActive(true);
     } else {
-      boxes_.Show(tr("串口不存在！或已被占用！"), tr("警告"));
+      boxes_.Show(UiText(TextId::kPortUnavailable), UiText(TextId::kCaptionWarning));
     }
   } else if (BitBtn1->text() == CloseCaption()) {
     comm_->ClosePort();

@@ -7,6 +7,8 @@
 
 #include "device/DeviceOperations.h"
 #include "files/CodeSetFile.h"
+#include "ui/DeviceTexts.h"
+#include "ui/Language.h"
 #include "ui/MainForm.h"
 
 namespace korvane {
@@ -16,14 +18,14 @@ std::string LocalPath(const QString& name) {
   return QFile::encodeName(name).toStdString();
 }
 
-// The Chinese text of a file failure. Its path (every file text's first
-// detail) is in the file system's encoding, the text in UTF-8: the path is
-// converted first.
-QString FileErrorText(TError error) {
+// The words of a file failure in the editor's language. Its path (every file
+// text's first detail) is in the file system's encoding, the text in UTF-8:
+// the path is converted first.
+std::string FileErrorText(TError error) {
   if (!error.Args.empty()) {
     error.Args[0] = QFile::decodeName(QByteArray::fromStdString(error.Args[0])).toStdString();
   }
-  return QString::fromStdString(error.Words(Language::Chinese));
+  return error.Words(EditorLanguage());
 }
 
 }  // namespace
@@ -57,24 +59,18 @@ std::string TFormMain::AskForCodeSetFile(const QString& question, const QString&
   return name.isEmpty() ? std::string() : WithDefaultExtension(LocalPath(name));
 }
 
+// The operations show their results themselves.
 void TFormMain::ProgramTheDevice() {
-  DeviceContext& device = Device();
-  // The cause goes with the operation's own message only.
-  struct Forget {
-    std::string& cause;
-    ~Forget() { cause.clear(); }
-  } forget{device.FaultCause};
-  ProgramDevice(device, codes_, BaudIndex());
+  Discard(ProgramDevice(Device(), codes_, BaudIndex()));
 }
 
 void TFormMain::ReadTheDeviceBack() {
-  ReadBackDevice(Device(), codes_, [this](int index) { SetBaudIndex(index); });
+  Discard(ReadBackDevice(Device(), codes_, [this](int index) { SetBaudIndex(index); }));
 }
 
 void TFormMain::LoadCodeSetFromFile() {
-  const std::string path =
-      AskForCodeSetFile(tr("您确定要打开配置文件吗？当前的配置文件如果没有保存将丢失！"),
-                        tr("打开确认"), TFileDialogKind::Open);
+  const std::string path = AskForCodeSetFile(
+      UiText(TextId::kOpenFileQuestion), UiText(TextId::kOpenFileCaption), TFileDialogKind::Open);
   if (!path.empty()) {
     LoadCodeSetFrom(path);
   }
@@ -97,20 +93,20 @@ void TFormMain::LoadCodeSetFrom(const std::string& path) {
 }
 
 void TFormMain::ShowLoadFailure(const TError& error) {
-  boxes_.Show(tr("无法读取配置文件：") + FileErrorText(error), tr("警告"));
+  boxes_.Show(UiText(TextId::kLoadFailed, {FileErrorText(error)}), UiText(TextId::kCaptionWarning));
 }
 
 void TFormMain::SaveCodeSetToFile() {
-  const std::string path =
-      AskForCodeSetFile(tr("您确定要保存配置文件吗？当前的配置文件如果没有保存将丢失！"),
-                        tr("保存确认"), TFileDialogKind::Save);
+  const std::string path = AskForCodeSetFile(
+      UiText(TextId::kSaveFileQuestion), UiText(TextId::kSaveFileCaption), TFileDialogKind::Save);
   if (path.empty()) {
     return;
   }
   // The file is replaced whole or not at all; a failed save is not passed off
   // as done.
   if (const TStatus saved = SaveCodeSet(codes_, path); !saved) {
-    boxes_.Show(tr("配置文件保存失败：") + FileErrorText(saved.Error()), tr("警告"));
+    boxes_.Show(UiText(TextId::kSaveFailed, {FileErrorText(saved.Error())}),
+                UiText(TextId::kCaptionWarning));
   }
 }
 

@@ -1,34 +1,23 @@
 #include <fcntl.h>
-#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "ImageFileFailures.h"
 #include "device/ConfigImage.h"
 #include "platform/FileIo.h"
 #include "platform/FileLock.h"
+#include "platform/SystemError.h"
 #include "platform/UniqueHandle.h"
 
 namespace korvane {
 
 namespace {
 
-// The system's text for `error` in English, whatever locale the program runs in
-// (the editor takes the user's).
-std::string EnglishErrorText(int error) {
-  static const locale_t english = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  if (english == static_cast<locale_t>(0)) {
-    return "error " + std::to_string(error);
-  }
-  return ::strerror_l(error, english);
-}
-
 TError Failure(const std::string& what, const std::string& path, int error) {
-  return {std::error_code(error, std::generic_category()),
-          what + " " + path + ": " + EnglishErrorText(error)};
+  const std::error_code code(error, std::generic_category());
+  return {code, what + " " + path + ": " + SystemErrorText(code)};
 }
 
 // Reads up to `length` bytes at `start`; fewer only at the end of the file.

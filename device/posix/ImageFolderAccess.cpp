@@ -3,10 +3,10 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <system_error>
 
 #include "device/ImageFolder.h"
+#include "platform/SystemError.h"
 #include "platform/UniqueHandle.h"
 
 namespace korvane {
@@ -43,7 +43,8 @@ TStatus ImageFileProblem(const std::string& path) {
     return {};
   }
   cause = cause == ENOENT ? refusal : cause;  // no old file: the folder's answer counts
-  return TError{std::error_code(cause, std::generic_category()), std::strerror(cause)};
+  const std::error_code code(cause, std::generic_category());
+  return TError{code, SystemErrorText(code)};
 }
 
 }  // namespace korvane

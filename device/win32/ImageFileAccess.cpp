@@ -3,32 +3,15 @@
 #include "ImageFileFailures.h"
 #include "device/ConfigImage.h"
 #include "platform/FileIo.h"
+#include "platform/SystemError.h"
 #include "platform/UniqueHandle.h"
 
 namespace korvane {
 namespace {
 
-// The system's text for `error`, in English where the system has it.
-std::string ErrorText(DWORD error) {
-  char text[512];
-  for (DWORD language :
-       {static_cast<DWORD>(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)), static_cast<DWORD>(0)}) {
-    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                    nullptr, error, language, text, sizeof text, nullptr);
-    while (length > 0 &&
-           (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == '.')) {
-      --length;
-    }
-    if (length > 0) {
-      return std::string(text, length);
-    }
-  }
-  return "Windows error " + std::to_string(error);
-}
-
 TError Failure(const std::string& what, const std::string& path, DWORD error) {
-  return {std::error_code(static_cast<int>(error), std::system_category()),
-          what + " " + path + ": " + ErrorText(error)};
+  const std::error_code code(static_cast<int>(error), std::system_category());
+  return {code, what + " " + path + ": " + SystemErrorText(code)};
 }
 
 DWORD CodeOf(const TError& error) {

@@ -4,24 +4,10 @@
 #include <system_error>
 
 #include "device/ImageFolder.h"
+#include "platform/SystemError.h"
 #include "platform/UniqueHandle.h"
 
 namespace korvane {
-namespace {
-
-// The system's text for an error code, without the trailing line break.
-std::string SystemText(DWORD error) {
-  char text[512];
-  DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, error, 0, text, sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r')) {
-    --length;
-  }
-  return length > 0 ? std::string(text, length) : "error " + std::to_string(error);
-}
-
-}  // namespace
-
 // The old image file, if any, is opened for writing as it is, and a reparse
 // point at its name is refused; a missing one is tried with a new file of
 // another name beside it, so that nothing is created by the image's name.
@@ -48,8 +34,8 @@ TStatus ImageFileProblem(const std::string& path) {
     }
     cause = ::GetLastError();
   }
-  return TError{std::error_code(static_cast<int>(cause), std::system_category()),
-                SystemText(cause)};
+  const std::error_code code(static_cast<int>(cause), std::system_category());
+  return TError{code, SystemErrorText(code)};
 }
 
 }  // namespace korvane

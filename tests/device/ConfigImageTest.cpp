@@ -220,13 +220,5 @@ TEST_F(ConfigImageTest, BlockReadAgainstTheBuiltImage) {
   EXPECT_EQ(cut.Message(), "cannot read block 3 of " + path_ + ": the file is short");
 }
 
-TEST(ConfigFilePath, ExecutableDirectoryEndsInSeparator) {
-  const std::string dir = ExecutableDirectory();
-  ASSERT_FALSE(dir.empty());
-  EXPECT_EQ(dir.back(), '/');
-  EXPECT_EQ(ConfigFilePathIn(dir), dir + "Configuration.bin");
-  EXPECT_TRUE(fs::exists(dir));
-}
-
 }  // namespace
 }  // namespace korvane

@@ -76,13 +76,12 @@ TEST_F(ImageFileLinkTest, LinksAtTheImageOrItsLockAndASwapDuringTheBuild) {
   struct Case {
     std::string plantedAt;  // "" for none: the image is swapped for a link in the build
     bool dangling;
-    ProgramResult result;
+    TextId result;
   };
   const std::string lock = image_ + ".lock";
-  for (const Case& c :
-       {Case{image_, false, ProgramResult::Success}, Case{image_, true, ProgramResult::Success},
-        Case{lock, false, ProgramResult::FileFault}, Case{lock, true, ProgramResult::FileFault},
-        Case{"", false, ProgramResult::Success}}) {
+  for (const Case& c : {Case{image_, false, TextId::kNone}, Case{image_, true, TextId::kNone},
+                        Case{lock, false, TextId::kFileFault}, Case{lock, true, TextId::kFileFault},
+                        Case{"", false, TextId::kNone}}) {
     SCOPED_TRACE(c.plantedAt + (c.dangling ? " (dangling)" : ""));
     Plant(c.plantedAt.empty() ? image_ : c.plantedAt, c.dangling);
     link_.Wire.clear();
@@ -93,15 +92,17 @@ TEST_F(ImageFileLinkTest, LinksAtTheImageOrItsLockAndASwapDuringTheBuild) {
         Swap(image_);
       }
     };
-    EXPECT_EQ(ProgramDevice(context_, table_, 1), c.result);
+    const TStatus result = ProgramDevice(context_, table_, 1);
+    EXPECT_EQ(result ? TextId::kNone : result.Error().Id, c.result);
     EXPECT_EQ(Victim(), c.dangling ? "(absent)" : kept_);
-    if (c.result == ProgramResult::Success) {
+    if (result) {
       EXPECT_EQ(received_, ComposeImage(table_, 1));
       EXPECT_EQ(fs::is_symlink(image_), c.plantedAt.empty());  // only the swap left one
     } else {
       EXPECT_TRUE(link_.Wire.empty());  // refused before the handshake
-      EXPECT_EQ(context_.FaultCause,
-                "cannot open " + lock + ": it is a symbolic link, which is never followed");
+      EXPECT_EQ(result.Error().Args,
+                std::vector<std::string>{"cannot open " + lock +
+                                         ": it is a symbolic link, which is never followed"});
     }
     fs::remove(lock);
   }

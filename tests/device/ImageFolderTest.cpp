@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "device/ConfigImage.h"
 #include "device/ImageFolder.h"
 #include "model/CodeTable.h"
-#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Unprivileged.h"
 
@@ -16,31 +14,6 @@ namespace fs = std::filesystem;
 
 namespace korvane {
 namespace {
-
-using test::ScopedEnvironment;
-
-TEST(UserStateDirectory, FollowsTheBaseDirectoryRules) {
-  struct Case {
-    std::optional<std::string> StateHome;
-    std::optional<std::string> Home;
-    std::string Expected;
-  };
-  const std::vector<Case> cases = {
-      {"/srv/state", "/home/u", "/srv/state/korvane/"},
-      {std::nullopt, "/home/u", "/home/u/.local/state/korvane/"},
-      {"", "/home/u", "/home/u/.local/state/korvane/"},
-      {"relative/state", "/home/u", "/home/u/.local/state/korvane/"},  // only absolute counts
-      {std::nullopt, std::nullopt, ""},
-      {std::nullopt, "not-absolute", ""},
-  };
-  for (const Case& c : cases) {
-    ScopedEnvironment state("XDG_STATE_HOME", c.StateHome);
-    ScopedEnvironment home("HOME", c.Home);
-    EXPECT_EQ(UserStateDirectory(), c.Expected)
-        << "XDG_STATE_HOME=" << c.StateHome.value_or("(unset)")
-        << " HOME=" << c.Home.value_or("(unset)");
-  }
-}
 
 class ImageFolderTest : public ::testing::Test {
  protected:
@@ -88,12 +61,12 @@ TEST_F(ImageFolderTest, InstalledProgramFolderSendsTheImageToTheStateFolder) {
   EXPECT_EQ(temp_.EntryCount(), 2u);  // bin and state
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "bin"), fs::directory_iterator()), 1)
       << "nothing but the marker in the program folder";
-  EXPECT_EQ(ImageDirectoryFor(program_, ""), program_) << "no state folder known";
+  EXPECT_EQ(ImageDirectoryFor(program_, TError{}), program_) << "no state folder known";
 }
 
 TEST_F(ImageFolderTest, NoStateFolderKnownKeepsTheProgramFolder) {
   const std::string missing = (dir_ / "no-such-folder").string() + "/";
-  EXPECT_EQ(ImageDirectoryFor(missing, ""), missing);
+  EXPECT_EQ(ImageDirectoryFor(missing, TError{}), missing);
   EXPECT_EQ(ImageFileProblem(ConfigFilePathIn(missing)).Message(), "No such file or directory");
 }
 

@@ -105,12 +105,14 @@ class RecordingOperator : public IOperator {
   std::vector<std::string> Progress;  // "create 0 36 1", "step", "destroy"
   std::vector<std::string> Order;     // "message" and "destroy", as they happen
 
-  void ShowMessage(const std::string& text, const std::string& caption) override {
-    Messages.push_back({text, caption});
+  // The texts as the editor shows them, in Chinese.
+  void ShowMessage(const TDeviceText& text, TextId caption) override {
+    Messages.push_back({DeviceWords(text, Language::Chinese), Text(caption, Language::Chinese)});
     Order.push_back("message");
   }
-  bool Confirm(const std::string& text, const std::string& caption) override {
-    Confirmations.push_back(caption + ": " + text);
+  bool Confirm(const TDeviceText& text, TextId caption) override {
+    Confirmations.push_back(Text(caption, Language::Chinese) + ": " +
+                            DeviceWords(text, Language::Chinese));
     return ConfirmAnswer;
   }
   void CreateProgress(int minimum, int maximum, int step) override {

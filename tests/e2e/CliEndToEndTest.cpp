@@ -137,7 +137,7 @@ TEST_F(CliEndToEnd, WriteVerifiesThenReadGivesTheFileOnStdout) {
 
   const Run write = Cli({"write", "-p", port, file, "--baud", "19200"});
   ASSERT_EQ(write.exit, 0) << write.out << write.err;
-  EXPECT_EQ(write.out, port + ": programmed, verified\n");
+  EXPECT_EQ(write.out, port + ": Programming succeeded!, verified\n");
 
   const Run read = Cli({"read", "--port=" + port, "-o", "-"});
   ASSERT_EQ(read.exit, 0) << read.err;
@@ -147,7 +147,7 @@ TEST_F(CliEndToEnd, WriteVerifiesThenReadGivesTheFileOnStdout) {
   const std::string readBack = (dir_ / "back.IOS").string();
   const Run toFile = Cli({"read", "-p", port, "--output", readBack, "-q"});
   ASSERT_EQ(toFile.exit, 0) << toFile.err;
-  EXPECT_EQ(toFile.out, port + ": read, baud rate 19200\n");
+  EXPECT_EQ(toFile.out, port + ": Data read successfully!, baud rate 19200\n");
   EXPECT_EQ(toFile.err, "");
   CodeTable back;
   ASSERT_TRUE(LoadCodeSet(back, readBack));
@@ -197,7 +197,7 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
        11,
        silent + ": failed (exit 11)\n",
        "korvane-cli: " + silent +
-           ": the device did not accept the programming request; check the connection; the port "
+           ": The device did not accept the programming request! Check the connection!; the port "
            "answered nothing"},
       {{"write", "-p", echoing, file},
        11,
@@ -230,7 +230,7 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
       {{"read", "-p", shortReply},
        15,
        shortReply + ": failed (exit 15)\n",
-       "korvane-cli: " + shortReply + ": the device's reply could not be read"},
+       "korvane-cli: " + shortReply + ": Reading the data failed!"},
       {{"write", "-p", good, (dir_ / "missing.IOS").string()}, 3, "", "no such file"},
       {{"write", "-p", good, other}, 3, "", "holds none of the 32 code keys"},
       {{"write", "-p", good, "--port", (dir_ / "korvane-sim" / good).string(), file},
@@ -244,7 +244,7 @@ TEST_F(CliEndToEnd, OutputConventionAndExitCodesAcrossCommands) {
        "Configuration.bin.lock: it is a symbolic link, which is never followed"},
       {{"write", "-p", traced, file, "-v", "--no-verify"},
        0,
-       traced + ": programmed\n",
+       traced + ": Programming succeeded!\n",
        " " + traced + ": sent 8 bytes C7EBC7F3B1E0B3CC (+"},
   };
   std::vector<std::unique_ptr<ChildProcess>> runs;
@@ -448,10 +448,10 @@ TEST_F(CliEndToEnd, OutputThatCannotBeWrittenIsAFailure) {
     std::string err;
   };
   const std::vector<Case> cases = {
-      {{"read", "-p", StartSim()}, true, 17, ": read, baud rate 9600"},
-      {{"read", "-p", StartSim(), "--json"}, true, 17, ": read, baud rate 9600"},
+      {{"read", "-p", StartSim()}, true, 17, ": Data read successfully!, baud rate 9600"},
+      {{"read", "-p", StartSim(), "--json"}, true, 17, ": Data read successfully!, baud rate 9600"},
       {{"read", "-p", StartSim(), "--log", "/dev/full"}, false, 17, "results log /dev/full"},
-      {{"write", "-p", StartSim(), "--no-verify", file}, true, 17, ": programmed"},
+      {{"write", "-p", StartSim(), "--no-verify", file}, true, 17, ": Programming succeeded!"},
       {{"ports"}, true, 3, "cannot write the port list to standard output"},
       {{"image", file, "-o", "-"}, true, 3, "No space left on device"},
       {{"--version"}, true, 3, "cannot write to standard output"},
@@ -617,7 +617,7 @@ TEST_F(CliEndToEnd, ADeviceThatAnswersLateHoldsTheImageBuilt) {
   const Run write =
       Cli({"write", "-p", port, "--no-verify", "--baud", "57600", WriteCodeSet(table)});
   EXPECT_EQ(write.exit, 0) << write.err;
-  EXPECT_EQ(write.out, port + ": programmed\n");
+  EXPECT_EQ(write.out, port + ": Programming succeeded!\n");
   EXPECT_EQ(ReadAll(deviceImage), ComposeImage(table, 3));
 }
 
@@ -631,12 +631,13 @@ TEST_F(CliEndToEnd, ReadChecksTheReplyBeforeKeepingIt) {
     int exit;
     std::string err;
   };
-  for (const Case& c : {Case{"", '\x50', 1, 15,
-                             "IO2 ButtonDownSend3 (length 80). A device given "
-                             "codes over 126 characters by older tools"},
-                        Case{"--accept-overlong", '\x50', 1, 0, "read, baud rate 9600"},
-                        Case{"", '\x04', 7, 0, "read, no baud rate"},
-                        Case{"", '\x04', '\xFF', 0, "read, no baud rate"}}) {
+  for (const Case& c :
+       {Case{"", '\x50', 1, 15,
+             "IO2 ButtonDownSend3 (length 80). A device given "
+             "codes over 126 characters by older tools"},
+        Case{"--accept-overlong", '\x50', 1, 0, "Data read successfully!, baud rate 9600"},
+        Case{"", '\x04', 7, 0, "Data read successfully!, no baud rate"},
+        Case{"", '\x04', '\xFF', 0, "Data read successfully!, no baud rate"}}) {
     std::string image = ComposeImage(SampleTable(), 1);
     image[AreaOffset(2, 3)] = c.lengthByte;
     image[kBaudOffset] = c.baudByte;

@@ -62,15 +62,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   korvane::CodeTable table;
   table.SetText(1, 1, "untouched");
   int baud = -2;
-  const korvane::ReadResult result =
+  const korvane::TStatus result =
       korvane::ReadBackDevice(context, table, [&](int index) { baud = index; });
 
   if (size != korvane::kReadReplyBytes) {
-    Check(result == korvane::ReadResult::BadLength, "a reply of another length is refused");
+    Check(!result && result.Error().Id == korvane::TextId::kReadFailed,
+          "a reply of another length is refused");
     Check(table.Text(1, 1) == "untouched" && baud == -2, "a refused reply changes nothing");
     return 0;
   }
-  Check(result == korvane::ReadResult::Success, "a reply of the full length is taken");
+  Check(result.Ok(), "a reply of the full length is taken");
   Check(baud == ExpectedBaud(reply), "the baud index is the baud byte, or -1 out of range");
   CheckTable(reply, table);
   return 0;

@@ -88,21 +88,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   korvane::DeviceContext context(link, link, log, oper, Folder().File("Configuration.bin"));
 
   const korvane::CodeTable table = SampleTable();
-  const korvane::ProgramResult result = korvane::ProgramDevice(context, table, 2);
+  const korvane::TStatus result = korvane::ProgramDevice(context, table, 2);
   const auto creates =
       std::count_if(oper.Progress.begin(), oper.Progress.end(),
                     [](const std::string& p) { return p.rfind("create", 0) == 0; });
   Check(std::count(oper.Progress.begin(), oper.Progress.end(), "destroy") == creates,
         "no progress bar is left behind");
   Check(oper.Messages.size() == 1, "the operator is told the outcome once");
-  switch (result) {
-    case korvane::ProgramResult::Success:
+  switch (result ? korvane::TextId::kNone : result.Error().Id) {
+    case korvane::TextId::kNone:
       CheckSuccess(link, korvane::ComposeImage(table, 2));
       break;
-    case korvane::ProgramResult::HandshakeFailed:
+    case korvane::TextId::kHandshakeFailed:
       Check(DistinctBlocks(link).empty(), "nothing is sent after a failed handshake");
       break;
-    case korvane::ProgramResult::BlockFailed:
+    case korvane::TextId::kBlockFailed:
       break;
     default:
       Check(false, "programming ends in success or a failed exchange");

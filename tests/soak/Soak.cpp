@@ -134,13 +134,11 @@ void PrintFigures(const char* when, const ProcessFigures& figures) {
 // Answers like an operator who confirms everything; keeps the last message.
 class SoakOperator : public IOperator {
  public:
-  void ShowMessage(const std::string& text, const std::string&) override { LastMessage = text; }
-  bool Confirm(const std::string&, const std::string&) override { return true; }
+  void ShowMessage(const TDeviceText&, TextId) override {}  // the results tell
+  bool Confirm(const TDeviceText&, TextId) override { return true; }
   void CreateProgress(int, int, int) override {}
   void StepProgress() override {}
   void DestroyProgress() override {}
-
-  std::string LastMessage;
 };
 
 // A table of its own for each unit and cycle, codes of 1 to 60 bytes.
@@ -199,14 +197,14 @@ std::string RunCycle(TUiLoop& loop, const Unit& unit, int cycle) {
   DeviceContext context(port, loop, log, oper, unit.ImagePath);
   const CodeTable table = TableFor(unit.Number, cycle);
   const int baudIndex = cycle % 5;
-  if (ProgramDevice(context, table, baudIndex) != ProgramResult::Success) {
-    return "programming failed: " + oper.LastMessage;
+  if (const TStatus programmed = ProgramDevice(context, table, baudIndex); !programmed) {
+    return "programming failed: " + programmed.Message();
   }
   CodeTable readBack;
   int readBaud = -1;
-  if (ReadBackDevice(context, readBack, [&](int index) { readBaud = index; }) !=
-      ReadResult::Success) {
-    return "read-back failed: " + oper.LastMessage;
+  if (const TStatus read = ReadBackDevice(context, readBack, [&](int index) { readBaud = index; });
+      !read) {
+    return "read-back failed: " + read.Message();
   }
   if (readBaud != baudIndex) {
     return "baud index " + std::to_string(readBaud) + " read back, " + std::to_string(baudIndex) +

@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QObject>
 #include <QString>
+#include <QTranslator>
 
 #include <stdexcept>
 #include <string>
 #include <typeinfo>
 
+#include "ui/Language.h"
 #include "ui/UiSeams.h"
 
 namespace korvane::test {
@@ -25,6 +28,15 @@ W& Widget(const QObject& window, const char* name) {
                               " (" + typeid(W).name() + ")";
   ADD_FAILURE() << problem;  // also when the exception is caught and reported by the window
   throw std::logic_error(problem);
+}
+
+// Back to the editor's Chinese without translators, as at start.
+inline void RemoveTranslations() {
+  for (QTranslator* translator : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+  }
+  SetEditorLanguage(Language::Chinese);
 }
 
 // A port that stays closed, for windows whose tests never use it.

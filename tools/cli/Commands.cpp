@@ -58,27 +58,27 @@ std::string SafeFileName(const std::string& text) {
   return name;
 }
 
-int ExitFor(ProgramResult result) {
-  switch (result) {
-    case ProgramResult::Success:
-      return kExitSuccess;
-    case ProgramResult::PortClosed:
-    case ProgramResult::Busy:
+int ExitFor(const TStatus& result) {
+  if (result) {
+    return kExitSuccess;
+  }
+  switch (result.Error().Id) {
+    case TextId::kPortClosed:
+    case TextId::kDeviceBusy:
       return kExitPort;
-    case ProgramResult::OverlongCode:
+    case TextId::kOverlongCodes:
       return kExitOverlong;
-    case ProgramResult::HandshakeFailed:
+    case TextId::kHandshakeFailed:
       return kExitHandshake;
-    case ProgramResult::FileFault:
-    case ProgramResult::ImageBusy:
-    case ProgramResult::ImageUnreadable:
+    case TextId::kFileFault:
+    case TextId::kImageBusy:
       return kExitImageFile;
-    case ProgramResult::BlockFailed:
+    case TextId::kBlockFailed:
       return kExitBlock;
-    case ProgramResult::Aborted:
+    default:
       break;
   }
-  return InterruptExit();
+  return InterruptExit();  // kOperationStopped
 }
 
 // Loads a code set file that must exist (the editor's open dialog would accept
@@ -150,36 +150,34 @@ bool CheckCodes(RunSetup& run, const CodeTable& table) {
 
 // The image file's problem in words: the cause the device layer found (the
 // system's error text) and the way out.
-std::string ImageFileText(const RunSetup& run, const DeviceContext& context, ProgramResult result) {
-  const std::string wayOut = "; keep the image files elsewhere with --image-dir";
-  if (result == ProgramResult::ImageBusy) {
-    return DeviceText(kTextImageBusy, run.Lang) + " (" + context.ImagePath + ")" + wayOut;
+std::string ImageFileText(const RunSetup& run, const DeviceContext& context, const TError& error) {
+  const std::string wayOut = Text(TextId::kImageDirHint, run.Lang);
+  if (error.Id == TextId::kImageBusy) {
+    return error.Words(run.Lang) + " (" + context.ImagePath + ")" + wayOut;
   }
-  const std::string cause = context.FaultCause.empty()
-                                ? "the image file " + context.ImagePath + " could not be written"
-                                : context.FaultCause;
-  if (run.Lang == Language::Chinese) {
-    return std::string(kTextFileFault) + " " + cause + wayOut;
-  }
-  return "nothing more was sent: " + cause + wayOut;
+  const std::string cause = error.Args.empty() || error.Args[0].empty()
+                                ? Text(TextId::kImageNotWritten, run.Lang, {context.ImagePath})
+                                : error.Args[0];
+  return Text(TextId::kImageFileFault, run.Lang, {cause}) + wayOut;
 }
 
-std::string FailureText(const RunSetup& run, ProgramResult result, TPortSession& session,
-                        const TPortOperator& oper, const CodeTable& table) {
-  if (result == ProgramResult::OverlongCode) {
-    return OverlongText(table, run.Lang, run.Options.CodeSetFile);
+std::string FailureText(const RunSetup& run, const TError& error, TPortSession& session,
+                        const CodeTable& table) {
+  switch (error.Id) {
+    case TextId::kOverlongCodes:
+      return OverlongText(table, run.Lang, run.Options.CodeSetFile);
+    case TextId::kFileFault:
+    case TextId::kImageBusy:
+      return ImageFileText(run, session.Context(), error);
+    case TextId::kHandshakeFailed:
+      return error.Words(run.Lang) + "; " + HandshakeReplyText(error.Args.at(0), run.Lang);
+    case TextId::kBlockFailed:
+      return error.Words(run.Lang) +
+             (error.Args.empty() ? ""
+                                 : "; " + Text(TextId::kMisplacedAnswer, run.Lang, error.Args));
+    default:
+      return error.Words(run.Lang);
   }
-  if (result == ProgramResult::FileFault || result == ProgramResult::ImageBusy ||
-      result == ProgramResult::ImageUnreadable) {
-    return ImageFileText(run, session.Context(), result);
-  }
-  if (result == ProgramResult::HandshakeFailed) {
-    return oper.Message() + "; " + HandshakeReplyText(session.Context().HandshakeReply, run.Lang);
-  }
-  if (result == ProgramResult::BlockFailed && !session.Context().MisplacedAnswer.empty()) {
-    return oper.Message() + "; " + session.Context().MisplacedAnswer;
-  }
-  return oper.Message();
 }
 
 // A lost line ends the operation at the wait it happens in: the device is
@@ -205,17 +203,16 @@ void CompareDevice(RunSetup& run, TPortSession& session, const CodeTable& table,
                    PortOutcome& outcome) {
   CodeTable actual;
   int actualBaud = -1;
-  const ReadResult read =
+  const TStatus read =
       ReadBackDevice(session.Context(), actual, [&](int index) { actualBaud = index; });
-  if (read == ReadResult::Aborted) {
+  if (!read && read.Error().Id == TextId::kOperationStopped) {
     outcome.Exit = InterruptExit();
     outcome.Message = run.Say(TextId::kCliInterruptedVerifying);
     return;
   }
-  if (read != ReadResult::Success) {
-    outcome.Exit = read == ReadResult::BadLength ? kExitReadLength : kExitPort;
-    outcome.Message =
-        run.Say(TextId::kCliVerifyReadFailed, {DeviceText(kTextReadFailed, run.Lang)});
+  if (!read) {
+    outcome.Exit = read.Error().Id == TextId::kReadFailed ? kExitReadLength : kExitPort;
+    outcome.Message = run.Say(TextId::kCliVerifyReadFailed, {Text(TextId::kReadFailed, run.Lang)});
     return;
   }
   outcome.Differences = CompareWithDevice(table, run.Options.BaudIndex, actual, actualBaud);
@@ -235,7 +232,7 @@ void VerifyDevice(RunSetup& run, TPortSession& session, TPortOperator& oper, con
   CompareDevice(run, session, table, outcome);
   if (outcome.Exit == kExitSuccess) {
     outcome.Message =
-        run.Say(TextId::kCliProgrammedVerified, {DeviceText(kTextProgramSuccess, run.Lang)});
+        run.Say(TextId::kCliProgrammedVerified, {Text(TextId::kProgramSuccess, run.Lang)});
   } else if (outcome.Exit == kExitReadLength) {
     outcome.Message = run.Say(TextId::kCliBlocksAcknowledged, {outcome.Message});
   }
@@ -256,11 +253,11 @@ PortOutcome WriteOnePort(RunSetup& run, const CodeTable& table, const PortTarget
     return outcome;
   }
   oper.SetPhase(Phase::Connecting);
-  const ProgramResult result = ProgramDevice(session.Context(), table, run.Options.BaudIndex);
+  const TStatus result = ProgramDevice(session.Context(), table, run.Options.BaudIndex);
   outcome.Exit = ExitFor(result);
-  outcome.Message = FailureText(run, result, session, oper, table);
-  outcome.PartlyWritten = result != ProgramResult::Success && session.BlocksSent() > 0;
-  if (result == ProgramResult::Success && run.Options.Verify) {
+  outcome.Message = result ? oper.Message() : FailureText(run, result.Error(), session, table);
+  outcome.PartlyWritten = !result && session.BlocksSent() > 0;
+  if (result && run.Options.Verify) {
     VerifyDevice(run, session, oper, table, outcome);
   }
   FinishOutcome(outcome, oper, session);
@@ -446,21 +443,22 @@ int RunRead(const CliOptions& options, std::ostream& out, std::ostream& err) {
   PortOutcome outcome =
       OnOpenedPort(run, selection.Targets.front(),
                    [&](TPortSession& session, const TPortOperator& oper, PortOutcome& read) {
-                     const ReadResult result = ReadBackDevice(
-                         session.Context(), read.Codes, [&](int index) { read.Baud = index; });
-                     read.Exit = result == ReadResult::Success     ? kExitSuccess
-                                 : result == ReadResult::BadLength ? kExitReadLength
-                                 : result == ReadResult::Aborted   ? InterruptExit()
-                                                                   : kExitPort;
+                     const TStatus result = ReadBackDevice(session.Context(), read.Codes,
+                                                           [&](int index) { read.Baud = index; });
+                     const TextId failure = result ? TextId::kNone : result.Error().Id;
+                     read.Exit = failure == TextId::kNone               ? kExitSuccess
+                                 : failure == TextId::kReadFailed       ? kExitReadLength
+                                 : failure == TextId::kOperationStopped ? InterruptExit()
+                                                                        : kExitPort;
                      read.Message = oper.Message();
-                     if (result == ReadResult::Success && !options.AcceptOverlong) {
+                     if (result && !options.AcceptOverlong) {
                        RefuseOverlongAreas(run, session.Context().Log.Text(), read);
                      }
                    });
   const bool toStdout = options.Output.empty() || options.Output == "-";
   if (outcome.Exit == kExitSuccess) {
     // A baud byte outside the list (the editor writes FF for an unnamed rate) names no rate.
-    const std::string read = DeviceText(kTextReadSuccess, run.Lang);
+    const std::string read = Text(TextId::kReadSuccess, run.Lang);
     outcome.Message = outcome.Baud < 0
                           ? run.Say(TextId::kCliReadNoBaud, {read})
                           : run.Say(TextId::kCliReadBaud, {read, BaudText(outcome.Baud)});

@@ -7,11 +7,6 @@
 
 namespace korvane::cli {
 
-// The device operations speak the editor's Chinese; the command line speaks
-// English unless Chinese was asked for. Texts without a translation pass as
-// they are.
-std::string DeviceText(const std::string& text, Language language);
-
 // The over-long codes of `table`, in the chosen language. Codes that reached
 // the table cut to the longest value a code set file lookup gives are
 // reported with their length in the file at `codeSetPath` (when given).

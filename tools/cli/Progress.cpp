@@ -87,11 +87,11 @@ TPortOperator::TPortOperator(TProgressBoard& board, const std::string& label, La
       language_(language),
       verifyFollows_(verifyFollows) {}
 
-void TPortOperator::ShowMessage(const std::string& text, const std::string& /*caption*/) {
-  message_ = DeviceText(text, language_);
+void TPortOperator::ShowMessage(const TDeviceText& text, TextId /*caption*/) {
+  message_ = Text(text.Id, language_, text.Args);
 }
 
-bool TPortOperator::Confirm(const std::string& /*text*/, const std::string& /*caption*/) {
+bool TPortOperator::Confirm(const TDeviceText& /*text*/, TextId /*caption*/) {
   return true;  // the command line is the operator's consent
 }
 

@@ -54,8 +54,8 @@ class TPortOperator : public IOperator {
   TPortOperator(TProgressBoard& board, const std::string& label, Language language,
                 bool verifyFollows);
 
-  void ShowMessage(const std::string& text, const std::string& caption) override;
-  bool Confirm(const std::string& text, const std::string& caption) override;
+  void ShowMessage(const TDeviceText& text, TextId caption) override;
+  bool Confirm(const TDeviceText& text, TextId caption) override;
   void CreateProgress(int minimum, int maximum, int step) override;
   void StepProgress() override;
   void DestroyProgress() override;

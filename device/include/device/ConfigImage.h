@@ -23,8 +23,6 @@ inline constexpr std::uint32_t kAreaSize = 64;
 inline constexpr std::uint32_t kMaxCodeBytes = kAreaSize - 1;
 inline constexpr std::uint32_t kBaudOffset = 2048;
 
-// Directory of the running executable with its trailing separator.
-std::string ExecutableDirectory();
 // `directory` (ending in a separator) + "Configuration.bin".
 std::string ConfigFilePathIn(const std::string& directory);
 

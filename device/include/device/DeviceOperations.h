@@ -31,35 +31,6 @@ inline constexpr std::uint32_t kListenSliceMs = 10;  // how often the listen loo
 inline constexpr std::size_t kReadReplyBytes = 3072;
 inline constexpr std::uint32_t kReplyCheckMs = 20;  // divides kReadWaitMs
 
-// Operator texts.
-inline constexpr const char* kCaptionWarning = "警告";
-inline constexpr const char* kCaptionSuccess = "成功";
-inline constexpr const char* kCaptionDone = "完成";
-inline constexpr const char* kTextPortClosed = "没有打开通讯串口，请检查是否占用！";
-inline constexpr const char* kTextHandshakeFailed = "设备没办法接受编程请求！请检查通讯是否正常!";
-inline constexpr const char* kTextFileFault = "配置文件操作失败!";
-inline constexpr const char* kTextBlockFailed = "配置失败!请重新配置!";
-inline constexpr const char* kTextProgramSuccess = "配置成功!";
-inline constexpr const char* kTextImageBusy = "配置文件正被另一个程序使用，请等它写入完成后再试!";
-inline constexpr const char* kTextReadConfirm = "是否读取数据？如果确定当前的数据给被更改!";
-inline constexpr const char* kTextReadFailed = "读取数据出错！";
-inline constexpr const char* kTextReadSuccess = "读取数据成功！";
-
-enum class ProgramResult {
-  Success,
-  PortClosed,
-  OverlongCode,
-  HandshakeFailed,
-  FileFault,        // the image file could not be made to hold the image built
-  ImageBusy,        // another program is building or sending the same image file
-  ImageUnreadable,  // a block read anew from the image file was unreadable or changed
-  BlockFailed,
-  Busy,     // another operation is running
-  Aborted,  // stopped on request (the window is closing)
-};
-
-enum class ReadResult { Success, PortClosed, Cancelled, BadLength, Busy, Aborted };
-
 // Everything a device operation works with. One context serves one port; it
 // keeps two operations from running at once on it.
 struct DeviceContext {
@@ -79,37 +50,36 @@ struct DeviceContext {
   // Empty: the four waits run in full. Programming's waits never end early.
   std::function<bool()> ReplyComplete;
   bool Running = false;
-  // Why the last programming ended with FileFault or ImageUnreadable, in
-  // English (the system's error text with the file's path); empty otherwise.
-  // The operator is shown "配置文件操作失败!"; callers that can say more (the
-  // command line) print this too.
-  std::string FaultCause;
-  // What the device sent during the last examined programming request, as hex
-  // text (empty: nothing), so that a handshake failure can say whether the
-  // port echoed, answered with extra bytes or stayed silent.
-  std::string HandshakeReply;
-  // Why the last programming ended with BlockFailed when an answer came where
-  // it cannot belong (two acknowledgements, or one among other bytes), in
-  // English; empty otherwise.
-  std::string MisplacedAnswer;
 };
 
 // Hands the code table and the baud index to the device: handshake, image
-// build, five acknowledged blocks. Shows its result to the operator.
-ProgramResult ProgramDevice(DeviceContext& context, const CodeTable& table, int baudIndex);
+// build, five acknowledged blocks. Shows its result to the operator. A
+// failure's Id is the text the operator was shown, or why nothing was shown
+// (kDeviceBusy: another operation runs; kOperationStopped: the owner asked it
+// to end), with these details in Args:
+// - kOverlongCodes: button, slot and length of each over-long code;
+// - kHandshakeFailed: what the device sent to the last examined request, as
+//   hex text (empty: nothing), for ClassifyHandshakeReply;
+// - kFileFault: the cause in English (the file and the system's words; the
+//   system's code in Code);
+// - kBlockFailed: none when a block went unanswered; the block and the start
+//   of the log (kMisplacedAnswer) when an answer came where it cannot belong.
+// kPortClosed and kImageBusy have none.
+TStatus ProgramDevice(DeviceContext& context, const CodeTable& table, int baudIndex);
 
 // Fetches the device's codes into `table` and its baud index through
 // `setBaudIndex`, after the operator confirms. Changes nothing unless the
-// reply has the expected length.
-ReadResult ReadBackDevice(DeviceContext& context, CodeTable& table,
-                          const std::function<void(int)>& setBaudIndex);
+// reply has the expected length. Failures: kPortClosed, kReadCancelled,
+// kReadFailed (Args: the reply's length in bytes), kDeviceBusy,
+// kOperationStopped.
+TStatus ReadBackDevice(DeviceContext& context, CodeTable& table,
+                       const std::function<void(int)>& setBaudIndex);
 
-// The operator text that reports over-long codes, one line per code.
-std::string OverlongCodesText(const CodeTable& table);
-std::string OverlongCodesText(const std::vector<OverlongCode>& codes);
+// The over-long codes' message, one line per code, in `language`.
+std::string OverlongCodesText(const std::vector<OverlongCode>& codes, Language language);
 
-// What the device sent during the last examined programming request
-// (DeviceContext::HandshakeReply).
+// What the device sent during the last examined programming request (the
+// detail of kHandshakeFailed).
 enum class HandshakeReplyKind {
   Nothing,
   Echo,                  // starts with the request itself

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "platform/Texts.h"
 
 namespace korvane {
 
@@ -16,14 +19,29 @@ class IDevicePort {
   virtual bool SendData(const char* buffer, std::uint16_t length) = 0;
 };
 
-// How the operations talk to the operator. Texts are UTF-8.
+// A message of the device operations: a catalogue text and its details.
+// kOverlongCodes holds button, slot and length of each code in turn;
+// kFileFault the cause in English (the file and the system's words), when
+// known.
+struct TDeviceText {
+  TextId Id = TextId::kNone;
+  std::vector<std::string> Args;
+};
+
+// The words of a device operation's message in `language`: the over-long
+// codes one line each below the text, a file fault's cause on a line of its
+// own.
+std::string DeviceWords(const TDeviceText& text, Language language);
+
+// How the operations talk to the operator; each front end words the texts in
+// its own language (DeviceWords).
 class IOperator {
  public:
   virtual ~IOperator() = default;
   // Modal message, OK only, no icon.
-  virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+  virtual void ShowMessage(const TDeviceText& text, TextId caption) = 0;
   // Modal OK/Cancel question; true only for OK.
-  virtual bool Confirm(const std::string& text, const std::string& caption) = 0;
+  virtual bool Confirm(const TDeviceText& text, TextId caption) = 0;
   virtual void CreateProgress(int minimum, int maximum, int step) = 0;
   virtual void StepProgress() = 0;
   virtual void DestroyProgress() = 0;

@@ -6,22 +6,22 @@
 
 namespace korvane {
 
-// The per-user folder for files the programs keep between runs, with its
-// trailing separator: $XDG_STATE_HOME/korvane/ (else ~/.local/state/korvane/)
-// on Linux, %LOCALAPPDATA%\korvane\ on Windows. Empty when none is known.
-std::string UserStateDirectory();
-
 // The file an installer puts beside the programs: that folder is the
 // installer's, and an uninstall leaves nothing behind in it.
 inline constexpr const char* kInstalledMarker = "korvane-installed.txt";
 
-// Where the editor keeps its image file: `programDirectory` when an image file
-// can be made there and no installer put the programs there (a portable copy
-// keeps it beside its files), else `stateDirectory`, created as needed. An
-// empty `stateDirectory` keeps the program's folder, whose failure is then
-// reported when the image is built.
-std::string ImageDirectoryFor(const std::string& programDirectory,
-                              const std::string& stateDirectory);
+// Where the editor keeps its image file, with its trailing separator: the
+// program's folder (ExecutableFolder) when an image file can be made there and
+// no installer put the programs there (a portable copy keeps it beside its
+// files), else the per-user state folder (StateFolder), created as needed.
+// Without a state folder the program's folder stays, and its failure is
+// reported when the image is built; without the program's folder the working
+// folder stands in for it and is checked the same way.
+std::string ImageDirectoryFor(const TResult<std::string>& programFolder,
+                              const TResult<std::string>& stateFolder);
+
+// ImageDirectoryFor this program's folder and the user's state folder.
+std::string ImageDirectory();
 
 // Succeeds when an image file at `path` can be written: an old file there can
 // be opened for writing, or a new file can be made beside it (programming

@@ -28,8 +28,26 @@ enum class TextId {
   kReadConfirm,
   kReadFailed,
   kReadSuccess,
+  kOverlongCodes,     // followed by one kOverlongCodeLine for each code
+  kOverlongCodeLine,  // {1} button, {2} kPressCodes or kReleaseCodes, {3} code, {4} length
+  kPressCodes,
+  kReleaseCodes,
+  kMisplacedAnswer,  // {1} block, {2} the start of what came
+  kDeviceBusy,
+  kOperationStopped,
+  kReadCancelled,
+  kImageFileFault,   // the command line's: {1} the cause
+  kImageNotWritten,  // {1} the image file
+  kImageDirHint,
 
   // The editor's own messages (files and ports as the editor says them).
+  kPortUnavailable,
+  kOpenFileQuestion,
+  kOpenFileCaption,
+  kSaveFileQuestion,
+  kSaveFileCaption,
+  kLoadFailed,  // {1} why
+  kSaveFailed,  // {1} why
 
   // Code set files and other files the tools read and write. Each text's {1}
   // is the file's path (in the file system's encoding).

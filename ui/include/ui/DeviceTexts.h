@@ -3,11 +3,16 @@
 #include <QString>
 
 #include <string>
+#include <vector>
+
+#include "device/DeviceSeams.h"  // the catalogue's identifiers
 
 namespace korvane {
 
-// A text that a device operation shows, in the chosen language. The fixed
-// texts are translated; composed ones (naming a file or a code) stay as given.
-QString DeviceText(const std::string& text);
+// A catalogue text in the editor's language (EditorLanguage).
+QString UiText(TextId id, const std::vector<std::string>& args = {});
+
+// A message of the device operations in the editor's language.
+QString DeviceText(const TDeviceText& text);
 
 }  // namespace korvane

@@ -105,9 +105,6 @@ class TFormMain : public QWidget {
   // Where the status bar panel was last painted, in status bar coordinates.
   const TPanelRect& PanelRect() const { return panelRect_; }
   const TMessageBoxes& MessageBoxes() const { return boxes_; }
-  // Why the running programming's image file failed (the system's error
-  // text); empty when it did not or nothing runs.
-  std::string ImageFaultCause() const { return device_ ? device_->FaultCause : std::string(); }
   // The open or save dialog; empty when cancelled.
   QString ChooseFile(TFileDialogKind kind);
   int BaudIndex() const;
