@@ -213,7 +213,8 @@ TStatus Handshake(DeviceContext& context, OperationScope& scope) {
 // nothing more is sent. The operator learns the cause on a line of its own.
 TError ImageFileFault(DeviceContext& context, OperationScope& scope, const TError& cause) {
   scope.DestroyProgress();
-  return Warn(context, TextId::kFileFault, {cause.Message}, cause.Code);
+  const std::string why = cause.Id == TextId::kNone ? cause.Message : TextArg(cause.Id, cause.Args);
+  return Warn(context, TextId::kFileFault, {why}, cause.Code);
 }
 
 TStatus SendBlock(DeviceContext& context, OperationScope& scope, const TImageFile& file,
@@ -357,7 +358,8 @@ std::string DeviceWords(const TDeviceText& text, Language language) {
   std::string words = Text(text.Id, language, text.Args);
   if (text.Id == TextId::kFileFault && !text.Args.empty() && !text.Args[0].empty()) {
     words += '\n';
-    words += text.Args[0];
+    // The cause line stays in English, as the editor has always shown it.
+    words += ArgWords(text.Args[0], Language::English);
   }
   return words;
 }

@@ -1,5 +1,6 @@
 #include "platform/Texts.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 
@@ -66,7 +67,7 @@ constexpr TextEntry kTexts[] = {
     {TextId::kCliVerifyDifferences, "校验失败：设备与 {2} 有 {1} 处不同",
      "verify failed: {1} difference(s) between the device and {2}"},
     {TextId::kCliBaudRate, "波特率", "baud rate"},
-    {TextId::kCliProgrammedVerified, "{1} 已校验", "{1}, verified"},
+    {TextId::kCliProgrammedVerified, "{1} 已校验", "{1} (verified)"},
     {TextId::kCliBlocksAcknowledged, "五个数据块都已确认；{1}",
      "all five blocks were acknowledged; {1}"},
     {TextId::kCliLogUnopenable, "无法打开结果日志 {1}：{2}",
@@ -92,10 +93,9 @@ constexpr TextEntry kTexts[] = {
      "cannot write the codes to standard output: {1}"},
     {TextId::kCliStdoutResults, "无法把结果写入标准输出：{1}",
      "cannot write the results to standard output: {1}"},
-    {TextId::kCliReadBaud, "{1} 波特率 {2}", "{1}, baud rate {2}"},
-    {TextId::kCliReadNoBaud, "{1} 没有波特率", "{1}, no baud rate"},
-    {TextId::kCliReadNotSaved, "{1} 但发送码没有保存：{2}",
-     "{1}, but the codes were not saved: {2}"},
+    {TextId::kCliReadBaud, "{1} 波特率 {2}", "{1} (baud rate {2})"},
+    {TextId::kCliReadNoBaud, "{1} 没有波特率", "{1} (no baud rate)"},
+    {TextId::kCliReadNotSaved, "{1} 但发送码没有保存：{2}", "{1} The codes were not saved: {2}"},
     {TextId::kCliVerified, "校验一致，设备中是 {1} 的发送码", "verified, the device holds {1}"},
     {TextId::kCliOutputIsCodeSet, "输出文件 {1} 就是配置文件本身；请指定另一个文件",
      "the output {1} is the code set file itself; name another file"},
@@ -245,6 +245,16 @@ constexpr TextEntry kTexts[] = {
     {TextId::kImageNotWritten, "映像文件 {1} 无法写入", "the image file {1} could not be written"},
     {TextId::kImageDirHint, "；可用 --image-dir 把映像文件放到别处",
      "; keep the image files elsewhere with --image-dir"},
+    {TextId::kImageCannotOpen, "无法打开映像文件 {1}：{2}", "cannot open {1}: {2}"},
+    {TextId::kImageCannotRead, "无法读取映像文件 {1}：{2}", "cannot read {1}: {2}"},
+    {TextId::kImageCannotWrite, "无法写入映像文件 {1}：{2}", "cannot write {1}: {2}"},
+    {TextId::kImageNotRegular, "不是普通文件", "not a regular file"},
+    {TextId::kImageHardLinks, "该文件还有别的名字（硬链接）",
+     "the file has other names (hard links)"},
+    {TextId::kImageSymlink, "它是符号链接，不会跟随",
+     "it is a symbolic link, which is never followed"},
+    {TextId::kImageReparsePoint, "它是链接（重解析点），不会跟随",
+     "it is a link (reparse point), which is never followed"},
 
     // The editor's own messages.
     {TextId::kPortUnavailable, "串口不存在！或已被占用！",
@@ -271,12 +281,26 @@ const TextEntry* Find(TextId id) {
 // TextArg's mark: a control character no path or code holds, then the number.
 constexpr char kTextMark = '\x1d';
 
+// A TextArg's argument separator: a control character no path or code holds.
+constexpr char kArgMark = '\x1f';
+
 // An argument in `language`: a TextArg becomes its words.
 std::string Resolved(const std::string& arg, Language language) {
-  const bool mark = arg.size() > 1 && arg.size() < 8 && arg[0] == kTextMark &&
-                    arg.find_first_not_of("0123456789", 1) == std::string::npos;
-  const std::string words =
-      mark ? Text(static_cast<TextId>(std::stoi(arg.substr(1))), language) : "";
+  if (arg.size() < 2 || arg[0] != kTextMark) {
+    return arg;
+  }
+  const std::size_t idEnd = std::min(arg.find(kArgMark), arg.size());
+  const std::string id = arg.substr(1, idEnd - 1);
+  if (id.empty() || id.size() > 6 || id.find_first_not_of("0123456789") != std::string::npos) {
+    return arg;
+  }
+  std::vector<std::string> args;
+  for (std::size_t start = idEnd; start < arg.size();) {
+    const std::size_t end = std::min(arg.find(kArgMark, start + 1), arg.size());
+    args.push_back(arg.substr(start + 1, end - start - 1));
+    start = end;
+  }
+  const std::string words = Text(static_cast<TextId>(std::stoi(id)), language, args);
   return words.empty() ? arg : words;
 }
 
@@ -305,8 +329,16 @@ std::string Text(TextId id, Language language, const std::vector<std::string>& a
   return Fill(language == Language::Chinese ? entry->Chinese : entry->English, args, language);
 }
 
-std::string TextArg(TextId id) {
-  return kTextMark + std::to_string(static_cast<int>(id));
+std::string TextArg(TextId id, const std::vector<std::string>& args) {
+  std::string arg = kTextMark + std::to_string(static_cast<int>(id));
+  for (const std::string& detail : args) {
+    arg += kArgMark + detail;
+  }
+  return arg;
+}
+
+std::string ArgWords(const std::string& arg, Language language) {
+  return Resolved(arg, language);
 }
 
 const std::vector<TextId>& AllTextIds() {

@@ -15,9 +15,9 @@ namespace korvane {
 
 namespace {
 
-TError Failure(const std::string& what, const std::string& path, int error) {
+TError Failure(TextId what, const std::string& path, int error) {
   const std::error_code code(error, std::generic_category());
-  return {code, what + " " + path + ": " + SystemErrorText(code)};
+  return MakeError(what, {path, SystemErrorText(code)}, code);
 }
 
 // Reads up to `length` bytes at `start`; fewer only at the end of the file.
@@ -25,9 +25,14 @@ TResult<std::string> ReadAt(const TImageFile& file, off_t start, std::size_t len
   TResult<std::string> data =
       korvane::ReadAt(file.Native(), static_cast<std::uint64_t>(start), length);
   if (!data) {
-    return Failure("cannot read", file.Path(), data.Error().Code.value());
+    return Failure(TextId::kImageCannotRead, file.Path(), data.Error().Code.value());
   }
   return data;
+}
+
+TError Refused(const std::string& path, TextId why) {
+  return MakeError(TextId::kImageCannotOpen, {path, TextArg(why)},
+                   std::make_error_code(std::errc::invalid_argument));
 }
 
 // Why an open file is not one the tool writes to: another kind of file, or a
@@ -35,15 +40,13 @@ TResult<std::string> ReadAt(const TImageFile& file, off_t start, std::size_t len
 TStatus CheckSoleRegularFile(int fd, const std::string& path) {
   struct stat status {};
   if (::fstat(fd, &status) != 0) {
-    return Failure("cannot open", path, errno);
+    return Failure(TextId::kImageCannotOpen, path, errno);
   }
   if (!S_ISREG(status.st_mode)) {
-    return TError{std::make_error_code(std::errc::invalid_argument),
-                  "cannot open " + path + ": not a regular file"};
+    return Refused(path, TextId::kImageNotRegular);
   }
   if (status.st_nlink > 1) {
-    return TError{std::make_error_code(std::errc::invalid_argument),
-                  "cannot open " + path + ": the file has other names (hard links)"};
+    return Refused(path, TextId::kImageHardLinks);
   }
   return {};
 }
@@ -68,10 +71,10 @@ TResult<UniqueFd> OpenWithoutFollowing(const std::string& path) {
     error = errno;
   }
   if (error == ELOOP) {
-    return TError{std::error_code(ELOOP, std::generic_category()),
-                  "cannot open " + path + ": it is a symbolic link, which is never followed"};
+    return MakeError(TextId::kImageCannotOpen, {path, TextArg(TextId::kImageSymlink)},
+                     std::error_code(ELOOP, std::generic_category()));
   }
-  return Failure("cannot open", path, error);
+  return Failure(TextId::kImageCannotOpen, path, error);
 }
 
 }  // namespace
@@ -89,10 +92,10 @@ TStatus WriteImageBytes(const TImageFile& file, std::string_view bytes, std::uin
     return NoImageWrite(bytes, offset);
   }
   if (::ftruncate(file.Native(), kImageSize) != 0) {
-    return Failure("cannot write", file.Path(), errno);
+    return Failure(TextId::kImageCannotWrite, file.Path(), errno);
   }
   if (const TStatus written = WriteAllAt(file.Native(), bytes, offset); !written) {
-    return Failure("cannot write", file.Path(), written.Error().Code.value());
+    return Failure(TextId::kImageCannotWrite, file.Path(), written.Error().Code.value());
   }
   return {};
 }

@@ -9,9 +9,9 @@
 namespace korvane {
 namespace {
 
-TError Failure(const std::string& what, const std::string& path, DWORD error) {
+TError Failure(TextId what, const std::string& path, DWORD error) {
   const std::error_code code(static_cast<int>(error), std::system_category());
-  return {code, what + " " + path + ": " + SystemErrorText(code)};
+  return MakeError(what, {path, SystemErrorText(code)}, code);
 }
 
 DWORD CodeOf(const TError& error) {
@@ -28,13 +28,14 @@ bool SetSize(HANDLE file, std::uint32_t size) {
 TResult<std::string> ReadAt(const TImageFile& file, std::uint32_t start, std::size_t length) {
   TResult<std::string> data = korvane::ReadAt(file.Native(), start, length);
   if (!data) {
-    return Failure("cannot read", file.Path(), CodeOf(data.Error()));
+    return Failure(TextId::kImageCannotRead, file.Path(), CodeOf(data.Error()));
   }
   return data;
 }
 
-TError Refused(const std::string& path, const std::string& why) {
-  return {std::make_error_code(std::errc::invalid_argument), "cannot open " + path + ": " + why};
+TError Refused(const std::string& path, TextId why) {
+  return MakeError(TextId::kImageCannotOpen, {path, TextArg(why)},
+                   std::make_error_code(std::errc::invalid_argument));
 }
 
 // Why an open file is not one the tool writes to: a reparse point (a link
@@ -42,16 +43,16 @@ TError Refused(const std::string& path, const std::string& why) {
 TStatus CheckSoleRegularFile(HANDLE file, const std::string& path) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!::GetFileInformationByHandle(file, &info)) {
-    return Failure("cannot open", path, ::GetLastError());
+    return Failure(TextId::kImageCannotOpen, path, ::GetLastError());
   }
   if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    return Refused(path, "it is a link (reparse point), which is never followed");
+    return Refused(path, TextId::kImageReparsePoint);
   }
   if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-    return Refused(path, "not a regular file");
+    return Refused(path, TextId::kImageNotRegular);
   }
   if (info.nNumberOfLinks > 1) {
-    return Refused(path, "the file has other names (hard links)");
+    return Refused(path, TextId::kImageHardLinks);
   }
   return {};
 }
@@ -76,7 +77,7 @@ TResult<UniqueHandle> OpenWithoutFollowing(const std::string& path, DWORD share)
     }
     error = ::GetLastError();
   }
-  return Failure("cannot open", path, error);
+  return Failure(TextId::kImageCannotOpen, path, error);
 }
 
 }  // namespace
@@ -94,10 +95,10 @@ TStatus WriteImageBytes(const TImageFile& file, std::string_view bytes, std::uin
     return NoImageWrite(bytes, offset);
   }
   if (!SetSize(file.Native(), kImageSize)) {
-    return Failure("cannot write", file.Path(), ::GetLastError());
+    return Failure(TextId::kImageCannotWrite, file.Path(), ::GetLastError());
   }
   if (const TStatus written = WriteAllAt(file.Native(), bytes, offset); !written) {
-    return Failure("cannot write", file.Path(), CodeOf(written.Error()));
+    return Failure(TextId::kImageCannotWrite, file.Path(), CodeOf(written.Error()));
   }
   return {};
 }

@@ -308,7 +308,7 @@ std::string Outcome(const TStatus& result, const ScriptedLink& link,
     text += " " + message.Caption + ": " + message.Text;
   }
   text += ", progress " + (oper.Progress.empty() ? std::string("none") : oper.Progress.back());
-  return text + ", cause " + (result ? "" : result.Error().Args.at(0));
+  return text + ", cause " + (result ? "" : ArgWords(result.Error().Args.at(0), Language::English));
 }
 
 std::string FileFaultOutcome(std::size_t sent, const std::string& cause) {

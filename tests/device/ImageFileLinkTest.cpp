@@ -100,9 +100,11 @@ TEST_F(ImageFileLinkTest, LinksAtTheImageOrItsLockAndASwapDuringTheBuild) {
       EXPECT_EQ(fs::is_symlink(image_), c.plantedAt.empty());  // only the swap left one
     } else {
       EXPECT_TRUE(link_.Wire.empty());  // refused before the handshake
-      EXPECT_EQ(result.Error().Args,
-                std::vector<std::string>{"cannot open " + lock +
-                                         ": it is a symbolic link, which is never followed"});
+      ASSERT_EQ(result.Error().Args.size(), 1U);
+      EXPECT_EQ(ArgWords(result.Error().Args[0], Language::English),
+                "cannot open " + lock + ": it is a symbolic link, which is never followed");
+      EXPECT_EQ(ArgWords(result.Error().Args[0], Language::Chinese),
+                "无法打开映像文件 " + lock + "：它是符号链接，不会跟随");
     }
     fs::remove(lock);
   }

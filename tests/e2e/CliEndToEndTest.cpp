@@ -137,7 +137,7 @@ TEST_F(CliEndToEnd, WriteVerifiesThenReadGivesTheFileOnStdout) {
 
   const Run write = Cli({"write", "-p", port, file, "--baud", "19200"});
   ASSERT_EQ(write.exit, 0) << write.out << write.err;
-  EXPECT_EQ(write.out, port + ": Programming succeeded!, verified\n");
+  EXPECT_EQ(write.out, port + ": Programming succeeded! (verified)\n");
 
   const Run read = Cli({"read", "--port=" + port, "-o", "-"});
   ASSERT_EQ(read.exit, 0) << read.err;
@@ -147,7 +147,7 @@ TEST_F(CliEndToEnd, WriteVerifiesThenReadGivesTheFileOnStdout) {
   const std::string readBack = (dir_ / "back.IOS").string();
   const Run toFile = Cli({"read", "-p", port, "--output", readBack, "-q"});
   ASSERT_EQ(toFile.exit, 0) << toFile.err;
-  EXPECT_EQ(toFile.out, port + ": Data read successfully!, baud rate 19200\n");
+  EXPECT_EQ(toFile.out, port + ": Data read successfully! (baud rate 19200)\n");
   EXPECT_EQ(toFile.err, "");
   CodeTable back;
   ASSERT_TRUE(LoadCodeSet(back, readBack));
@@ -448,8 +448,11 @@ TEST_F(CliEndToEnd, OutputThatCannotBeWrittenIsAFailure) {
     std::string err;
   };
   const std::vector<Case> cases = {
-      {{"read", "-p", StartSim()}, true, 17, ": Data read successfully!, baud rate 9600"},
-      {{"read", "-p", StartSim(), "--json"}, true, 17, ": Data read successfully!, baud rate 9600"},
+      {{"read", "-p", StartSim()}, true, 17, ": Data read successfully! (baud rate 9600)"},
+      {{"read", "-p", StartSim(), "--json"},
+       true,
+       17,
+       ": Data read successfully! (baud rate 9600)"},
       {{"read", "-p", StartSim(), "--log", "/dev/full"}, false, 17, "results log /dev/full"},
       {{"write", "-p", StartSim(), "--no-verify", file}, true, 17, ": Programming succeeded!"},
       {{"ports"}, true, 3, "cannot write the port list to standard output"},
@@ -635,9 +638,9 @@ TEST_F(CliEndToEnd, ReadChecksTheReplyBeforeKeepingIt) {
        {Case{"", '\x50', 1, 15,
              "IO2 ButtonDownSend3 (length 80). A device given "
              "codes over 126 characters by older tools"},
-        Case{"--accept-overlong", '\x50', 1, 0, "Data read successfully!, baud rate 9600"},
-        Case{"", '\x04', 7, 0, "Data read successfully!, no baud rate"},
-        Case{"", '\x04', '\xFF', 0, "Data read successfully!, no baud rate"}}) {
+        Case{"--accept-overlong", '\x50', 1, 0, "Data read successfully! (baud rate 9600)"},
+        Case{"", '\x04', 7, 0, "Data read successfully! (no baud rate)"},
+        Case{"", '\x04', '\xFF', 0, "Data read successfully! (no baud rate)"}}) {
     std::string image = ComposeImage(SampleTable(), 1);
     image[AreaOffset(2, 3)] = c.lengthByte;
     image[kBaudOffset] = c.baudByte;

@@ -157,7 +157,7 @@ std::string ImageFileText(const RunSetup& run, const DeviceContext& context, con
   }
   const std::string cause = error.Args.empty() || error.Args[0].empty()
                                 ? Text(TextId::kImageNotWritten, run.Lang, {context.ImagePath})
-                                : error.Args[0];
+                                : ArgWords(error.Args[0], run.Lang);
   return Text(TextId::kImageFileFault, run.Lang, {cause}) + wayOut;
 }
 

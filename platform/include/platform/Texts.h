@@ -39,6 +39,15 @@ enum class TextId {
   kImageFileFault,   // the command line's: {1} the cause
   kImageNotWritten,  // {1} the image file
   kImageDirHint,
+  // Why an image file could not be used: {1} the file, {2} why (the
+  // system's words or one of the reasons after them).
+  kImageCannotOpen,
+  kImageCannotRead,
+  kImageCannotWrite,
+  kImageNotRegular,
+  kImageHardLinks,
+  kImageSymlink,
+  kImageReparsePoint,
 
   // The editor's own messages (files and ports as the editor says them).
   kPortUnavailable,
@@ -172,9 +181,13 @@ enum class TextId {
 // (a placeholder without an argument stays as it is).
 std::string Text(TextId id, Language language, const std::vector<std::string>& args = {});
 
-// An argument that stands for the words of `id` in the language the whole
-// text is asked in (a reason within a message).
-std::string TextArg(TextId id);
+// An argument that stands for the words of `id` (with `args`, which hold no
+// TextArg of their own) in the language the whole text is asked in: a reason
+// or a cause within a message.
+std::string TextArg(TextId id, const std::vector<std::string>& args = {});
+
+// An argument's words in `language`: a TextArg's text, anything else as it is.
+std::string ArgWords(const std::string& arg, Language language);
 
 // Every identifier but kNone, in declaration order: for checks over the whole
 // catalogue (each has words in both languages, the same placeholders).
