@@ -266,6 +266,18 @@ run_profile_tests() {
   if ! env "${locale_env[@]}" timeout 120 "$wine" "$profile_exe"; then
     fail "profile services against our reader"
   fi
+  # A code set file named in Chinese reaches the Windows CLI in code page 936.
+  if [ -f "$cli_exe" ]; then
+    local exe
+    exe=$(realpath "$cli_exe")
+    printf '[Button1]\r\nButtonDownSend1=0102FF\r\n' >"$work/配置.IOS"
+    "$linux_cli" image "$work/配置.IOS" -o "$work/named-linux.bin"
+    if (cd "$work" && env "${locale_env[@]}" timeout 60 "$wine" "$exe" image 配置.IOS -o named.bin); then
+      same_bytes "$work/named-linux.bin" "$work/named.bin" "a code set file named in Chinese"
+    else
+      fail "Windows korvane-cli image on a code set file named in Chinese"
+    fi
+  fi
   took "profile services"
 }
 

@@ -93,10 +93,12 @@ TResult<std::string> LoadExistingCodeSet(const RunSetup& run, CodeTable& table) 
   if (contents && !contents.Value()) {
     return refused(run.Say(TextId::kCliNoSuchFile));
   }
-  std::error_code code;
-  if (!contents || !fs::is_regular_file(path, code)) {
-    return refused(contents ? run.Say(TextId::kCliNotRegularFile)
-                            : contents.Error().Words(run.Lang));
+  // The read itself refuses what is not a regular file: asking the file
+  // system by name again would misread a Windows name in the ANSI code page.
+  if (!contents) {
+    return refused(contents.Error().Id == TextId::kFileNotRegular
+                       ? run.Say(TextId::kCliNotRegularFile)
+                       : contents.Error().Words(run.Lang));
   }
   if (const TStatus loaded = LoadCodeSet(table, path); !loaded) {
     return refused(loaded.Error().Words(run.Lang));
