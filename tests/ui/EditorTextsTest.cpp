@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
+#include "tests/support/TempDir.h"
 #include "tests/ui/EditorTexts.h"
 #include "tests/ui/FormWidgets.h"
 #include "ui/Language.h"
@@ -24,11 +24,6 @@ std::string Joined(const std::vector<std::string>& lines) {
   return text;
 }
 
-std::string ReadFile(const char* path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // The editor's Chinese texts are the device's own: each must stay as the
 // golden list, captured from the editor before its texts moved into the
 // catalogue, has it, byte for byte. KORVANE_EDITOR_TEXTS_OUT names a file
@@ -38,7 +33,7 @@ TEST(EditorTexts, AreTheGoldenListByteForByte) {
   if (const char* out = std::getenv("KORVANE_EDITOR_TEXTS_OUT")) {
     std::ofstream(out, std::ios::binary) << found;
   }
-  const std::string golden = ReadFile(KORVANE_EDITOR_TEXTS_GOLDEN);
+  const std::string golden = test::ReadBytes(KORVANE_EDITOR_TEXTS_GOLDEN);
   ASSERT_FALSE(golden.empty()) << KORVANE_EDITOR_TEXTS_GOLDEN;
   EXPECT_EQ(found, golden);
 }
