@@ -104,7 +104,7 @@ TEST_F(ImageFileLinkTest, LinksAtTheImageOrItsLockAndASwapDuringTheBuild) {
       EXPECT_EQ(ArgWords(result.Error().Args[0], Language::English),
                 "cannot open " + lock + ": it is a symbolic link, which is never followed");
       EXPECT_EQ(ArgWords(result.Error().Args[0], Language::Chinese),
-                "无法打开映像文件 " + lock + "：它是符号链接，不会跟随");
+                "无法打开镜像文件 " + lock + "：它是符号链接，不会跟随");
     }
     fs::remove(lock);
   }

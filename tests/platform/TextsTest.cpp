@@ -59,7 +59,7 @@ TEST(TextsTest, AnArgumentMayStandForAnotherText) {
   const std::string cause = TextArg(TextId::kImageCannotOpen, {"c.bin", denied[1]});
   EXPECT_EQ(Text(TextId::kImageFileFault, Language::English, {cause}),
             "nothing more was sent: cannot open c.bin: Permission denied");
-  EXPECT_EQ(ArgWords(cause, Language::Chinese), "无法打开映像文件 c.bin：没有权限");
+  EXPECT_EQ(ArgWords(cause, Language::Chinese), "无法打开镜像文件 c.bin：没有权限");
   const std::string mark = "\x1d";
   for (const std::string& odd :
        {mark, mark + "x", mark + "99999", mark + "123456789012", mark + "\x1f"}) {
