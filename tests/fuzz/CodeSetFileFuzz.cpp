@@ -16,11 +16,6 @@ using korvane::fuzz::Check;
 
 namespace {
 
-const korvane::fuzz::TempDir& Folder() {
-  static const korvane::fuzz::TempDir folder;
-  return folder;
-}
-
 // No code is longer than a lookup can give; a value cut there may end inside
 // a character, which a save in another encoding cannot keep.
 bool LoadedWithinLimit(const korvane::CodeTable& table, bool& cut) {
@@ -50,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string input(reinterpret_cast<const char*>(data), size);
   CheckConversions(input);
 
-  const std::string path = Folder().File("codes.IOS");
+  const std::string path = korvane::fuzz::ScratchFolder().File("codes.IOS");
   Check(static_cast<bool>(korvane::ReplaceFileBytes(path, input)), "the input file is written");
   korvane::CodeTable loaded;
   Check(static_cast<bool>(korvane::LoadCodeSet(loaded, path)), "a readable file loads");

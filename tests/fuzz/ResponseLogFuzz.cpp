@@ -21,11 +21,6 @@ using korvane::fuzz::Check;
 
 namespace {
 
-const korvane::fuzz::TempDir& Folder() {
-  static const korvane::fuzz::TempDir folder;
-  return folder;
-}
-
 class ScriptedAnswers {
  public:
   ScriptedAnswers(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
@@ -85,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ScriptedAnswers answers(data, size);
   link.Device = [&](const std::string&) { return answers.Next(link); };
   link.DuringWait = [&] { Check(korvane::fuzz::IsUpperHex(log.Text()), "the log is hex text"); };
-  korvane::DeviceContext context(link, link, log, oper, Folder().File("Configuration.bin"));
+  korvane::DeviceContext context(link, link, log, oper,
+                                 korvane::fuzz::ScratchFolder().File("Configuration.bin"));
 
   const korvane::CodeTable table = SampleTable();
   const korvane::TStatus result = korvane::ProgramDevice(context, table, 2);

@@ -38,6 +38,7 @@
 #include "serial/Comm.h"
 #include "serial/PlainLoop.h"
 #include "tests/e2e/ChildProcess.h"
+#include "tests/support/TempDir.h"
 #include "ui/QtUiLoop.h"
 
 namespace {
@@ -332,28 +333,6 @@ class Soak {
   Clock::time_point start_;
 };
 
-// A private folder for the simulators' ports and the image files.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "korvane-soak-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-      throw std::runtime_error("cannot create a temporary folder");
-    }
-    path_ = pattern;
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -366,7 +345,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   QCoreApplication application(argc, argv);
-  const ScratchFolder folder;
+  const test::TempDir folder;  // the simulators' ports and the image files
   Soak soak(options);
   std::printf("soak: %d simulators (%d on the plain loop, %d on the Qt loop), %d cycles\n",
               options.Sims, (options.Sims + 1) / 2, options.Sims / 2, options.Cycles);

@@ -13,15 +13,15 @@
 
 namespace korvane::test {
 
-// A fresh directory, removed with everything in it at the end of the test.
+// A fresh directory in `parent`, removed with everything in it at the end of
+// the test.
 class TempDir {
  public:
-  TempDir() {
+  explicit TempDir(const std::filesystem::path& parent = std::filesystem::temp_directory_path()) {
 #ifdef _WIN32
     std::mt19937_64 generator{std::random_device{}()};
     for (int attempt = 0; path_.empty(); ++attempt) {
-      const auto candidate = std::filesystem::temp_directory_path() /
-                             ("korvane-test-" + std::to_string(generator() % 1000000000));
+      const auto candidate = parent / ("korvane-test-" + std::to_string(generator() % 1000000000));
       if (std::filesystem::create_directory(candidate)) {
         path_ = candidate;
       } else if (attempt > 100) {
@@ -29,7 +29,7 @@ class TempDir {
       }
     }
 #else
-    std::string pattern = (std::filesystem::temp_directory_path() / "korvane-test-XXXXXX").string();
+    std::string pattern = (parent / "korvane-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) {
       throw std::runtime_error("mkdtemp failed");
     }
