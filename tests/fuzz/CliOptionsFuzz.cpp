@@ -9,11 +9,11 @@
 #include "cli/CliOptions.h"
 #include "tests/fuzz/FuzzCheck.h"
 
-using korvane::fuzz::Check;
+using korvane::test::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<std::string> arguments;
-  korvane::fuzz::ForEachPiece(reinterpret_cast<const char*>(data), size, '\0',
+  korvane::test::ForEachPiece(reinterpret_cast<const char*>(data), size, '\0',
                               [&](std::string piece) { arguments.push_back(std::move(piece)); });
   const korvane::TResult<korvane::cli::CliOptions> parsed =
       korvane::cli::ParseCommandLine(arguments);

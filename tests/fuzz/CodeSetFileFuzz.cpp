@@ -12,7 +12,7 @@
 #include "tests/fuzz/FuzzCheck.h"
 #include "tests/fuzz/FuzzTempDir.h"
 
-using korvane::fuzz::Check;
+using korvane::test::Check;
 
 namespace {
 
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string input(reinterpret_cast<const char*>(data), size);
   CheckConversions(input);
 
-  const std::string path = korvane::fuzz::ScratchFolder().File("codes.IOS");
+  const std::string path = korvane::test::ScratchFolder().File("codes.IOS");
   Check(static_cast<bool>(korvane::ReplaceFileBytes(path, input)), "the input file is written");
   korvane::CodeTable loaded;
   Check(static_cast<bool>(korvane::LoadCodeSet(loaded, path)), "a readable file loads");

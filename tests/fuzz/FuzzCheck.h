@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-namespace korvane::fuzz {
+namespace korvane::test {
 
 // Stops the run with a report when a property of the code under test does not
 // hold; the fuzzer keeps the input that got here as a crash.
@@ -36,4 +36,4 @@ void ForEachPiece(const char* data, std::size_t size, char separator, Fn fn) {
   }
 }
 
-}  // namespace korvane::fuzz
+}  // namespace korvane::test

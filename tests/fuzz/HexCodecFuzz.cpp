@@ -6,13 +6,13 @@
 #include "model/HexCodec.h"
 #include "tests/fuzz/FuzzCheck.h"
 
-using korvane::fuzz::Check;
+using korvane::test::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
 
   const std::string hex = korvane::BytesToHex(input);
-  Check(hex.size() == 2 * size && korvane::fuzz::IsUpperHex(hex), "two upper-case digits a byte");
+  Check(hex.size() == 2 * size && korvane::test::IsUpperHex(hex), "two upper-case digits a byte");
   Check(korvane::HexToBytes(hex) == input, "bytes survive the way through hex");
 
   const std::string bytes = korvane::HexToBytes(input);
@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::int32_t value = korvane::HexToInt(input);
   const std::string digits = korvane::IntToHex2(value);
-  Check(digits.size() >= 2 && korvane::fuzz::IsUpperHex(digits.size() % 2 ? "0" + digits : digits),
+  Check(digits.size() >= 2 && korvane::test::IsUpperHex(digits.size() % 2 ? "0" + digits : digits),
         "IntToHex2 gives upper-case digits");
   Check(korvane::HexToInt(digits) == value, "a value survives IntToHex2");
   return 0;

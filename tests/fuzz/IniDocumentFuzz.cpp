@@ -13,14 +13,14 @@
 #include "tests/fuzz/FuzzCheck.h"
 
 using korvane::IniDocument;
-using korvane::fuzz::Check;
+using korvane::test::Check;
 
 namespace {
 
 std::vector<std::string> EditOf(const std::string& input) {
   std::vector<std::string> fields;
   const std::string firstLine = input.substr(0, input.find('\n'));
-  korvane::fuzz::ForEachPiece(firstLine.data(), firstLine.size(), '\t',
+  korvane::test::ForEachPiece(firstLine.data(), firstLine.size(), '\t',
                               [&](std::string piece) { fields.push_back(std::move(piece)); });
   return fields;
 }

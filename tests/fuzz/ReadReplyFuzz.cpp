@@ -11,7 +11,7 @@
 #include "tests/device/ScriptedLink.h"
 #include "tests/fuzz/FuzzCheck.h"
 
-using korvane::fuzz::Check;
+using korvane::test::Check;
 
 namespace {
 
@@ -38,7 +38,7 @@ void CheckTable(const std::string& reply, const korvane::CodeTable& table) {
   for (int button = 1; button <= korvane::kButtonCount; ++button) {
     for (int slot = 1; slot <= korvane::kSlotCount; ++slot) {
       const std::string& text = table.Text(button, slot);
-      Check(korvane::fuzz::IsUpperHex(text), "codes read back are hex text");
+      Check(korvane::test::IsUpperHex(text), "codes read back are hex text");
       Check(korvane::HexToBytes(text) == AreaBytes(reply, button, slot),
             "a code read back holds its area's bytes");
     }

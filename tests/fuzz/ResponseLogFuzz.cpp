@@ -17,7 +17,7 @@
 #include "tests/fuzz/FuzzCheck.h"
 #include "tests/fuzz/FuzzTempDir.h"
 
-using korvane::fuzz::Check;
+using korvane::test::Check;
 
 namespace {
 
@@ -79,9 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   korvane::test::RecordingOperator oper;
   ScriptedAnswers answers(data, size);
   link.Device = [&](const std::string&) { return answers.Next(link); };
-  link.DuringWait = [&] { Check(korvane::fuzz::IsUpperHex(log.Text()), "the log is hex text"); };
+  link.DuringWait = [&] { Check(korvane::test::IsUpperHex(log.Text()), "the log is hex text"); };
   korvane::DeviceContext context(link, link, log, oper,
-                                 korvane::fuzz::ScratchFolder().File("Configuration.bin"));
+                                 korvane::test::ScratchFolder().File("Configuration.bin"));
 
   const korvane::CodeTable table = SampleTable();
   const korvane::TStatus result = korvane::ProgramDevice(context, table, 2);

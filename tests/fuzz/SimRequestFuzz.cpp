@@ -14,7 +14,7 @@
 #include "sim/DeviceModel.h"
 #include "tests/fuzz/FuzzCheck.h"
 
-using korvane::fuzz::Check;
+using korvane::test::Check;
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <regex>
 #include <set>
 
-namespace korvane::layering {
+namespace korvane::test {
 namespace {
 
 const std::map<std::string, std::set<std::string>>& AllowedDependencies() {
@@ -81,4 +81,4 @@ std::vector<TIncludeEdge> ForbiddenIncludes(const std::filesystem::path& root) {
   return forbidden;
 }
 
-}  // namespace korvane::layering
+}  // namespace korvane::test

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace korvane::layering {
+namespace korvane::test {
 
 // The include edges the libraries may have. A library is the top folder of a
 // file ("ui/MainForm.cpp" is in ui); headers inside platform folders (posix/,
@@ -20,4 +20,4 @@ struct TIncludeEdge {
 // forbid.
 std::vector<TIncludeEdge> ForbiddenIncludes(const std::filesystem::path& root);
 
-}  // namespace korvane::layering
+}  // namespace korvane::test

@@ -5,7 +5,7 @@
 
 #include "IncludeGraph.h"
 
-namespace korvane::layering {
+namespace korvane::test {
 namespace {
 
 struct TEdgeCase {
@@ -61,4 +61,4 @@ TEST(IncludeGraphTest, SourcesHaveNoForbiddenInclude) {
 }
 
 }  // namespace
-}  // namespace korvane::layering
+}  // namespace korvane::test
