@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <exception>
 
+#include "ui/ErrorReport.h"
+
 namespace korvane {
 namespace {
 
@@ -66,10 +68,8 @@ void TiComponent::DrawBackground(ILedCanvas& canvas, TColor color) {
 void TiComponent::PaintPicture(ILedCanvas& buffer) {
   try {
     DrawPicture(buffer);
-  } catch (const std::exception& error) {
-    DrawErrorPicture(buffer, QString::fromLocal8Bit(error.what()));
   } catch (...) {
-    DrawErrorPicture(buffer, QStringLiteral("Unknown error"));
+    DrawErrorPicture(buffer, CurrentExceptionText());
   }
 }
 
