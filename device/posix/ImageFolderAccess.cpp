@@ -1,50 +1,32 @@
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <system_error>
 
 #include "device/ImageFolder.h"
 #include "platform/SystemError.h"
 #include "platform/UniqueHandle.h"
+#include "platform/WriteProbe.h"
 
 namespace korvane {
-namespace {
-
-// 0 when a new file can be made beside `path`, else the system's reason.
-int FolderRefusal(const std::string& path) {
-  std::string probe = path + ".XXXXXX";
-  UniqueFd file(::mkstemp(probe.data()));
-  if (!file.Valid()) {
-    return errno;
-  }
-  file.Reset();
-  ::unlink(probe.c_str());
-  return 0;
-}
-
-}  // namespace
 
 // The old image file, if any, is opened for writing as it is: nothing is
-// created by its name, and a link at it is refused, never followed.
+// created by its name, and a link at it is refused, never followed. Without
+// one, the folder's answer to a new file beside it counts.
 TStatus ImageFileProblem(const std::string& path) {
-  UniqueFd file(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  const UniqueFd file(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (file.Valid()) {
     return {};
   }
-  int cause = errno;
-  if (cause == ELOOP) {
-    return TError{std::error_code(cause, std::generic_category()),
-                  path + " is a symbolic link, which is never followed"};
+  const std::error_code cause = LastSystemErrorCode();
+  if (cause.value() == ELOOP) {
+    return MakeError(TextId::kImageCannotOpen, {path, TextArg(TextId::kImageSymlink)}, cause);
   }
-  const int refusal = FolderRefusal(path);
-  if (refusal == 0) {
-    return {};
+  TStatus folder = ProbeNewFile(path + ".");
+  if (folder.Ok() || cause.value() == ENOENT) {
+    return folder;
   }
-  cause = cause == ENOENT ? refusal : cause;  // no old file: the folder's answer counts
-  const std::error_code code(cause, std::generic_category());
-  return TError{code, SystemErrorText(code)};
+  return TError{cause, SystemErrorText(cause)};
 }
 
 }  // namespace korvane

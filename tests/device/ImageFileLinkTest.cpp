@@ -117,7 +117,7 @@ TEST_F(ImageFileLinkTest, TheStartUpCheckRefusesALinkAndCreatesNothing) {
   for (const bool dangling : {false, true}) {
     Plant(image_, dangling);
     EXPECT_EQ(ImageFileProblem(image_).Message(),
-              image_ + " is a symbolic link, which is never followed");
+              "cannot open " + image_ + ": it is a symbolic link, which is never followed");
     EXPECT_EQ(ImageDirectoryFor(dir_.string() + "/", state), state);
     EXPECT_EQ(Victim(), dangling ? "(absent)" : kept_);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
