@@ -1,5 +1,6 @@
 #include "files/TextEncoding.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace korvane {
@@ -147,6 +148,37 @@ std::string Utf8ToUtf16(std::string_view text, bool bigEndian) {
     }
   }
   return out;
+}
+
+namespace {
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+}  // namespace
+
+TResult<std::string> Utf8ToCodePage(std::string_view text) {
+  if (IsAscii(text)) {
+    return std::string(text);
+  }
+  TResult<CodePageConverter> converter = CodePageConverter::Open();
+  if (!converter) {
+    return converter.Error();
+  }
+  return converter.Value().ToCodePage(text);
+}
+
+TResult<std::string> CodePageToUtf8(std::string_view text) {
+  if (IsAscii(text)) {
+    return std::string(text);
+  }
+  TResult<CodePageConverter> converter = CodePageConverter::Open();
+  if (!converter) {
+    return converter.Error();
+  }
+  return converter.Value().ToUtf8(text);
 }
 
 }  // namespace korvane
