@@ -157,28 +157,27 @@ bool IsAscii(std::string_view text) {
                      [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+// One text converted with a converter opened for it alone.
+TResult<std::string> ConvertOne(std::string_view text,
+                                std::string (CodePageConverter::*convert)(std::string_view) const) {
+  if (IsAscii(text)) {
+    return std::string(text);
+  }
+  const TResult<CodePageConverter> converter = CodePageConverter::Open();
+  if (!converter) {
+    return converter.Error();
+  }
+  return (converter.Value().*convert)(text);
+}
+
 }  // namespace
 
 TResult<std::string> Utf8ToCodePage(std::string_view text) {
-  if (IsAscii(text)) {
-    return std::string(text);
-  }
-  TResult<CodePageConverter> converter = CodePageConverter::Open();
-  if (!converter) {
-    return converter.Error();
-  }
-  return converter.Value().ToCodePage(text);
+  return ConvertOne(text, &CodePageConverter::ToCodePage);
 }
 
 TResult<std::string> CodePageToUtf8(std::string_view text) {
-  if (IsAscii(text)) {
-    return std::string(text);
-  }
-  TResult<CodePageConverter> converter = CodePageConverter::Open();
-  if (!converter) {
-    return converter.Error();
-  }
-  return converter.Value().ToUtf8(text);
+  return ConvertOne(text, &CodePageConverter::ToUtf8);
 }
 
 }  // namespace korvane
