@@ -14,9 +14,13 @@ std::string SectionOf(int button) {
 TStatus PutTable(const CodeTable& table, IniFile& ini) {
   for (int button = 1; button <= kButtonCount; ++button) {
     for (int slot = 1; slot <= kSlotCount; ++slot) {
-      if (!ini.Set(SectionOf(button), SlotKey(slot), table.Text(button, slot))) {
+      const std::string& text = table.Text(button, slot);
+      if (!IniDocument::IsWritableValue(text)) {
         const std::string code = "IO" + std::to_string(button) + " " + SlotKey(slot);
         return MakeError(TextId::kFileLineBreak, {ini.Path(), code});
+      }
+      if (TStatus set = ini.Set(SectionOf(button), SlotKey(slot), text); !set) {
+        return set;
       }
     }
   }

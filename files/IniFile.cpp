@@ -36,16 +36,32 @@ std::string FileBytes(const std::string& text, TextEncoding encoding) {
 }  // namespace
 
 TResult<bool> IniFile::Load() {
-  TResult<std::optional<std::string>> read = ReadFileBytes(path_);
-  const std::string bytes = read && read.Value() ? *read.Value() : std::string();
-  encoding_ = DetectEncoding(bytes);
-  document_ = IniDocument::Parse(DocumentText(bytes, encoding_));
+  document_ = IniDocument::Parse("");
+  encoding_ = TextEncoding::kCodePage;
+  converter_.reset();
   unreadable_.reset();
+  TResult<std::optional<std::string>> read = ReadFileBytes(path_);
   if (!read) {
-    unreadable_ = read.Error();
-    return read.Error();
+    return Unreadable(read.Error());
   }
+  const std::string bytes = read.Value().value_or(std::string());
+  const TextEncoding encoding = DetectEncoding(bytes);
+  if (encoding != TextEncoding::kCodePage) {
+    TResult<CodePageConverter> converter = CodePageConverter::Open(codePage_);
+    if (!converter) {
+      const TError& why = converter.Error();
+      return Unreadable(MakeError(TextId::kFileRead, {path_, TextArg(why.Id, why.Args)}, why.Code));
+    }
+    converter_.emplace(std::move(converter).Value());
+  }
+  encoding_ = encoding;
+  document_ = IniDocument::Parse(DocumentText(bytes, encoding_));
   return read.Value().has_value();
+}
+
+TResult<bool> IniFile::Unreadable(TError why) {
+  unreadable_ = why;
+  return why;
 }
 
 TStatus IniFile::Save() {
@@ -56,11 +72,11 @@ TStatus IniFile::Save() {
 }
 
 std::string IniFile::ToDocument(std::string_view text) const {
-  return encoding_ == TextEncoding::kCodePage ? std::string(text) : CodePageToUtf8(text);
+  return converter_ ? converter_->ToUtf8(text) : std::string(text);
 }
 
 std::string IniFile::FromDocument(std::string_view text) const {
-  return encoding_ == TextEncoding::kCodePage ? std::string(text) : Utf8ToCodePage(text);
+  return converter_ ? converter_->ToCodePage(text) : std::string(text);
 }
 
 std::string IniFile::Get(std::string_view section, std::string_view key,
@@ -79,8 +95,11 @@ std::string IniFile::Get(std::string_view section, std::string_view key,
   return text;
 }
 
-bool IniFile::Set(std::string_view section, std::string_view key, std::string_view value) {
-  return document_.Set(ToDocument(section), ToDocument(key), ToDocument(value));
+TStatus IniFile::Set(std::string_view section, std::string_view key, std::string_view value) {
+  if (!document_.Set(ToDocument(section), ToDocument(key), ToDocument(value))) {
+    return MakeError(TextId::kFileCannotHold, {path_, std::string(section), std::string(key)});
+  }
+  return {};
 }
 
 std::string GetProfileString(const std::string& file, std::string_view section,
@@ -90,11 +109,14 @@ std::string GetProfileString(const std::string& file, std::string_view section,
   return ini.Get(section, key, fallback);
 }
 
-bool WriteProfileString(const std::string& file, std::string_view section, std::string_view key,
-                        std::string_view value) {
+TStatus WriteProfileString(const std::string& file, std::string_view section, std::string_view key,
+                           std::string_view value) {
   IniFile ini(file);
   Discard(ini.Load());  // an unreadable file makes the Save fail
-  return ini.Set(section, key, value) && ini.Save();
+  if (TStatus set = ini.Set(section, key, value); !set) {
+    return set;
+  }
+  return ini.Save();
 }
 
 }  // namespace korvane

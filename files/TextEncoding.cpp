@@ -1,5 +1,6 @@
 #include "files/TextEncoding.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace korvane {
@@ -147,6 +148,36 @@ std::string Utf8ToUtf16(std::string_view text, bool bigEndian) {
     }
   }
   return out;
+}
+
+namespace {
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// One text converted with a converter opened for it alone.
+TResult<std::string> ConvertOne(std::string_view text,
+                                std::string (CodePageConverter::*convert)(std::string_view) const) {
+  if (IsAscii(text)) {
+    return std::string(text);
+  }
+  const TResult<CodePageConverter> converter = CodePageConverter::Open();
+  if (!converter) {
+    return converter.Error();
+  }
+  return (converter.Value().*convert)(text);
+}
+
+}  // namespace
+
+TResult<std::string> Utf8ToCodePage(std::string_view text) {
+  return ConvertOne(text, &CodePageConverter::ToCodePage);
+}
+
+TResult<std::string> CodePageToUtf8(std::string_view text) {
+  return ConvertOne(text, &CodePageConverter::ToUtf8);
 }
 
 }  // namespace korvane

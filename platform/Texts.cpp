@@ -220,6 +220,12 @@ constexpr TextEntry kTexts[] = {
      "failed too: {3}"},
     {TextId::kFileLineBreak, "发送码 {2} 含有换行符，无法保存",
      "code {2} holds a line break and cannot be saved"},
+    {TextId::kFileCannotHold,
+     "无法将 [{2}] {3} 写入 {1}：名称或值含有换行符，或名称不合 INI 文件的格式",
+     "cannot write [{2}] {3} to {1}: a line break in the name or value, or a name the INI format "
+     "cannot hold"},
+    {TextId::kFileNoCodePage, "本系统无法在代码页 {1} 与 UTF-8 之间转换文字",
+     "no conversion between code page {1} and UTF-8 on this system"},
     {TextId::kFileReasonDenied, "没有权限", "Permission denied"},
     {TextId::kFileReasonNoSpace, "磁盘空间不足", "No space left on device"},
     {TextId::kFileReasonMissing, "文件或文件夹不存在", "No such file or directory"},

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <stdexcept>
+#include <string>
 
 #include "files/TextEncoding.h"
+#include "platform/SystemError.h"
 #include "platform/UniqueHandle.h"
 
 namespace korvane {
@@ -17,11 +18,6 @@ struct TIconvTraits {
   static bool Close(iconv_t cd) { return ::iconv_close(cd) == 0; }
 };
 using UniqueIconv = TUniqueHandle<TIconvTraits>;
-
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
 
 // The length of the UTF-8 sequence led by `lead`, at most `left`.
 std::size_t Utf8SequenceLength(unsigned char lead, std::size_t left) {
@@ -36,15 +32,17 @@ std::size_t Utf8SequenceLength(unsigned char lead, std::size_t left) {
   return std::min(length, left);
 }
 
-// Converts all of `input` with iconv; a sequence that the target cannot take
-// becomes `replacement`, and `skip(lead, left)` input bytes are passed over.
+// The system's name of a code page: 936 by the name every iconv knows it by.
+std::string IconvName(unsigned codePage) {
+  return codePage == kTextCodePage ? "GBK" : "CP" + std::to_string(codePage);
+}
+
+// Converts all of `input` with `converter`; a sequence that the target cannot
+// take becomes `replacement`, and `skip(lead, left)` input bytes are passed
+// over.
 template <typename Skip>
-std::string Convert(const char* to, const char* from, std::string_view input,
+std::string Convert(const UniqueIconv& converter, std::string_view input,
                     std::string_view replacement, Skip skip) {
-  const UniqueIconv converter(::iconv_open(to, from));
-  if (!converter.Valid()) {
-    throw std::runtime_error(std::string("no text conversion from ") + from + " to " + to);
-  }
   std::string output;
   char* in = const_cast<char*>(input.data());
   std::size_t inLeft = input.size();
@@ -62,23 +60,42 @@ std::string Convert(const char* to, const char* from, std::string_view input,
       ::iconv(converter.Get(), nullptr, nullptr, nullptr, nullptr);
     }
   }
+  // The next text starts from the initial state, whatever this one left.
+  ::iconv(converter.Get(), nullptr, nullptr, nullptr, nullptr);
   return output;
 }
 
 }  // namespace
 
-std::string Utf8ToCodePage(std::string_view text) {
-  if (IsAscii(text)) {
-    return std::string(text);
+struct CodePageConverter::Tables {
+  UniqueIconv ToCodePage;
+  UniqueIconv ToUtf8;
+};
+
+TResult<CodePageConverter> CodePageConverter::Open(unsigned codePage) {
+  const std::string name = IconvName(codePage);
+  auto tables = std::make_unique<Tables>();
+  tables->ToCodePage.Reset(::iconv_open(name.c_str(), "UTF-8"));
+  if (tables->ToCodePage.Valid()) {
+    tables->ToUtf8.Reset(::iconv_open("UTF-8", name.c_str()));
   }
-  return Convert("GBK", "UTF-8", text, "?", Utf8SequenceLength);
+  if (!tables->ToUtf8.Valid()) {
+    return MakeError(TextId::kFileNoCodePage, {std::to_string(codePage)}, LastSystemErrorCode());
+  }
+  return CodePageConverter(std::move(tables));
 }
 
-std::string CodePageToUtf8(std::string_view text) {
-  if (IsAscii(text)) {
-    return std::string(text);
-  }
-  return Convert("UTF-8", "GBK", text, "\xEF\xBF\xBD",
+CodePageConverter::CodePageConverter(std::unique_ptr<Tables> tables) : tables_(std::move(tables)) {}
+CodePageConverter::CodePageConverter(CodePageConverter&&) noexcept = default;
+CodePageConverter& CodePageConverter::operator=(CodePageConverter&&) noexcept = default;
+CodePageConverter::~CodePageConverter() = default;
+
+std::string CodePageConverter::ToCodePage(std::string_view utf8) const {
+  return Convert(tables_->ToCodePage, utf8, "?", Utf8SequenceLength);
+}
+
+std::string CodePageConverter::ToUtf8(std::string_view text) const {
+  return Convert(tables_->ToUtf8, text, "\xEF\xBF\xBD",
                  [](unsigned char, std::size_t) -> std::size_t { return 1; });
 }
 

@@ -1,18 +1,12 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
 
 #include "files/TextEncoding.h"
 
 namespace korvane {
 namespace {
-
-constexpr UINT kCodePageGbk = 936;
-
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
 
 std::wstring ToWide(UINT codePage, std::string_view text) {
   const int inLength = static_cast<int>(text.size());
@@ -53,19 +47,30 @@ std::string FromWide(UINT codePage, const std::wstring& wide) {
 
 }  // namespace
 
-// The system's code page 936 tables, as its 8-bit services use them.
-std::string Utf8ToCodePage(std::string_view text) {
-  if (IsAscii(text)) {
-    return std::string(text);
+// The system's own tables, as its 8-bit services use them: nothing to open,
+// only the code page to check.
+struct CodePageConverter::Tables {
+  UINT CodePage;
+};
+
+TResult<CodePageConverter> CodePageConverter::Open(unsigned codePage) {
+  if (!::IsValidCodePage(codePage)) {
+    return MakeError(TextId::kFileNoCodePage, {std::to_string(codePage)});
   }
-  return FromWide(kCodePageGbk, WithoutSurrogatePairs(ToWide(CP_UTF8, text)));
+  return CodePageConverter(std::make_unique<Tables>(Tables{codePage}));
 }
 
-std::string CodePageToUtf8(std::string_view text) {
-  if (IsAscii(text)) {
-    return std::string(text);
-  }
-  return FromWide(CP_UTF8, ToWide(kCodePageGbk, text));
+CodePageConverter::CodePageConverter(std::unique_ptr<Tables> tables) : tables_(std::move(tables)) {}
+CodePageConverter::CodePageConverter(CodePageConverter&&) noexcept = default;
+CodePageConverter& CodePageConverter::operator=(CodePageConverter&&) noexcept = default;
+CodePageConverter::~CodePageConverter() = default;
+
+std::string CodePageConverter::ToCodePage(std::string_view utf8) const {
+  return FromWide(tables_->CodePage, WithoutSurrogatePairs(ToWide(CP_UTF8, utf8)));
+}
+
+std::string CodePageConverter::ToUtf8(std::string_view text) const {
+  return FromWide(CP_UTF8, ToWide(tables_->CodePage, text));
 }
 
 }  // namespace korvane

@@ -105,7 +105,7 @@ TEST(ProfileCalls, CreateReadAndKeepPerCall) {
   EXPECT_EQ(test::ReadBytes(file), "[S]\r\nk=three\r\nj=two\r\n");
   EXPECT_EQ(GetProfileString(file, "S", "J", ""), "two");
 
-  EXPECT_FALSE(WriteProfileString(file, "S", "k", "line\nbreak"));
+  EXPECT_EQ(WriteProfileString(file, "S", "k", "line\nbreak").Error().Id, TextId::kFileCannotHold);
   EXPECT_FALSE(WriteProfileString(dir.File("missing/x.ini"), "S", "k", "v"));
   EXPECT_EQ(GetProfileString(dir.Path().string(), "S", "k", "default"), "default");
   EXPECT_FALSE(WriteProfileString(dir.Path().string(), "S", "k", "v"));

@@ -142,8 +142,46 @@ TEST(UnicodeCodeSetFile, ConvertsAsTheSystemDoes) {
   EXPECT_EQ(Utf16ToUtf8(std::string("\x00\xD8!\0x", 5), false), "\xEF\xBF\xBD!\xEF\xBF\xBD");
   EXPECT_EQ(Utf8ToUtf16("\xF0\x9F\x98\x80\xFFz", true),
             std::string("\xD8\x3D\xDE\x00\xFF\xFD\0z", 8));
-  EXPECT_EQ(CodePageToUtf8(kRequestGbk), "请求编程");
+  EXPECT_EQ(CodePageToUtf8(kRequestGbk).Value(), "请求编程");
   EXPECT_EQ(DetectEncoding("[A]"), TextEncoding::kCodePage);
+}
+
+// On a system without the conversion a file with a byte-order mark cannot be
+// read, and so is never overwritten; a file in the code page needs none.
+TEST(UnicodeCodeSetFile, WithoutTheSystemsConversionOnlyAMarkedFileFails) {
+  constexpr unsigned kNoSuchCodePage = 70000;
+  const std::string noConversion = "no conversion between code page 70000 and UTF-8 on this system";
+  const TResult<CodePageConverter> converter = CodePageConverter::Open(kNoSuchCodePage);
+  ASSERT_FALSE(converter);
+  EXPECT_EQ(converter.Error().Words(Language::English), noConversion);
+
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool loads;
+  };
+  for (const Case& c :
+       {Case{"code page", "[A]\r\nk=" + kRequestGbk + "\r\n", true},
+        Case{"UTF-8", "\xEF\xBB\xBF[A]\r\nk=v\r\n", false},
+        Case{"UTF-16LE", "\xFF\xFE" + Iconv("UTF-16LE", "UTF-8", "[A]\r\nk=v\r\n"), false}}) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const auto path = dir.File("codes.IOS");
+    WriteBytes(path, c.bytes);
+    IniFile ini(path, kNoSuchCodePage);
+    const TResult<bool> loaded = ini.Load();
+    ASSERT_EQ(loaded.Ok(), c.loads);
+    EXPECT_EQ(ini.Get("A", "k", "-"), c.loads ? kRequestGbk : "-");
+    EXPECT_TRUE(ini.Set("A", "k", "0102"));
+    EXPECT_EQ(ini.Save().Ok(), c.loads);
+    EXPECT_EQ(ReadBytes(path) == c.bytes, !c.loads);
+    if (!c.loads) {
+      EXPECT_EQ(loaded.Error().Words(Language::English),
+                "cannot read " + path + ": " + noConversion);
+      EXPECT_NE(loaded.Error().Words(Language::Chinese).find("无法读取"), std::string::npos);
+      EXPECT_NE(loaded.Error().Words(Language::Chinese).find("代码页 70000"), std::string::npos);
+    }
+  }
 }
 
 }  // namespace

@@ -36,7 +36,9 @@ void CheckConversions(std::string_view input) {
   const std::string utf8 = korvane::Utf16ToUtf8(input, input.size() % 3 == 0);
   Check(korvane::Utf16ToUtf8(korvane::Utf8ToUtf16(utf8, true), true) == utf8,
         "UTF-8 made from UTF-16 survives the way back");
-  korvane::CodePageToUtf8(korvane::Utf8ToCodePage(input));
+  const korvane::TResult<std::string> codePage = korvane::Utf8ToCodePage(input);
+  Check(codePage.Ok(), "the system converts to code page 936");
+  Check(korvane::CodePageToUtf8(codePage.Value()).Ok(), "and back");
 }
 
 }  // namespace

@@ -13,6 +13,19 @@ bool AllHexDigits(const std::string& text) {
   return std::all_of(text.begin(), text.end(), IsHexDigit);
 }
 
+// A code's text as UTF-8 to show; without the system's conversion each byte
+// beyond ASCII shows as U+FFFD.
+std::string ShownText(const std::string& text) {
+  if (TResult<std::string> utf8 = CodePageToUtf8(text)) {
+    return std::move(utf8).Value();
+  }
+  std::string shown;
+  for (const char c : text) {
+    shown += static_cast<unsigned char>(c) < 0x80 ? std::string(1, c) : "\xEF\xBF\xBD";
+  }
+  return shown;
+}
+
 }  // namespace
 
 std::vector<BadCode> FindBadCodes(const CodeTable& table) {
@@ -38,7 +51,7 @@ std::string BadCodeText(const BadCode& code, Language language) {
                                                          {std::to_string(code.Text.size())})
                                                   : Text(TextId::kCliNotHexCharacters, language);
   return "IO" + std::to_string(code.Button) + " " + SlotKey(code.Slot) + " = " +
-         JsonQuote(CodePageToUtf8(code.Text)) + ": " + why;
+         JsonQuote(ShownText(code.Text)) + ": " + why;
 }
 
 }  // namespace korvane::cli

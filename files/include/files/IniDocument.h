@@ -50,7 +50,9 @@ class IniDocument {
   // Returns false, changing nothing, for a name or value that the format cannot
   // hold: a CR or LF anywhere, a key that is empty, holds '=', starts with '['
   // or ';' or has blanks around it, a section name holding ']' or with blanks
-  // around it.
+  // around it. The bool answers "can the document hold this"; the files that
+  // report failures (IniFile::Set) turn a false into a result with the file's
+  // name.
   bool Set(std::string_view section, std::string_view key, std::string_view value);
 
   static bool IsWritableSection(std::string_view section);

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "platform/Result.h"
 
 namespace korvane {
 
@@ -25,9 +28,35 @@ std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
 // valid sequence becomes U+FFFD.
 std::string Utf8ToUtf16(std::string_view text, bool bigEndian);
 
-// Between UTF-8 and code page 936, as the system converts for its 8-bit
-// services: a character that the target cannot hold becomes '?'.
-std::string Utf8ToCodePage(std::string_view text);
-std::string CodePageToUtf8(std::string_view text);
+// The code page of the tools' 8-bit text (GBK).
+inline constexpr unsigned kTextCodePage = 936;
+
+// Between UTF-8 and a code page, as the system converts for its 8-bit
+// services: a character that code page cannot hold becomes '?', bytes that are
+// not text in it become U+FFFD. Opened once for many texts; one thread at a
+// time (the system's converter keeps a state between calls).
+class CodePageConverter {
+ public:
+  // Fails when the system has no conversion for `codePage` (a system without
+  // its tables, or a number no system has).
+  [[nodiscard]] static TResult<CodePageConverter> Open(unsigned codePage = kTextCodePage);
+
+  CodePageConverter(CodePageConverter&&) noexcept;
+  CodePageConverter& operator=(CodePageConverter&&) noexcept;
+  ~CodePageConverter();
+
+  std::string ToCodePage(std::string_view utf8) const;
+  std::string ToUtf8(std::string_view text) const;
+
+ private:
+  struct Tables;  // the system's converter, one for each direction
+  explicit CodePageConverter(std::unique_ptr<Tables> tables);
+  std::unique_ptr<Tables> tables_;
+};
+
+// One text between UTF-8 and code page 936 with a converter opened for it.
+// ASCII text needs no converter and never fails.
+[[nodiscard]] TResult<std::string> Utf8ToCodePage(std::string_view text);
+[[nodiscard]] TResult<std::string> CodePageToUtf8(std::string_view text);
 
 }  // namespace korvane

@@ -68,6 +68,8 @@ enum class TextId {
   kFileCreateBeside,
   kFileWriteInPlace,
   kFileLineBreak,
+  kFileCannotHold,  // {1} the file, {2} the section, {3} the key
+  kFileNoCodePage,  // {1} the code page's number
   kFileReasonDenied,
   kFileReasonNoSpace,
   kFileReasonMissing,
