@@ -3,7 +3,6 @@
 #include <KorvaneVersion.h>
 
 #include <cstdio>
-#include <ctime>
 #include <random>
 
 namespace korvane::cli {
@@ -22,15 +21,22 @@ TRunRecord NewRunRecord() {
 }
 
 std::string UtcNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-#ifdef _WIN32
-  gmtime_s(&parts, &now);
-#else
-  gmtime_r(&now, &parts);
-#endif
+  return UtcText(std::chrono::system_clock::now());
+}
+
+// The system clock counts UTC seconds from 1970 (leap seconds left out), so
+// the calendar of <chrono> gives the same date and time as the C library.
+std::string UtcText(std::chrono::system_clock::time_point time) {
+  using namespace std::chrono;
+  const auto second = floor<seconds>(time);
+  const auto day = floor<days>(second);
+  const year_month_day date(day);
+  const hh_mm_ss clock(second - day);
   char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+                static_cast<int>(clock.seconds().count()));
   return text;
 }
 
