@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "IncludeGraph.h"
@@ -58,6 +59,28 @@ TEST(IncludeGraphTest, SourcesHaveNoForbiddenInclude) {
     ADD_FAILURE() << edge.From << " includes \"" << edge.Included << "\"";
   }
   EXPECT_TRUE(forbidden.empty());
+}
+
+// The command-line tool reaches the system through platform/ and serial/. Only
+// its port selection tests for Windows, for how ports are named there (a
+// backslash in a path, COM names in any case): the tool's own logic.
+TEST(IncludeGraphTest, TheCommandLineToolHoldsNoSystemCode) {
+  for (const auto& [line, isSystem] : std::vector<std::pair<const char*, bool>>{
+           {"#include <unistd.h>", true},
+           {"# include <sys/ioctl.h>", true},
+           {"#ifdef _WIN32", true},
+           {"#if !defined(_WIN32)", true},
+           {"#include <cstdio>", false},
+           {"#include <KorvaneVersion.h>", false},
+           {"#include \"platform/Console.h\"", false},
+       }) {
+    EXPECT_EQ(IsSystemCodeLine(line), isSystem) << line;
+  }
+  for (const TSourceLine& found : SystemCodeInCli(KORVANE_SOURCE_DIR)) {
+    if (found.File != "tools/cli/PortSelection.cpp" || found.Text != "#ifdef _WIN32") {
+      ADD_FAILURE() << found.File << ": " << found.Text;
+    }
+  }
 }
 
 }  // namespace
