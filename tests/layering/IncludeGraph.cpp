@@ -81,26 +81,4 @@ std::vector<TIncludeEdge> ForbiddenIncludes(const std::filesystem::path& root) {
   return forbidden;
 }
 
-bool IsSystemCodeLine(const std::string& line) {
-  static const std::regex system(R"(^\s*#\s*(include\s*<[^>]+\.h>|(if|elif).*\b_WIN32\b))");
-  static const std::regex ours(R"(^\s*#\s*include\s*<KorvaneVersion\.h>)");
-  return std::regex_search(line, system) && !std::regex_search(line, ours);
-}
-
-std::vector<TSourceLine> SystemCodeInCli(const std::filesystem::path& root) {
-  std::vector<TSourceLine> found;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(root / "tools/cli")) {
-    if (!entry.is_regular_file() || !IsSource(entry.path())) {
-      continue;
-    }
-    std::ifstream source(entry.path());
-    for (std::string line; std::getline(source, line);) {
-      if (IsSystemCodeLine(line)) {
-        found.push_back({entry.path().lexically_relative(root).generic_string(), line});
-      }
-    }
-  }
-  return found;
-}
-
 }  // namespace korvane::layering

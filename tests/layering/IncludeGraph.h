@@ -20,18 +20,4 @@ struct TIncludeEdge {
 // forbid.
 std::vector<TIncludeEdge> ForbiddenIncludes(const std::filesystem::path& root);
 
-// True for a line that speaks to the system directly: a C or system header
-// (<unistd.h>, <sys/...>, <windows.h>; the C++ library's are <cxxx>) or a
-// test for Windows.
-bool IsSystemCodeLine(const std::string& line);
-
-struct TSourceLine {
-  std::string File;  // relative to the source root
-  std::string Text;
-};
-
-// The system code in the command-line tool's sources (tools/cli/), line by
-// line. The system's facilities belong in platform/ and serial/.
-std::vector<TSourceLine> SystemCodeInCli(const std::filesystem::path& root);
-
 }  // namespace korvane::layering

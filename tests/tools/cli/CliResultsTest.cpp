@@ -136,20 +136,13 @@ TEST(CliResults, ResultsLogLinesStayWholeWhenPortsFinishTogether) {
   EXPECT_NE(full.Message().find("No space left on device"), std::string::npos) << full.Message();
 }
 
-// The records' times: a leap day, a century, and an instant before 1970
-// (rounded down, not toward zero).
+// A leap day, a century, and an instant before 1970 (rounded down, not toward
+// zero).
 TEST(CliResults, UtcTextGivesTheCalendarsDateAndTime) {
   using namespace std::chrono;
-  using Case = std::pair<system_clock::time_point, const char*>;
-  for (const auto& [time, text] : {
-           Case{system_clock::time_point{}, "1970-01-01T00:00:00Z"},
-           Case{sys_days{2024y / February / 29} + 23h + 59min + 59s + 999ms,
-                "2024-02-29T23:59:59Z"},
-           Case{sys_days{2100y / March / 1}, "2100-03-01T00:00:00Z"},
-           Case{system_clock::time_point{} - 1ms, "1969-12-31T23:59:59Z"},
-       }) {
-    EXPECT_EQ(UtcText(time), text);
-  }
+  EXPECT_EQ(UtcText(sys_days{2024y / February / 29} + 86'399'999ms), "2024-02-29T23:59:59Z");
+  EXPECT_EQ(UtcText(sys_days{2100y / March / 1}), "2100-03-01T00:00:00Z");
+  EXPECT_EQ(UtcText(system_clock::time_point{} - 1ms), "1969-12-31T23:59:59Z");
 }
 
 bool HasChinese(const std::string& text) {
