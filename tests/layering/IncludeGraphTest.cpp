@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -61,25 +58,6 @@ TEST(IncludeGraphTest, SourcesHaveNoForbiddenInclude) {
     ADD_FAILURE() << edge.From << " includes \"" << edge.Included << "\"";
   }
   EXPECT_TRUE(forbidden.empty());
-}
-
-// korvane-cli reaches the system through platform/ and serial/: no C or system
-// header, and a test for Windows only in port selection (how ports are named
-// there, which is the tool's own logic).
-TEST(IncludeGraphTest, TheCommandLineToolHoldsNoSystemCode) {
-  const std::regex system(
-      R"(^\s*#\s*(include\s*<(?!KorvaneVersion)[^>]+\.h>|(if|elif).*\b_WIN32\b))");
-  const std::filesystem::path cli = std::filesystem::path(KORVANE_SOURCE_DIR) / "tools/cli";
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(cli)) {
-    std::ifstream source(entry.path());
-    const std::string file = entry.path().filename().string();
-    for (std::string line; entry.path().extension() != ".txt" && std::getline(source, line);) {
-      if (std::regex_search(line, system) &&
-          !(file == "PortSelection.cpp" && line == "#ifdef _WIN32")) {
-        ADD_FAILURE() << file << ": " << line;
-      }
-    }
-  }
 }
 
 }  // namespace

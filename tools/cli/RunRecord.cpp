@@ -2,6 +2,7 @@
 
 #include <KorvaneVersion.h>
 
+#include <chrono>
 #include <cstdio>
 #include <random>
 
@@ -20,15 +21,11 @@ TRunRecord NewRunRecord() {
   return {id, UtcNow()};
 }
 
-std::string UtcNow() {
-  return UtcText(std::chrono::system_clock::now());
-}
-
 // The system clock counts UTC seconds from 1970 (leap seconds left out), so
 // the calendar of <chrono> gives the same date and time as the C library.
-std::string UtcText(std::chrono::system_clock::time_point time) {
+std::string UtcNow() {
   using namespace std::chrono;
-  const auto second = floor<seconds>(time);
+  const auto second = floor<seconds>(system_clock::now());
   const auto day = floor<days>(second);
   const year_month_day date(day);
   const hh_mm_ss clock(second - day);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <string>
 
 #include "cli/CliOptions.h"
@@ -23,9 +22,6 @@ TRunRecord NewRunRecord();
 
 // The current time, UTC, to the second: 2026-12-08T09:00:00Z.
 std::string UtcNow();
-
-// `time` in UTC, to the second, written as UtcNow writes it.
-std::string UtcText(std::chrono::system_clock::time_point time);
 
 // Adds version, run_id, started, station, operator and batch.
 JsonObject& AddRunFields(JsonObject& json, const TRunRecord& record, const CliOptions& options);

@@ -15,7 +15,6 @@
 #include "cli/PortSelection.h"
 #include "cli/Progress.h"
 #include "cli/ResultsLog.h"
-#include "cli/RunRecord.h"
 #include "cli/Sha256.h"
 #include "cli/Verify.h"
 #include "device/ConfigImage.h"
@@ -134,15 +133,6 @@ TEST(CliResults, ResultsLogLinesStayWholeWhenPortsFinishTogether) {
   EXPECT_NE(missing.Message().find("No such file"), std::string::npos) << missing.Message();
   const TStatus full = TResultsLog("/dev/full").Append("{}");
   EXPECT_NE(full.Message().find("No space left on device"), std::string::npos) << full.Message();
-}
-
-// A leap day, a century, and an instant before 1970 (rounded down, not toward
-// zero).
-TEST(CliResults, UtcTextGivesTheCalendarsDateAndTime) {
-  using namespace std::chrono;
-  EXPECT_EQ(UtcText(sys_days{2024y / February / 29} + 86'399'999ms), "2024-02-29T23:59:59Z");
-  EXPECT_EQ(UtcText(sys_days{2100y / March / 1}), "2100-03-01T00:00:00Z");
-  EXPECT_EQ(UtcText(system_clock::time_point{} - 1ms), "1969-12-31T23:59:59Z");
 }
 
 bool HasChinese(const std::string& text) {
