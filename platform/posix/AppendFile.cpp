@@ -8,13 +8,6 @@
 #include "platform/SystemError.h"
 
 namespace korvane {
-namespace {
-
-TError SystemFailure(std::error_code code) {
-  return {code, SystemErrorText(code)};
-}
-
-}  // namespace
 
 bool TAppendFdTraits::Close(int fd) {
   return TFdTraits::Close(fd);

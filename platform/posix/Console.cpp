@@ -4,7 +4,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 
 #include "platform/SystemError.h"
@@ -14,10 +13,6 @@ namespace korvane {
 namespace {
 
 constexpr int kDefaultColumns = 80;
-
-TError SystemFailure(std::error_code code) {
-  return {code, SystemErrorText(code)};
-}
 
 }  // namespace
 

@@ -7,15 +7,12 @@
 #include <cerrno>
 #include <system_error>
 
-#include "platform/SystemError.h"
-
 namespace korvane {
 namespace {
 
 // The C runtime's calls say why they failed in errno, not in GetLastError.
 TError RuntimeFailure(int error) {
-  const std::error_code code(error, std::generic_category());
-  return {code, SystemErrorText(code)};
+  return SystemFailure(std::error_code(error, std::generic_category()));
 }
 
 }  // namespace

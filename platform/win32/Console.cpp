@@ -8,8 +8,6 @@
 #include <cstdio>
 #include <system_error>
 
-#include "platform/SystemError.h"
-
 namespace korvane {
 namespace {
 
@@ -17,8 +15,7 @@ constexpr int kDefaultColumns = 80;
 
 // The C runtime's calls say why they failed in errno, not in GetLastError.
 TError RuntimeFailure() {
-  const std::error_code code(errno, std::generic_category());
-  return {code, SystemErrorText(code)};
+  return SystemFailure(std::error_code(errno, std::generic_category()));
 }
 
 }  // namespace

@@ -29,7 +29,6 @@
 #include "platform/Console.h"
 #include "platform/FileBytes.h"
 #include "platform/Interrupt.h"
-#include "platform/SystemError.h"
 
 namespace fs = std::filesystem;
 
@@ -536,8 +535,7 @@ TStatus FlushedWhole(std::ostream& out) {
   if (errno == 0) {
     return MakeError(TextId::kCliOutputLost);
   }
-  const std::error_code code(errno, std::generic_category());
-  return TError{code, SystemErrorText(code)};
+  return SystemFailure(std::error_code(errno, std::generic_category()));
 }
 
 }  // namespace korvane::cli
