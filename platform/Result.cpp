@@ -12,6 +12,10 @@ TError LastSystemError(std::string message) {
   return {LastSystemErrorCode(), std::move(message)};
 }
 
+TError SystemFailure(std::error_code code) {
+  return {code, SystemErrorText(code)};
+}
+
 TError MakeError(TextId id, std::vector<std::string> args, std::error_code code) {
   TError error{code, Text(id, Language::English, args)};
   error.Id = id;

@@ -13,8 +13,7 @@ TStatus ProbeNewFile(const std::string& prefix) {
   std::string name = prefix + "XXXXXX";
   UniqueFd file(::mkostemp(name.data(), O_CLOEXEC));  // O_EXCL: a new file, no link followed
   if (!file) {
-    const std::error_code code = LastSystemErrorCode();
-    return TError(code, SystemErrorText(code));
+    return SystemFailure(LastSystemErrorCode());
   }
   file.Reset();
   ::unlink(name.c_str());

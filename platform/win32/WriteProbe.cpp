@@ -26,7 +26,7 @@ TStatus ProbeNewFile(const std::string& prefix) {
       break;
     }
   }
-  return TError(code, SystemErrorText(code));
+  return SystemFailure(code);
 }
 
 }  // namespace korvane

@@ -1,7 +1,6 @@
 #include "cli/Commands.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -27,28 +26,14 @@
 #include "files/IniDocument.h"
 #include "files/IniFile.h"
 #include "model/HexCodec.h"
+#include "platform/Console.h"
 #include "platform/FileBytes.h"
 #include "platform/Interrupt.h"
-#include "platform/SystemError.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 namespace fs = std::filesystem;
 
 namespace korvane::cli {
 namespace {
-
-// Standard output takes the image's bytes unchanged (Windows would turn a
-// 0A byte into 0D 0A).
-void SetBinaryOutput() {
-#ifdef _WIN32
-  std::fflush(stdout);
-  ::_setmode(::_fileno(stdout), _O_BINARY);
-#endif
-}
 
 std::string SafeFileName(const std::string& text) {
   std::string name;
@@ -520,7 +505,7 @@ int RunImage(const CliOptions& options, std::ostream& out, std::ostream& err) {
   }
   const std::string image = ComposeImage(table, options.BaudIndex);
   if (options.Output == "-") {
-    SetBinaryOutput();
+    SetBinaryStandardOutput();
     out << image;
   } else {
     std::error_code code;
@@ -550,8 +535,7 @@ TStatus FlushedWhole(std::ostream& out) {
   if (errno == 0) {
     return MakeError(TextId::kCliOutputLost);
   }
-  const std::error_code code(errno, std::generic_category());
-  return TError{code, SystemErrorText(code)};
+  return SystemFailure(std::error_code(errno, std::generic_category()));
 }
 
 }  // namespace korvane::cli

@@ -1,6 +1,7 @@
 #include "cli/PortSession.h"
 
-#include <ctime>
+#include <chrono>
+#include <cstdio>
 
 #include "model/HexCodec.h"
 #include "platform/Interrupt.h"
@@ -20,19 +21,15 @@ std::string HexPreview(const std::string& bytes) {
 }
 
 std::string Timestamp() {
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  const auto ms =
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  std::tm parts{};
-#ifdef _WIN32
-  gmtime_s(&parts, &seconds);
-#else
-  gmtime_r(&seconds, &parts);
-#endif
+  using namespace std::chrono;
+  const auto now = floor<milliseconds>(system_clock::now());
+  const hh_mm_ss clock(now - floor<days>(now));
   char text[32];
-  std::strftime(text, sizeof text, "%H:%M:%S", &parts);
-  return std::string(text) + "." + std::to_string(1000 + ms).substr(1);
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", static_cast<int>(clock.hours().count()),
+                static_cast<int>(clock.minutes().count()),
+                static_cast<int>(clock.seconds().count()),
+                static_cast<int>(clock.subseconds().count()));
+  return text;
 }
 
 // Reports name the port by its label already: a reason that starts with the

@@ -2,8 +2,8 @@
 
 #include <KorvaneVersion.h>
 
+#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <random>
 
 namespace korvane::cli {
@@ -21,16 +21,19 @@ TRunRecord NewRunRecord() {
   return {id, UtcNow()};
 }
 
+// The system clock counts UTC seconds from 1970 (leap seconds left out), so
+// the calendar of <chrono> gives the same date and time as the C library.
 std::string UtcNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-#ifdef _WIN32
-  gmtime_s(&parts, &now);
-#else
-  gmtime_r(&now, &parts);
-#endif
+  using namespace std::chrono;
+  const auto second = floor<seconds>(system_clock::now());
+  const auto day = floor<days>(second);
+  const year_month_day date(day);
+  const hh_mm_ss clock(second - day);
   char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+                static_cast<int>(clock.seconds().count()));
   return text;
 }
 

@@ -3,14 +3,9 @@
 #include <memory>
 #include <string>
 
+#include "platform/Console.h"
+
 namespace korvane::cli {
-
-// The width of the terminal on stderr in columns; 80 when it cannot be told.
-int TerminalColumns();
-
-// True when standard output is a terminal (a station's events then go to rows
-// on stderr rather than to stdout as JSON lines).
-bool StandardOutputIsTerminal();
 
 // The operator's key presses on stdin, read by a thread of their own. With
 // `singleKeys` on a terminal, each key counts when pressed (no Enter needed,
@@ -28,9 +23,8 @@ class TKeyReader {
 
  private:
   struct Shared;
-  struct SavedMode;
   std::shared_ptr<Shared> shared_;  // outlives the reader: the thread may block in a read
-  std::unique_ptr<SavedMode> saved_;
+  std::unique_ptr<TSingleKeyMode> singleKeys_;
 };
 
 }  // namespace korvane::cli

@@ -9,13 +9,6 @@
 #include "cli/Commands.h"
 #include "cli/RunReport.h"
 #include "platform/Console.h"
-#include "platform/SystemError.h"
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 using namespace korvane;
 using namespace korvane::cli;
@@ -69,27 +62,13 @@ int Run(const std::vector<std::string>& arguments, Language& language) {
   return kExitSuccess;
 }
 
-// The failure the last system call left, in the system's words.
-TError SystemFailure() {
-  const std::error_code code = LastSystemErrorCode();
-  return TError{code, SystemErrorText(code)};
-}
-
 // The last flush and close of standard output: what the commands wrote and
 // checked must also have left the program. A failure exits kExitUnrecorded
 // after read and write (the device part was done), kExitFile otherwise.
 int FinishStandardOutput(const std::vector<std::string>& arguments, int exit, Language language) {
   TStatus finished = FlushedWhole(std::cout);
-  if (finished && std::fflush(stdout) != 0) {
-    finished = SystemFailure();
-  }
-#ifdef _WIN32
-  const bool closed = ::_close(::_fileno(stdout)) == 0;
-#else
-  const bool closed = ::close(STDOUT_FILENO) == 0;
-#endif
-  if (!closed && finished) {
-    finished = SystemFailure();
+  if (const TStatus closed = CloseStandardOutput(); finished && !closed) {
+    finished = closed;
   }
   if (finished || exit != kExitSuccess) {
     return exit;

@@ -31,6 +31,9 @@ struct TError {
 // The failure the last system call left in errno (GetLastError on Windows).
 TError LastSystemError(std::string message);
 
+// A failure in the system's own words for `code` (SystemErrorText).
+TError SystemFailure(std::error_code code);
+
 // A failure with catalogue words; its Message holds the English ones.
 TError MakeError(TextId id, std::vector<std::string> args = {}, std::error_code code = {});
 
