@@ -26,7 +26,7 @@ TStatus ImageFileProblem(const std::string& path) {
   if (folder.Ok() || cause.value() == ENOENT) {
     return folder;
   }
-  return TError{cause, SystemErrorText(cause)};
+  return SystemFailure(cause);
 }
 
 }  // namespace korvane

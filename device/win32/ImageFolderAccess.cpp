@@ -30,7 +30,7 @@ TStatus ImageFileProblem(const std::string& path) {
   if (cause.value() == ERROR_FILE_NOT_FOUND) {
     return ProbeNewFile(path + ".");
   }
-  return TError{cause, SystemErrorText(cause)};
+  return SystemFailure(cause);
 }
 
 }  // namespace korvane
