@@ -206,6 +206,15 @@ constexpr TextEntry kTexts[] = {
      "administrators' group '{4}' can open it: run as that user, or have an administrator give the "
      "device a group with read and write access (for example a udev rule with GROUP=\"dialout\", "
      "MODE=\"0660\")."},
+    {TextId::kPortAlreadyOpened, "该串口已经打开", "This serial port already opened"},
+    {TextId::kPortErrorOpening, "打开串口出错", "Error opening serial port"},
+    {TextId::kPortNotCommHandle, "文件句柄不是串口句柄", "File handle is not a comm handle "},
+    {TextId::kPortNoCommBuffer, "无法设置串口缓冲区", "Cannot setup comm buffer"},
+    {TextId::kPortNoStopEvent, "无法创建事件", "Unable to create event"},
+    {TextId::kPortNoReadThread, "无法创建读线程", "Unable to create read thread"},
+    {TextId::kPortNoWriteThread, "无法创建写线程", "Unable to create write thread"},
+    {TextId::kPortLineSettingsRefused, "串口拒绝了线路设置",
+     "Line settings refused by the serial port"},
     // Code set files and other files the tools read and write.
     {TextId::kFileNoName, "没有文件名", "cannot write a file without a name"},
     {TextId::kFileReach, "无法访问 {1}：{2}", "cannot reach {1}: {2}"},

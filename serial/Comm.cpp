@@ -4,6 +4,7 @@
 #include <new>
 #include <system_error>
 
+#include "serial/CommError.h"
 #include "serial/ReadThread.h"
 #include "serial/WriteThread.h"
 
@@ -28,19 +29,19 @@ void TComm::OpenPort() {
   owner_.Check();
   portOpenError_.clear();
   if (port_) {
-    portOpenError_ = "This serial port already opened";
+    portOpenError_ = CommText(TextId::kPortAlreadyOpened);
     return;
   }
   TResult<std::unique_ptr<ICommPort>> opened = backend_.Open(commName_);
   if (!opened) {
     portOpenError_ = opened.Error().Code == TCommErrc::NotCommDevice
-                         ? "File handle is not a comm handle "
-                         : "Error opening serial port";
+                         ? CommText(TextId::kPortNotCommHandle)
+                         : CommText(TextId::kPortErrorOpening);
     return;
   }
   std::unique_ptr<ICommPort> port = std::move(opened).Value();
   if (!port->SetupQueues(kDriverQueueSize, kDriverQueueSize).Ok()) {
-    portOpenError_ = "Cannot setup comm buffer";
+    portOpenError_ = CommText(TextId::kPortNoCommBuffer);
     throw ECommsError(portOpenError_);
   }
   port_ = std::move(port);
@@ -52,7 +53,7 @@ void TComm::OpenPort() {
 
   TResult<std::unique_ptr<ICommEvent>> stop = backend_.MakeEvent();
   if (!stop) {
-    AbandonOpen("Unable to create event");
+    AbandonOpen(CommText(TextId::kPortNoStopEvent));
     return;
   }
   stopEvent_ = std::move(stop).Value();
@@ -60,26 +61,26 @@ void TComm::OpenPort() {
     readThread_ = std::make_unique<TReadThread>(backend_, *port_, *stopEvent_, loop_, notifyTarget_,
                                                 inBufferSize_, inputLen_);
   } catch (const std::exception&) {
-    AbandonOpen("Unable to create read thread");
+    AbandonOpen(CommText(TextId::kPortNoReadThread));
     return;
   }
   try {
     writeThread_ = std::make_unique<TWriteThread>(backend_, *port_, *stopEvent_, loop_,
                                                   notifyTarget_, sendIdle_);
   } catch (const std::exception&) {
-    AbandonOpen("Unable to create write thread");
+    AbandonOpen(CommText(TextId::kPortNoWriteThread));
     return;
   }
   try {
     readThread_->Start();
   } catch (const std::system_error&) {
-    AbandonOpen("Unable to create read thread");
+    AbandonOpen(CommText(TextId::kPortNoReadThread));
     return;
   }
   try {
     writeThread_->Start();
   } catch (const std::system_error&) {
-    AbandonOpen("Unable to create write thread");  // stops the reader that already runs
+    AbandonOpen(CommText(TextId::kPortNoWriteThread));  // stops the reader that already runs
   }
 }
 
@@ -219,7 +220,7 @@ void TComm::ApplyCommState() {
   // Not an open failure: the port works on with what it took, and callers
   // that care read LineSettingsError.
   const TStatus applied = port_->ApplyState(settings);
-  lineSettingsError_ = applied ? "" : "Line settings refused by the serial port";
+  lineSettingsError_ = applied ? "" : CommText(TextId::kPortLineSettingsRefused);
 }
 
 void TComm::ApplyCommTimeouts() {

@@ -32,4 +32,20 @@ std::error_code make_error_code(TCommErrc error) {
   return {static_cast<int>(error), CommCategory()};
 }
 
+std::string CommText(TextId id) {
+  return Text(id, Language::English);
+}
+
+std::string CommTextArg(const std::string& portOpenError) {
+  for (const TextId id :
+       {TextId::kPortAlreadyOpened, TextId::kPortErrorOpening, TextId::kPortNotCommHandle,
+        TextId::kPortNoCommBuffer, TextId::kPortNoStopEvent, TextId::kPortNoReadThread,
+        TextId::kPortNoWriteThread, TextId::kPortLineSettingsRefused}) {
+    if (CommText(id) == portOpenError) {
+      return TextArg(id);
+    }
+  }
+  return portOpenError;
+}
+
 }  // namespace korvane

@@ -5,6 +5,7 @@
 
 #include "model/HexCodec.h"
 #include "platform/Interrupt.h"
+#include "serial/CommError.h"
 #include "serial/PortDiagnosis.h"
 
 namespace korvane::cli {
@@ -77,9 +78,9 @@ TStatus TPortSession::Open() {
     // The system's own account of the port comes first: it names the cause
     // (missing, in use, no permission) better than the failed open does.
     const TStatus diagnosis = DiagnosePort(target_.Identity.Path);
-    why = diagnosis ? comm_.PortOpenError() : operator_.Words(diagnosis.Error());
+    why = diagnosis ? CommTextArg(comm_.PortOpenError()) : operator_.Words(diagnosis.Error());
   } catch (const ECommsError& error) {
-    why = error.what();
+    why = CommTextArg(error.what());
   }
   return MakeError(TextId::kCliPortOpenFailed, {WithoutLabel(why, target_.Label)});
 }

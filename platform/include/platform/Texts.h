@@ -85,6 +85,15 @@ enum class TextId {
   kPortPermissionJoinGroup,
   kPortPermissionOwnerOnly,
   kPortPermissionOwnerAndAdmins,
+  // The serial component's own open failures; its PortOpenError is the English.
+  kPortAlreadyOpened,
+  kPortErrorOpening,
+  kPortNotCommHandle,
+  kPortNoCommBuffer,
+  kPortNoStopEvent,
+  kPortNoReadThread,
+  kPortNoWriteThread,
+  kPortLineSettingsRefused,
 
   // The command-line tool's results and diagnostics.
   kCliUnexpectedError,

@@ -18,6 +18,7 @@
 #include "cli/Sha256.h"
 #include "cli/Verify.h"
 #include "device/ConfigImage.h"
+#include "serial/CommError.h"
 #include "tests/support/TempDir.h"
 
 namespace korvane::cli {
@@ -180,6 +181,8 @@ TEST(CliResults, MessagesAreChineseWhenChineseIsAsked) {
       {"image dir",
        [&](Language l) { return TImageFolder().Prepare(dir.File("none")).Error().Words(l); }},
       {"phase", [&](Language l) { return phaseOf(Phase::Verifying, l); }},
+      {"port open",
+       [](Language l) { return ArgWords(CommTextArg("File handle is not a comm handle "), l); }},
   };
   for (const auto& [what, make] : makers) {
     const std::string english = make(Language::English);
