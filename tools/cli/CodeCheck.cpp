@@ -13,17 +13,11 @@ bool AllHexDigits(const std::string& text) {
   return std::all_of(text.begin(), text.end(), IsHexDigit);
 }
 
-// A code's text as UTF-8 to show; without the system's conversion each byte
-// beyond ASCII shows as U+FFFD.
+// A code's text as UTF-8 to show; without the system's conversion its bytes
+// go as they are, and JsonQuote shows what is not UTF-8 as U+FFFD.
 std::string ShownText(const std::string& text) {
-  if (TResult<std::string> utf8 = CodePageToUtf8(text)) {
-    return std::move(utf8).Value();
-  }
-  std::string shown;
-  for (const char c : text) {
-    shown += static_cast<unsigned char>(c) < 0x80 ? std::string(1, c) : "\xEF\xBF\xBD";
-  }
-  return shown;
+  TResult<std::string> utf8 = CodePageToUtf8(text);
+  return utf8 ? std::move(utf8).Value() : text;
 }
 
 }  // namespace

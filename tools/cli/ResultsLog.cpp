@@ -1,14 +1,13 @@
 #include "cli/ResultsLog.h"
 
 #include "platform/AppendFile.h"
-#include "platform/SystemError.h"
 
 namespace korvane::cli {
 namespace {
 
-// The log's failure: its path and the system's words.
+// The log's failure: its path and the system's words (the cause's).
 TError LogError(TextId id, const std::string& path, const TError& cause) {
-  return MakeError(id, {path, SystemErrorText(cause.Code)}, cause.Code);
+  return MakeError(id, {path, cause.Message}, cause.Code);
 }
 
 }  // namespace
